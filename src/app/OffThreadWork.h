@@ -1,0 +1,7 @@
+#pragma once
+
+#include <functional>
+
+/// Runs `work` on a worker thread and keeps the Qt event loop of the calling thread running until it is done.
+/// Returns when `work` has returned. `work` must not touch widgets.
+void runOffThread(const std::function<void()>& work);

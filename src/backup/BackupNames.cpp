@@ -1,0 +1,24 @@
+#include "BackupNames.h"
+
+#include "LocalDateTime.h"
+#include "Paths.h"
+
+namespace BackupNames {
+
+std::string SourceFolderSuffix(const std::string& source)
+{
+    return "_" + Paths::lastComponent(source);
+}
+
+std::string backupFolder(const std::string& backupDir, std::chrono::year_month_day date, const std::string& source)
+{
+    return backupDir + Paths::separator + formatDateStamp(date) + SourceFolderSuffix(source) + "_backup";
+}
+
+std::string databaseBackupRoot(const std::string& backupDir, std::chrono::year_month_day date,
+                               const std::string& appFolderSuffix)
+{
+    return backupDir + Paths::separator + formatDateStamp(date) + appFolderSuffix + "_backup";
+}
+
+} // namespace BackupNames

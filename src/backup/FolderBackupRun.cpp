@@ -1,0 +1,98 @@
+#include "FolderBackupRun.h"
+
+#include "BackupHost.h"
+#include "BackupNames.h"
+#include "BackupSettings.h"
+#include "Clock.h"
+#include "FileProbes.h"
+#include "FileSystem.h"
+#include "LocalDateTime.h"
+#include "Paths.h"
+#include "PlatformServices.h"
+#include "RunEndSteps.h"
+#include "RunGuard.h"
+
+#include <optional>
+
+namespace {
+
+/// "N datoteka/fascikli nije kopirano", with the first one named, for the one-line reason.
+std::string summariseFileFailures(const std::vector<FileFailure>& failures)
+{
+    if (failures.size() == 1)
+        return failures.front().reason;
+    return std::to_string(failures.size()) + " datoteka ili fascikli nije kopirano (prva: " +
+           failures.front().reason + ")";
+}
+
+/// Backs up one source; returns the failure, if any. Runs off the user-interface thread.
+std::optional<SourceFailure> backUpSource(const std::string& source, const BackupSettings& settings,
+                                          BackupHost& host, const PlatformServices& platform)
+{
+    FileSystem& fileSystem = platform.fileSystem;
+    auto failed = [&](std::string reason) { return SourceFailure{source, std::move(reason), {}}; };
+
+    if (settings.BackupDir.empty())
+        return failed("odredisna fascikla nije podesena");
+    if (!Paths::hasSeparator(source))
+        return failed("nije putanja do fascikle");
+
+    if (settings.Brisati == 1 && settings.Starost > 0) {
+        const auto oldDate = addDays(platform.clock.now().date, -settings.Starost);
+        const std::string oldFolder = BackupNames::backupFolder(settings.BackupDir, oldDate, source);
+        if (FolderExists(fileSystem, oldFolder)) {
+            if (Result removed = fileSystem.removeTree(oldFolder, RemoveMode::NotForced); !removed)
+                return failed("stara rezervna kopija nije obrisana: " + removed.error());
+        }
+    }
+
+    // An unreachable share gets no empty dated folder that would look like a backup.
+    if (!FolderExists(fileSystem, source))
+        return failed("fascikla nije dostupna");
+
+    const std::string target = BackupNames::backupFolder(settings.BackupDir, platform.clock.now().date, source);
+    if (!fileSystem.exists(target)) {
+        if (Result created = fileSystem.createDirectory(target); !created)
+            return failed(created.error());
+    }
+
+    const TreeCopyOutcome outcome =
+        fileSystem.copyTreeContents(source, target, [&](const CopyProgress& progress) {
+            host.reportProgress(RunProgress{source, progress.currentFile, progress.filesDone, progress.bytesDone});
+        });
+    if (!outcome.complete()) {
+        SourceFailure failure = failed(summariseFileFailures(outcome.failures));
+        failure.files = outcome.failures;
+        return failure;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform)
+{
+    RunReport report;
+    RunGuard guard;
+    if (!guard.entered()) {
+        report.refused = true;
+        return report;
+    }
+
+    host.setBusyPointer(true);
+    const int last = host.folderCount() - 1;
+    for (int index = 0; index <= last; ++index) {
+        host.processEvents();
+        const std::string source = host.folderEntry(index);
+        if (source.empty())
+            break;
+        std::optional<SourceFailure> failure;
+        host.runWork([&] { failure = backUpSource(source, settings, host, platform); });
+        if (failure)
+            report.failed.push_back(std::move(*failure));
+        else
+            report.backedUp.push_back(source);
+    }
+    finishFolderRun(report, settings, host, platform);
+    return report;
+}

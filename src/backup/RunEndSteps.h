@@ -1,0 +1,14 @@
+#pragma once
+
+#include "RunReport.h"
+
+struct BackupSettings;
+class BackupHost;
+struct PlatformServices;
+
+/// The end of a folder or archive run, in order: pointer back to normal; in timed mode with GasitiRacunar = 1
+/// the shutdown of this computer (after the network computers when Timer2 is to run as well); the report to
+/// the window; in mode by hand the completion message (naming what failed); Timer2 when
+/// GasenjeRacunaraMreze = 1. A shutdown that cannot be started is added to the report's warnings.
+void finishFolderRun(RunReport& report, const BackupSettings& settings, BackupHost& host,
+                     const PlatformServices& platform);

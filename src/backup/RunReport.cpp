@@ -1,0 +1,28 @@
+#include "RunReport.h"
+
+std::vector<std::string> failureLines(const RunReport& report)
+{
+    std::vector<std::string> lines;
+    for (const SourceFailure& failure : report.failed)
+        lines.push_back(failure.reason.empty() ? failure.source : failure.source + ": " + failure.reason);
+    for (const std::string& warning : report.warnings)
+        lines.push_back(warning);
+    return lines;
+}
+
+std::string completionMessage(const RunReport& report)
+{
+    std::string message = RunTexts::completed;
+    if (report.hasFailures()) {
+        message += "\r\n\r\n";
+        message += RunTexts::notBackedUpHeading;
+        for (const SourceFailure& failure : report.failed)
+            message += "\r\n" + (failure.reason.empty() ? failure.source : failure.source + ": " + failure.reason);
+    }
+    if (!report.warnings.empty()) {
+        message += "\r\n";
+        for (const std::string& warning : report.warnings)
+            message += "\r\n" + warning;
+    }
+    return message;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "FileSystem.h"
+
+#include <string>
+#include <vector>
+
+/// A source (folder, or cash register in the database backup) that was not backed up, or not whole.
+struct SourceFailure
+{
+    std::string source;              ///< the entry as the user knows it: folder path or register label
+    std::string reason;              ///< one line, readable by the user
+    std::vector<FileFailure> files;  ///< files and folders that could not be copied, where known
+};
+
+/// What one run did. A run never reports a failure as success: every source that is not backed up whole
+/// is in `failed`.
+struct RunReport
+{
+    bool refused = false;                ///< another run was in progress: nothing was done
+    std::vector<std::string> backedUp;   ///< sources backed up whole
+    std::vector<SourceFailure> failed;   ///< sources not backed up, or not whole
+    std::vector<std::string> warnings;   ///< things that went wrong around the sources (old backup not deleted, ...)
+
+    bool hasFailures() const { return !failed.empty(); }
+    bool hasProblems() const { return !failed.empty() || !warnings.empty(); }
+};
+
+/// Texts the runs show.
+namespace RunTexts {
+inline constexpr const char* completed = "Izrada rezervne kopije je zavrsena";
+inline constexpr const char* notBackedUpHeading =
+    "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu bile dostupne";
+inline constexpr const char* alreadyRunning = "Izrada rezervne kopije je vec u toku.";
+} // namespace RunTexts
+
+/// "Izrada rezervne kopije je zavrsena", and, when anything failed, a blank line, the heading of the list of
+/// failed sources and one line per failed source with its reason, then the warnings. Line ends are CR LF.
+std::string completionMessage(const RunReport& report);
+
+/// The lines for the status page's list: one per failed source, "source: reason", then the warnings.
+std::vector<std::string> failureLines(const RunReport& report);

@@ -1,0 +1,8 @@
+#include "SystemPowerControl.h"
+
+#include "ProcessLauncher.h"
+
+Result SystemPowerControl::shutDownThisComputer()
+{
+    return m_launcher.startDetached("systemctl", {"poweroff"});
+}
