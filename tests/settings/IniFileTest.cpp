@@ -1,0 +1,132 @@
+#include "IniFile.h"
+#include "PosixFileSystem.h"
+#include "TempDir.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// An INI file as a person or another editor leaves it: comments, blank lines, odd case, quotes, LF and CR LF
+// mixed, blanks around names and values.
+const std::string editorIni = "; settings of the shop computer\r\n"
+                              "\r\n"
+                              "[pod]\r\n"
+                              "URLUpdate=old.example/kopirko\r\n"
+                              "\r\n"
+                              "  [ Backup ]  \n"
+                              "vrijemebackupa =  08:00  \n"
+                              ";BackupDir=/commented/out\n"
+                              "BACKUPDIR=\"/mnt/backup disk\"\n"
+                              "Unknown=kept\r\n"
+                              "Starost=\r\n"
+                              "[Other]\r\n"
+                              "BackupDir=/wrong/section\r\n";
+
+struct ReadCase
+{
+    const char* section;
+    const char* key;
+    const char* expected;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* out)
+{
+    *out << c.section << "/" << c.key;
+}
+
+class IniReadTest : public ::testing::TestWithParam<ReadCase>
+{
+};
+
+TEST_P(IniReadTest, ReadsWhatAnEditorWrote)
+{
+    const ReadCase& c = GetParam();
+    EXPECT_EQ(IniFile::valueIn(editorIni, c.section, c.key), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorFile, IniReadTest,
+                         ::testing::Values(ReadCase{"BACKUP", "VrijemeBackupa", "08:00"},
+                                           ReadCase{"backup", "BackupDir", "/mnt/backup disk"},
+                                           ReadCase{"BACKUP", "Unknown", "kept"},
+                                           ReadCase{"BACKUP", "Starost", ""},
+                                           ReadCase{"BACKUP", "Missing", ""},
+                                           ReadCase{"POD", "urlupdate", "old.example/kopirko"},
+                                           ReadCase{"Other", "BackupDir", "/wrong/section"},
+                                           ReadCase{"Nowhere", "BackupDir", ""}));
+
+TEST(IniFileTest, LongValueIsCutTo255Characters)
+{
+    const std::string longValue(300, 'x');
+    EXPECT_EQ(IniFile::valueIn("[BACKUP]\r\nBackupDir=" + longValue + "\r\n", "BACKUP", "BackupDir"),
+              std::string(255, 'x'));
+    // Characters, not bytes: a path of "š" (two bytes each) is not cut in the middle of one.
+    std::string wide;
+    for (int i = 0; i < 300; ++i)
+        wide += "š";
+    const std::string cut = IniFile::valueIn("[BACKUP]\nBackupDir=" + wide + "\n", "BACKUP", "BackupDir");
+    EXPECT_EQ(cut.size(), 510u);
+}
+
+TEST(IniFileTest, WriteReplacesOnlyTheValueAndKeepsEveryOtherLine)
+{
+    const std::string written = IniFile::withValue(editorIni, "BACKUP", "vrijemeBACKUPA", "22:00");
+    std::string expected = editorIni;
+    expected.replace(expected.find("vrijemebackupa =  08:00  "), std::string("vrijemebackupa =  08:00  ").size(),
+                     "vrijemeBACKUPA=22:00");
+    EXPECT_EQ(written, expected);
+}
+
+TEST(IniFileTest, WriteAddsAMissingKeyAtTheEndOfItsSection)
+{
+    const std::string written = IniFile::withValue(editorIni, "Backup", "ZIPOVANJE", "1");
+    EXPECT_EQ(IniFile::valueIn(written, "BACKUP", "ZIPOVANJE"), "1");
+    EXPECT_LT(written.find("ZIPOVANJE=1"), written.find("[Other]"));
+    EXPECT_GT(written.find("ZIPOVANJE=1"), written.find("Starost="));
+    EXPECT_EQ(IniFile::valueIn(written, "Other", "ZIPOVANJE"), "");
+}
+
+TEST(IniFileTest, WriteAddsAMissingSectionAndEndsAnUnterminatedLastLine)
+{
+    const std::string written = IniFile::withValue("[POD]\r\nURLUpdate=x", "BACKUP", "Brisati", "1");
+    EXPECT_EQ(written, "[POD]\r\nURLUpdate=x\r\n[BACKUP]\r\nBrisati=1\r\n");
+}
+
+TEST(IniFileTest, RefusesTextsThatWouldBreakTheFile)
+{
+    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "BackupDir", "/a\r\n[POD]"));
+    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "BackupDir", "/a\nb"));
+    EXPECT_FALSE(IniFile::checkWritable("BACK]UP", "BackupDir", "/a"));
+    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "Backup=Dir", "/a"));
+    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "", "/a"));
+    EXPECT_TRUE(IniFile::checkWritable("BACKUP", "BackupDir", "/a = b ; c"));
+}
+
+TEST(IniFileTest, FileWriteCreatesTheFileAndReadsBackAndAMissingFileIsNotCreatedByARead)
+{
+    TempDir dir;
+    PosixFileSystem fileSystem;
+    const std::string path = dir / "KOPIRKO.ini";
+
+    EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), "");
+    EXPECT_FALSE(TestFiles::exists(path));
+
+    ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "BackupDir", "/backups"));
+    ASSERT_TRUE(IniFile::write(fileSystem, path, "POD", "URLUpdate", "u/kopirko"));
+    ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "BackupDir", ""));
+    EXPECT_EQ(TestFiles::read(path), "[BACKUP]\r\nBackupDir=\r\n[POD]\r\nURLUpdate=u/kopirko\r\n");
+}
+
+TEST(IniFileTest, RefusedWriteLeavesTheFileAsItWas)
+{
+    TempDir dir;
+    PosixFileSystem fileSystem;
+    const std::string path = dir / "KOPIRKO.ini";
+    TestFiles::write(path, editorIni);
+    const Result refused = IniFile::write(fileSystem, path, "BACKUP", "BackupDir", "/x\r\nNacinBackupa=1");
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.error().find("BackupDir"), std::string::npos);
+    EXPECT_EQ(TestFiles::read(path), editorIni);
+}
+
+} // namespace
