@@ -21,13 +21,13 @@ std::string summariseFileFailures(const std::vector<FileFailure>& failures)
 {
     if (failures.size() == 1)
         return failures.front().reason;
-    return std::to_string(failures.size()) + " datoteka ili fascikli nije kopirano (prva: " +
-           failures.front().reason + ")";
+    return std::to_string(failures.size()) + " datoteka ili fascikli nije kopirano (prva: " + failures.front().reason +
+           ")";
 }
 
 /// Backs up one source; returns the failure, if any. Runs off the user-interface thread.
-std::optional<SourceFailure> backUpSource(const std::string& source, const BackupSettings& settings,
-                                          BackupHost& host, const PlatformServices& platform)
+std::optional<SourceFailure> backUpSource(const std::string& source, const BackupSettings& settings, BackupHost& host,
+                                          const PlatformServices& platform)
 {
     FileSystem& fileSystem = platform.fileSystem;
     auto failed = [&](std::string reason) { return SourceFailure{source, std::move(reason), {}}; };
@@ -56,10 +56,9 @@ std::optional<SourceFailure> backUpSource(const std::string& source, const Backu
             return failed(created.error());
     }
 
-    const TreeCopyOutcome outcome =
-        fileSystem.copyTreeContents(source, target, [&](const CopyProgress& progress) {
-            host.reportProgress(RunProgress{source, progress.currentFile, progress.filesDone, progress.bytesDone});
-        });
+    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, [&](const CopyProgress& progress) {
+        host.reportProgress(RunProgress{source, progress.currentFile, progress.filesDone, progress.bytesDone});
+    });
     if (!outcome.complete()) {
         SourceFailure failure = failed(summariseFileFailures(outcome.failures));
         failure.files = outcome.failures;

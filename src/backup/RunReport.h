@@ -8,19 +8,19 @@
 /// A source (folder, or cash register in the database backup) that was not backed up, or not whole.
 struct SourceFailure
 {
-    std::string source;              ///< the entry as the user knows it: folder path or register label
-    std::string reason;              ///< one line, readable by the user
-    std::vector<FileFailure> files;  ///< files and folders that could not be copied, where known
+    std::string source;             ///< the entry as the user knows it: folder path or register label
+    std::string reason;             ///< one line, readable by the user
+    std::vector<FileFailure> files; ///< files and folders that could not be copied, where known
 };
 
 /// What one run did. A run never reports a failure as success: every source that is not backed up whole
 /// is in `failed`.
 struct RunReport
 {
-    bool refused = false;                ///< another run was in progress: nothing was done
-    std::vector<std::string> backedUp;   ///< sources backed up whole
-    std::vector<SourceFailure> failed;   ///< sources not backed up, or not whole
-    std::vector<std::string> warnings;   ///< things that went wrong around the sources (old backup not deleted, ...)
+    bool refused = false;              ///< another run was in progress: nothing was done
+    std::vector<std::string> backedUp; ///< sources backed up whole
+    std::vector<SourceFailure> failed; ///< sources not backed up, or not whole
+    std::vector<std::string> warnings; ///< things that went wrong around the sources (old backup not deleted, ...)
 
     bool hasFailures() const { return !failed.empty(); }
     bool hasProblems() const { return !failed.empty() || !warnings.empty(); }

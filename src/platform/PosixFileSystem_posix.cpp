@@ -119,7 +119,8 @@ Result copyRegularFile(const std::string& source, const std::string& target, std
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return Result::failure(describe("cannot open", source, errno));
-    struct stat info{};
+    struct stat info
+    {};
     if (::fstat(in.get(), &info) != 0)
         return Result::failure(describe("cannot examine", source, errno));
     if (!S_ISREG(info.st_mode))
@@ -198,7 +199,8 @@ struct TreeCopy
         for (const std::string& name : names) {
             const std::string from = Paths::join(source, name);
             const std::string to = Paths::join(target, name);
-            struct stat info{};
+            struct stat info
+            {};
             if (::lstat(from.c_str(), &info) != 0) {
                 fail(from, describe("cannot examine", from, errno));
                 continue;
@@ -207,7 +209,8 @@ struct TreeCopy
                 // The backup folder itself may lie inside the source: copying it into itself would never end.
                 if (info.st_dev == targetDevice && info.st_ino == targetInode)
                     continue;
-                struct stat existing{};
+                struct stat existing
+                {};
                 if (::lstat(to.c_str(), &existing) == 0) {
                     if (!S_ISDIR(existing.st_mode)) {
                         fail(from, "\"" + to + "\" exists and is not a folder");
@@ -247,7 +250,8 @@ struct TreeCopy
 /// Finds the first file without write permission below `path` (itself included).
 std::optional<std::string> findReadOnly(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     if (::lstat(path.c_str(), &info) != 0)
         return std::nullopt;
     if (S_ISREG(info.st_mode) && isReadOnly(info))
@@ -271,7 +275,8 @@ std::optional<std::string> findReadOnly(const std::string& path)
 
 Result removeRecursively(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     if (::lstat(path.c_str(), &info) != 0)
         return Result::failure(describe("cannot examine", path, errno));
     if (!S_ISDIR(info.st_mode)) {
@@ -303,25 +308,29 @@ Result removeRecursively(const std::string& path)
 
 bool PosixFileSystem::exists(const std::string& path) const
 {
-    struct stat info{};
+    struct stat info
+    {};
     return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool PosixFileSystem::isDirectory(const std::string& path) const
 {
-    struct stat info{};
+    struct stat info
+    {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool PosixFileSystem::isRegularFile(const std::string& path) const
 {
-    struct stat info{};
+    struct stat info
+    {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::optional<FileStat> PosixFileSystem::statFile(const std::string& path) const
 {
-    struct stat info{};
+    struct stat info
+    {};
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     return FileStat{static_cast<std::uint64_t>(info.st_size),
@@ -349,7 +358,8 @@ Result PosixFileSystem::removeTree(const std::string& path, RemoveMode mode)
 
 Result PosixFileSystem::removeFile(const std::string& path, RemoveMode mode)
 {
-    struct stat info{};
+    struct stat info
+    {};
     if (::lstat(path.c_str(), &info) != 0)
         return Result::failure(describe("cannot delete", path, errno));
     if (S_ISDIR(info.st_mode))
@@ -371,12 +381,14 @@ TreeCopyOutcome PosixFileSystem::copyTreeContents(const std::string& source, con
 {
     TreeCopy copy;
     copy.progress = &progress;
-    struct stat targetInfo{};
+    struct stat targetInfo
+    {};
     if (::stat(target.c_str(), &targetInfo) != 0 || !S_ISDIR(targetInfo.st_mode)) {
         copy.fail(target, "the backup folder \"" + target + "\" does not exist or is not a folder");
         return copy.outcome;
     }
-    struct stat sourceInfo{};
+    struct stat sourceInfo
+    {};
     if (::stat(source.c_str(), &sourceInfo) != 0) {
         copy.fail(source, describe("cannot reach", source, errno));
         return copy.outcome;
@@ -432,7 +444,8 @@ Result PosixFileSystem::writeFileAtomically(const std::string& path, const std::
 {
     const std::string temporary = temporaryNameFor(path);
     mode_t mode = 0644;
-    struct stat existing{};
+    struct stat existing
+    {};
     if (::stat(path.c_str(), &existing) == 0)
         mode = existing.st_mode & 07777;
     FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));

@@ -27,8 +27,7 @@ bool PosixInstanceLock::tryAcquire(const std::string& title)
     std::string name;
     for (const unsigned char c : title)
         name += std::isalnum(c) ? static_cast<char>(std::tolower(c)) : '_';
-    const std::string path =
-        Paths::join(m_folder, "kopirko-" + std::to_string(::getuid()) + "-" + name + ".lock");
+    const std::string path = Paths::join(m_folder, "kopirko-" + std::to_string(::getuid()) + "-" + name + ".lock");
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return true; // the lock cannot be checked: a failed search lets the start go on

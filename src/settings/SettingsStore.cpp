@@ -8,8 +8,7 @@
 
 SettingsStore::SettingsStore(FileSystem& fileSystem, std::string iniFilePath)
     : m_fileSystem(fileSystem), m_iniFilePath(std::move(iniFilePath))
-{
-}
+{}
 
 std::string SettingsStore::ReadIniValue(const std::string& section, const std::string& key) const
 {

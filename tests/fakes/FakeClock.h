@@ -17,8 +17,8 @@ public:
     void set(int year, unsigned month, unsigned day, int hour = 8, int minute = 0, int second = 0)
     {
         std::lock_guard lock(m_mutex);
-        m_now.date = std::chrono::year_month_day{std::chrono::year{year}, std::chrono::month{month},
-                                                 std::chrono::day{day}};
+        m_now.date =
+            std::chrono::year_month_day{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
         m_now.hour = hour;
         m_now.minute = minute;
         m_now.second = second;

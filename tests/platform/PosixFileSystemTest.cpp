@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 std::int64_t modifiedNs(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     ::lstat(path.c_str(), &info);
     return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
@@ -90,7 +91,7 @@ TEST_F(PosixFileSystemTest, SymbolicLinksAreCopiedAsLinksAndNeverFollowed)
 {
     TestFiles::write(dir / "outside/secret.txt", "not part of the source");
     TestFiles::write(source + "/real.txt", "real");
-    fs::create_directory_symlink(source, source + "/loop");       // a loop back to the source
+    fs::create_directory_symlink(source, source + "/loop");         // a loop back to the source
     fs::create_directory_symlink(dir / "outside", source + "/out"); // a way out of the source
     fs::create_symlink("real.txt", source + "/alias.txt");
     fs::create_symlink("missing.txt", source + "/dangling.txt");

@@ -20,24 +20,21 @@ struct ParseCase
 };
 
 class FolderListParseTest : public ::testing::TestWithParam<ParseCase>
-{
-};
+{};
 
 TEST_P(FolderListParseTest, Parses)
 {
     EXPECT_EQ(FolderListFile::parse(GetParam().content), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, FolderListParseTest,
-    ::testing::Values(ParseCase{"CrLf", "/a\r\n/b\r\n", {"/a", "/b"}},
-                      ParseCase{"EmptyLineAndNoFinalTerminator", "/a\r\n\r\n/b", {"/a", "/b"}},
-                      ParseCase{"CrOnly", "/a\r/b\r", {"/a", "/b"}},
-                      ParseCase{"LfOnly", "/a\n/b\n", {"/a", "/b"}},
-                      ParseCase{"BlanksKept", " /a \r\n", {" /a "}},
-                      ParseCase{"CrCrLf", "/a\r\r\n/b", {"/a", "/b"}},
-                      ParseCase{"Empty", "", {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, FolderListParseTest,
+                         ::testing::Values(ParseCase{"CrLf", "/a\r\n/b\r\n", {"/a", "/b"}},
+                                           ParseCase{"EmptyLineAndNoFinalTerminator", "/a\r\n\r\n/b", {"/a", "/b"}},
+                                           ParseCase{"CrOnly", "/a\r/b\r", {"/a", "/b"}},
+                                           ParseCase{"LfOnly", "/a\n/b\n", {"/a", "/b"}},
+                                           ParseCase{"BlanksKept", " /a \r\n", {" /a "}},
+                                           ParseCase{"CrCrLf", "/a\r\r\n/b", {"/a", "/b"}}, ParseCase{"Empty", "", {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FolderListFileTest, RoundTripWritesCrLfAfterEveryLine)
 {

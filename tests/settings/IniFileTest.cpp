@@ -36,8 +36,7 @@ void PrintTo(const ReadCase& c, std::ostream* out)
 }
 
 class IniReadTest : public ::testing::TestWithParam<ReadCase>
-{
-};
+{};
 
 TEST_P(IniReadTest, ReadsWhatAnEditorWrote)
 {
@@ -48,8 +47,7 @@ TEST_P(IniReadTest, ReadsWhatAnEditorWrote)
 INSTANTIATE_TEST_SUITE_P(EditorFile, IniReadTest,
                          ::testing::Values(ReadCase{"BACKUP", "VrijemeBackupa", "08:00"},
                                            ReadCase{"backup", "BackupDir", "/mnt/backup disk"},
-                                           ReadCase{"BACKUP", "Unknown", "kept"},
-                                           ReadCase{"BACKUP", "Starost", ""},
+                                           ReadCase{"BACKUP", "Unknown", "kept"}, ReadCase{"BACKUP", "Starost", ""},
                                            ReadCase{"BACKUP", "Missing", ""},
                                            ReadCase{"POD", "urlupdate", "old.example/kopirko"},
                                            ReadCase{"Other", "BackupDir", "/wrong/section"},

@@ -16,23 +16,23 @@ void PrintTo(const IntegerCase& c, std::ostream* out)
 }
 
 class ParseIniIntegerTest : public ::testing::TestWithParam<IntegerCase>
-{
-};
+{};
 
 TEST_P(ParseIniIntegerTest, Converts)
 {
     EXPECT_EQ(parseIniInteger(GetParam().text), GetParam().expected) << "text: \"" << GetParam().text << "\"";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ParseIniIntegerTest,
-    ::testing::Values(IntegerCase{"7", 7}, IntegerCase{"  12  ", 12}, IntegerCase{"\t-3", -3},
-                      IntegerCase{"7.5", 8}, IntegerCase{"6.5", 6}, IntegerCase{"-2.5", -2}, IntegerCase{"2.49", 2},
-                      IntegerCase{"32767", 32767}, IntegerCase{"-32768", -32768}, IntegerCase{"32767.4", 32767},
-                      IntegerCase{"32767.5", std::nullopt}, IntegerCase{"40000", std::nullopt},
-                      IntegerCase{"-32769", std::nullopt}, IntegerCase{"abc", std::nullopt},
-                      IntegerCase{"12 dana", std::nullopt}, IntegerCase{"", std::nullopt},
-                      IntegerCase{"   ", std::nullopt}, IntegerCase{".", std::nullopt}, IntegerCase{"1e2", 100}));
+INSTANTIATE_TEST_SUITE_P(Values, ParseIniIntegerTest,
+                         ::testing::Values(IntegerCase{"7", 7}, IntegerCase{"  12  ", 12}, IntegerCase{"\t-3", -3},
+                                           IntegerCase{"7.5", 8}, IntegerCase{"6.5", 6}, IntegerCase{"-2.5", -2},
+                                           IntegerCase{"2.49", 2}, IntegerCase{"32767", 32767},
+                                           IntegerCase{"-32768", -32768}, IntegerCase{"32767.4", 32767},
+                                           IntegerCase{"32767.5", std::nullopt}, IntegerCase{"40000", std::nullopt},
+                                           IntegerCase{"-32769", std::nullopt}, IntegerCase{"abc", std::nullopt},
+                                           IntegerCase{"12 dana", std::nullopt}, IntegerCase{"", std::nullopt},
+                                           IntegerCase{"   ", std::nullopt}, IntegerCase{".", std::nullopt},
+                                           IntegerCase{"1e2", 100}));
 
 struct LeadingCase
 {
@@ -46,8 +46,7 @@ void PrintTo(const LeadingCase& c, std::ostream* out)
 }
 
 class LeadingNumberTextTest : public ::testing::TestWithParam<LeadingCase>
-{
-};
+{};
 
 TEST_P(LeadingNumberTextTest, TakesTheNumberAtTheStart)
 {
