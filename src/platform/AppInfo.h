@@ -17,4 +17,6 @@ public:
     /// The folder that holds the executable: no trailing separator unless it is "/".
     virtual std::string programFolder() const = 0;
     virtual ProgramVersion version() const = 0;
+    /// The process's current folder (where the program was started): no trailing separator unless it is "/".
+    virtual std::string workingFolder() const = 0;
 };

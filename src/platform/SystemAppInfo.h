@@ -8,4 +8,5 @@ class SystemAppInfo : public AppInfo
 public:
     std::string programFolder() const override;
     ProgramVersion version() const override;
+    std::string workingFolder() const override;
 };

@@ -17,3 +17,10 @@ ProgramVersion SystemAppInfo::version() const
 {
     return ProgramVersion{KOPIRKO_VERSION_MAJOR, KOPIRKO_VERSION_MINOR, KOPIRKO_VERSION_PATCH};
 }
+
+std::string SystemAppInfo::workingFolder() const
+{
+    std::error_code error;
+    const std::string folder = std::filesystem::current_path(error).string();
+    return error || folder.empty() ? std::string(".") : folder;
+}

@@ -9,4 +9,6 @@ public:
     ProgramVersion programVersion{1, 0, 16};
     std::string programFolder() const override { return folder; }
     ProgramVersion version() const override { return programVersion; }
+    std::string working = "/tmp";
+    std::string workingFolder() const override { return working; }
 };
