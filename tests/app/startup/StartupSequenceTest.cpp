@@ -1,0 +1,184 @@
+#include "StartupSequence.h"
+
+#include "AppContext.h"
+#include "FakeBackupHost.h"
+#include "FolderListFile.h"
+#include "IniFile.h"
+#include "StartupWindow.h"
+#include "TempDir.h"
+#include "TestFiles.h"
+#include "TestPlatform.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// The window as the start sees it: loads the folder list like the real one and records when it was
+/// loaded and shown, counted in message boxes shown before.
+class FakeStartupWindow : public StartupWindow
+{
+public:
+    FakeStartupWindow(AppContext& context, FakeMessageBoxes& messages) : m_context(context), m_messages(messages) {}
+
+    void load() override
+    {
+        loadedAfterMessages = static_cast<int>(m_messages.shown.size());
+        host.folders = FolderListFile::load(m_context.platform.fileSystem, m_context.programFolder).entries;
+    }
+    BackupHost& backupHost() override { return host; }
+    void showWindow() override { shownAfterMessages = static_cast<int>(m_messages.shown.size()); }
+
+    FakeBackupHost host;
+    int loadedAfterMessages = -1;
+    int shownAfterMessages = -1;
+
+private:
+    AppContext& m_context;
+    FakeMessageBoxes& m_messages;
+};
+
+class StartupSequenceTest : public ::testing::Test
+{
+protected:
+    TempDir programFolder;
+    TempDir workingFolder;
+    TestPlatform platform;
+    fs::path previousFolder = fs::current_path();
+    std::unique_ptr<AppContext> context;
+    FakeStartupWindow* window = nullptr;
+    int windowsCreated = 0;
+
+    void SetUp() override
+    {
+        fs::current_path(workingFolder.path());
+        platform.appInfo.folder = programFolder.path();
+        platform.clock.set(2026, 12, 5);
+        context = std::make_unique<AppContext>(platform.services);
+    }
+    void TearDown() override { fs::current_path(previousFolder); }
+
+    std::unique_ptr<StartupWindow> start()
+    {
+        StartupSequence sequence(*context, "updates.example/kopirko", [this]() -> std::unique_ptr<StartupWindow> {
+            ++windowsCreated;
+            auto created = std::make_unique<FakeStartupWindow>(*context, platform.messages);
+            window = created.get();
+            return created;
+        });
+        return sequence.run();
+    }
+
+    void writeIni(const std::string& backupSection)
+    {
+        TestFiles::write(programFolder / "KOPIRKO.ini", "[BACKUP]\r\n" + backupSection);
+    }
+};
+
+TEST_F(StartupSequenceTest, FirstStartWritesVersionAndAddressAndShowsTheWindow)
+{
+    const auto shown = start();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(TestFiles::read(workingFolder / "version.txt"), "1016\r\n");
+    EXPECT_EQ(IniFile::valueIn(TestFiles::read(programFolder / "KOPIRKO.ini"), "POD", "URLUpdate"),
+              "updates.example/kopirko");
+    EXPECT_EQ(context->URLUpdate, "updates.example/kopirko");
+    EXPECT_EQ(context->WindowTitle, "Izrada rezervnih kopija podataka");
+    EXPECT_EQ(platform.instanceLock.askedTitle, "Izrada rezervnih kopija podataka");
+    EXPECT_EQ(context->backupSettings.NacinBackupa, 0);
+    EXPECT_EQ(window->shownAfterMessages, 0);
+    EXPECT_FALSE(platform.terminator.ended());
+}
+
+TEST_F(StartupSequenceTest, SecondInstanceIsRefusedAfterTheVersionFileAndBeforeAnyWindow)
+{
+    TestFiles::write(workingFolder / "version.txt", "999\r\n");
+    platform.instanceLock.otherInstanceRuns = true;
+    EXPECT_FALSE(start());
+    EXPECT_EQ(platform.messages.texts(), (std::vector<std::string>{"Program je vec pokrenut"}));
+    EXPECT_EQ(platform.terminator.exitCode, 0);
+    EXPECT_EQ(windowsCreated, 0);
+    EXPECT_EQ(TestFiles::read(workingFolder / "version.txt"), "1016\r\n");
+}
+
+TEST_F(StartupSequenceTest, StartModeCopiesTheFoldersThenSaysSoThenShowsTheWindow)
+{
+    TestFiles::write(programFolder / "data/Docs/racun.txt", "racun");
+    TestFiles::makeFolder(programFolder / "backups");
+    FolderListFile::save(platform.fileSystem, programFolder.path(),
+                         {programFolder / "data/Docs", programFolder / "offline/Share"});
+    writeIni("VrijemeBackupa=08:00\r\nBackupDir=" + (programFolder / "backups") +
+             "\r\nNacinBackupa=1\r\nOpsegBackupa=1\r\nZIPOVANJE=1\r\nGasitiRacunar=1\r\n");
+
+    ASSERT_TRUE(start());
+
+    // ZIPOVANJE does not count at start: a folder copy, not an archive.
+    EXPECT_EQ(TestFiles::read(programFolder / "backups/05_12_2026_Docs_backup/racun.txt"), "racun");
+    EXPECT_FALSE(TestFiles::exists(programFolder / "backups/05_12_2026_Docs_backup.zip"));
+    ASSERT_EQ(platform.messages.shown.size(), 1u);
+    const std::string& message = platform.messages.shown[0].text;
+    EXPECT_EQ(message.rfind("Izrada rezervne kopije je zavrsena", 0), 0u);
+    EXPECT_NE(message.find(programFolder / "offline/Share"), std::string::npos);
+    EXPECT_EQ(window->loadedAfterMessages, 0);
+    EXPECT_EQ(window->shownAfterMessages, 1);
+    EXPECT_EQ(platform.power.shutdowns, 0);
+}
+
+TEST_F(StartupSequenceTest, StartModeWithFileScopeRunsTheDatabaseBackupAndShowsTheMessage)
+{
+    writeIni("VrijemeBackupa=08:00\r\nBackupDir=" + (programFolder / "backups") +
+             "\r\nNacinBackupa=1\r\nOpsegBackupa=0\r\n");
+    TestFiles::makeFolder(programFolder / "backups");
+    ASSERT_TRUE(start());
+    ASSERT_EQ(platform.messages.shown.size(), 1u);
+    EXPECT_EQ(platform.messages.shown[0].text.rfind("Izrada rezervne kopije je zavrsena", 0), 0u);
+    EXPECT_EQ(window->shownAfterMessages, 1);
+}
+
+class StartupModeTest : public StartupSequenceTest, public ::testing::WithParamInterface<int>
+{};
+
+TEST_P(StartupModeTest, TimedAndByHandModesRunNothingAtStart)
+{
+    TestFiles::write(programFolder / "data/Docs/racun.txt", "racun");
+    TestFiles::makeFolder(programFolder / "backups");
+    FolderListFile::save(platform.fileSystem, programFolder.path(), {programFolder / "data/Docs"});
+    writeIni("VrijemeBackupa=08:00\r\nBackupDir=" + (programFolder / "backups") +
+             "\r\nNacinBackupa=" + std::to_string(GetParam()) + "\r\nOpsegBackupa=1\r\n");
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(platform.messages.shown.empty());
+    EXPECT_TRUE(fs::is_empty(programFolder / "backups"));
+    EXPECT_EQ(window->shownAfterMessages, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StartupModeTest, ::testing::Values(0, 2));
+
+TEST_F(StartupSequenceTest, DamagedSettingsDoNotStopTheStart)
+{
+    writeIni("BackupDir=/mnt/b\r\nNacinBackupa=Po startovanju\r\nOpsegBackupa=1\r\n");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(context->backupSettings.BackupDir, "/mnt/b");
+    EXPECT_EQ(context->backupSettings.NacinBackupa, 0);
+    EXPECT_EQ(context->backupSettings.OpsegBackupa, 0);
+    EXPECT_EQ(window->shownAfterMessages, 0);
+}
+
+TEST_F(StartupSequenceTest, UnwritableProgramAndWorkingFoldersDoNotStopTheStart)
+{
+    platform.appInfo.folder = "/nonexistent-kopirko-program-folder";
+    context = std::make_unique<AppContext>(platform.services);
+    fs::current_path("/proc");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(window->shownAfterMessages, 0);
+}
+
+TEST(StartupVersionLineTest, JoinsTheThreePartsWithoutSeparators)
+{
+    EXPECT_EQ(StartupSequence::versionLine(1, 0, 16), "1016\r\n");
+    EXPECT_EQ(StartupSequence::versionLine(2, 3, 0), "230\r\n");
+    EXPECT_EQ(StartupSequence::versionLine(10, 11, 12), "101112\r\n");
+}
+
+} // namespace
