@@ -1,17 +1,19 @@
 #include "AppContext.h"
-#include "PlainMainWindow.h"
 #include "PlatformServices.h"
 #include "PosixFileSystem.h"
 #include "PosixInstanceLock.h"
 #include "PosixProcessLauncher.h"
 #include "PosixProcessTerminator.h"
+#include "QtFolderPicker.h"
 #include "QtMessageBoxService.h"
+#include "QtNotificationIcon.h"
 #include "QtWebOpener.h"
 #include "StartupSequence.h"
 #include "StartupWindow.h"
 #include "SystemAppInfo.h"
 #include "SystemClock.h"
 #include "SystemPowerControl.h"
+#include "frmMain.h"
 
 #include <QApplication>
 
@@ -31,13 +33,19 @@ int main(int argc, char** argv)
     QtMessageBoxService messages;
     SystemPowerControl power(launcher);
     QtWebOpener web;
-    const PlatformServices platform{appInfo, clock, fileSystem, launcher, terminator, instanceLock, messages, power, web};
+    const PlatformServices platform{appInfo,      clock,    fileSystem, launcher, terminator,
+                                    instanceLock, messages, power,      web};
+
+    QtFolderPicker folderPicker;
+    QtNotificationIcon trayIcon;
 
     AppContext context(platform);
-    StartupSequence startup(context, KOPIRKO_UPDATE_URL,
-                            [&context]() -> std::unique_ptr<StartupWindow> {
-                                return std::make_unique<PlainMainWindow>(context);
-                            });
+    StartupSequence startup(context, KOPIRKO_UPDATE_URL, [&]() -> std::unique_ptr<StartupWindow> {
+        auto window = std::make_unique<frmMain>(context, WindowServices{folderPicker, trayIcon});
+        messages.setParent(window.get());
+        folderPicker.setParent(window.get());
+        return window;
+    });
     const std::unique_ptr<StartupWindow> window = startup.run();
     if (!window)
         return 0;
