@@ -5,14 +5,20 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
+
+using FileStatus = struct stat;
 
 std::string describe(const std::string& what, const std::string& path, int error)
 {
@@ -119,8 +125,7 @@ Result copyRegularFile(const std::string& source, const std::string& target, std
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return Result::failure(describe("cannot open", source, errno));
-    struct stat info
-    {};
+    FileStatus info{};
     if (::fstat(in.get(), &info) != 0)
         return Result::failure(describe("cannot examine", source, errno));
     if (!S_ISREG(info.st_mode))
@@ -167,14 +172,87 @@ Result copySymlink(const std::string& source, const std::string& target)
     return Result::success();
 }
 
-struct TreeCopy
+/// A recursive copy. The walk (folders, links) runs on the calling thread; regular files go to a few
+/// worker threads, because with many small files the time goes into waiting for the disk, and several
+/// files in flight keep it busy.
+class TreeCopy
 {
-    TreeCopyOutcome outcome;
-    const FileSystem::ProgressCallback* progress = nullptr;
-    dev_t targetDevice = 0;
-    ino_t targetInode = 0;
+public:
+    TreeCopy(const FileSystem::ProgressCallback& progress, const FileStatus& target)
+        : m_progress(progress), m_targetDevice(target.st_dev), m_targetInode(target.st_ino)
+    {}
 
-    void fail(const std::string& path, const std::string& reason) { outcome.failures.push_back({path, reason}); }
+    TreeCopyOutcome run(const std::string& source, const std::string& target)
+    {
+        for (unsigned i = 0; i < workerCount; ++i)
+            m_workers.emplace_back([this] { work(); });
+        copyFolder(source, target);
+        {
+            std::lock_guard lock(m_mutex);
+            m_walkDone = true;
+        }
+        m_jobReady.notify_all();
+        for (std::thread& worker : m_workers)
+            worker.join();
+        // Workers finish in any order: the report lists failures by path.
+        std::sort(m_outcome.failures.begin(), m_outcome.failures.end(),
+                  [](const FileFailure& a, const FileFailure& b) { return a.path < b.path; });
+        return std::move(m_outcome);
+    }
+
+private:
+    static constexpr unsigned workerCount = 4;
+    static constexpr size_t queueLimit = 256;
+
+    struct Job
+    {
+        std::string from;
+        std::string to;
+    };
+
+    void fail(const std::string& path, const std::string& reason)
+    {
+        std::lock_guard lock(m_mutex);
+        m_outcome.failures.push_back({path, reason});
+    }
+
+    void done(const std::string& file, std::uint64_t bytes)
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_outcome.filesCopied;
+        m_outcome.bytesCopied += bytes;
+        if (m_progress)
+            m_progress(CopyProgress{file, m_outcome.filesCopied, m_outcome.bytesCopied});
+    }
+
+    void enqueue(Job job)
+    {
+        std::unique_lock lock(m_mutex);
+        m_queueHasRoom.wait(lock, [this] { return m_jobs.size() < queueLimit; });
+        m_jobs.push_back(std::move(job));
+        lock.unlock();
+        m_jobReady.notify_one();
+    }
+
+    void work()
+    {
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            m_jobReady.wait(lock, [this] { return !m_jobs.empty() || m_walkDone; });
+            if (m_jobs.empty())
+                return;
+            Job job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            lock.unlock();
+            m_queueHasRoom.notify_one();
+
+            std::uint64_t bytes = 0;
+            if (Result copied = copyRegularFile(job.from, job.to, &bytes); !copied)
+                fail(job.from, copied.error());
+            else
+                done(job.from, bytes);
+        }
+    }
 
     void copyFolder(const std::string& source, const std::string& target)
     {
@@ -199,18 +277,16 @@ struct TreeCopy
         for (const std::string& name : names) {
             const std::string from = Paths::join(source, name);
             const std::string to = Paths::join(target, name);
-            struct stat info
-            {};
+            FileStatus info{};
             if (::lstat(from.c_str(), &info) != 0) {
                 fail(from, describe("cannot examine", from, errno));
                 continue;
             }
             if (S_ISDIR(info.st_mode)) {
                 // The backup folder itself may lie inside the source: copying it into itself would never end.
-                if (info.st_dev == targetDevice && info.st_ino == targetInode)
+                if (info.st_dev == m_targetDevice && info.st_ino == m_targetInode)
                     continue;
-                struct stat existing
-                {};
+                FileStatus existing{};
                 if (::lstat(to.c_str(), &existing) == 0) {
                     if (!S_ISDIR(existing.st_mode)) {
                         fail(from, "\"" + to + "\" exists and is not a folder");
@@ -225,33 +301,31 @@ struct TreeCopy
                 if (Result copied = copySymlink(from, to); !copied)
                     fail(from, copied.error());
                 else
-                    report(from, 0);
+                    done(from, 0);
             } else if (S_ISREG(info.st_mode)) {
-                std::uint64_t bytes = 0;
-                if (Result copied = copyRegularFile(from, to, &bytes); !copied)
-                    fail(from, copied.error());
-                else
-                    report(from, bytes);
+                enqueue(Job{from, to});
             } else {
                 fail(from, "\"" + from + "\" is a device, pipe or socket: not copied");
             }
         }
     }
 
-    void report(const std::string& file, std::uint64_t bytes)
-    {
-        ++outcome.filesCopied;
-        outcome.bytesCopied += bytes;
-        if (progress && *progress)
-            (*progress)(CopyProgress{file, outcome.filesCopied, outcome.bytesCopied});
-    }
+    const FileSystem::ProgressCallback& m_progress;
+    const dev_t m_targetDevice;
+    const ino_t m_targetInode;
+    TreeCopyOutcome m_outcome;
+    std::mutex m_mutex;
+    std::condition_variable m_jobReady;
+    std::condition_variable m_queueHasRoom;
+    std::deque<Job> m_jobs;
+    bool m_walkDone = false;
+    std::vector<std::thread> m_workers;
 };
 
 /// Finds the first file without write permission below `path` (itself included).
 std::optional<std::string> findReadOnly(const std::string& path)
 {
-    struct stat info
-    {};
+    FileStatus info{};
     if (::lstat(path.c_str(), &info) != 0)
         return std::nullopt;
     if (S_ISREG(info.st_mode) && isReadOnly(info))
@@ -275,8 +349,7 @@ std::optional<std::string> findReadOnly(const std::string& path)
 
 Result removeRecursively(const std::string& path)
 {
-    struct stat info
-    {};
+    FileStatus info{};
     if (::lstat(path.c_str(), &info) != 0)
         return Result::failure(describe("cannot examine", path, errno));
     if (!S_ISDIR(info.st_mode)) {
@@ -308,29 +381,25 @@ Result removeRecursively(const std::string& path)
 
 bool PosixFileSystem::exists(const std::string& path) const
 {
-    struct stat info
-    {};
+    FileStatus info{};
     return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool PosixFileSystem::isDirectory(const std::string& path) const
 {
-    struct stat info
-    {};
+    FileStatus info{};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool PosixFileSystem::isRegularFile(const std::string& path) const
 {
-    struct stat info
-    {};
+    FileStatus info{};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::optional<FileStat> PosixFileSystem::statFile(const std::string& path) const
 {
-    struct stat info
-    {};
+    FileStatus info{};
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     return FileStat{static_cast<std::uint64_t>(info.st_size),
@@ -358,8 +427,7 @@ Result PosixFileSystem::removeTree(const std::string& path, RemoveMode mode)
 
 Result PosixFileSystem::removeFile(const std::string& path, RemoveMode mode)
 {
-    struct stat info
-    {};
+    FileStatus info{};
     if (::lstat(path.c_str(), &info) != 0)
         return Result::failure(describe("cannot delete", path, errno));
     if (S_ISDIR(info.st_mode))
@@ -379,28 +447,22 @@ Result PosixFileSystem::copyFile(const std::string& source, const std::string& t
 TreeCopyOutcome PosixFileSystem::copyTreeContents(const std::string& source, const std::string& target,
                                                   const ProgressCallback& progress)
 {
-    TreeCopy copy;
-    copy.progress = &progress;
-    struct stat targetInfo
-    {};
+    TreeCopyOutcome outcome;
+    FileStatus targetInfo{};
     if (::stat(target.c_str(), &targetInfo) != 0 || !S_ISDIR(targetInfo.st_mode)) {
-        copy.fail(target, "the backup folder \"" + target + "\" does not exist or is not a folder");
-        return copy.outcome;
+        outcome.failures.push_back({target, "the backup folder \"" + target + "\" does not exist or is not a folder"});
+        return outcome;
     }
-    struct stat sourceInfo
-    {};
+    FileStatus sourceInfo{};
     if (::stat(source.c_str(), &sourceInfo) != 0) {
-        copy.fail(source, describe("cannot reach", source, errno));
-        return copy.outcome;
+        outcome.failures.push_back({source, describe("cannot reach", source, errno)});
+        return outcome;
     }
     if (!S_ISDIR(sourceInfo.st_mode)) {
-        copy.fail(source, "\"" + source + "\" is not a folder");
-        return copy.outcome;
+        outcome.failures.push_back({source, "\"" + source + "\" is not a folder"});
+        return outcome;
     }
-    copy.targetDevice = targetInfo.st_dev;
-    copy.targetInode = targetInfo.st_ino;
-    copy.copyFolder(source, target);
-    return copy.outcome;
+    return TreeCopy(progress, targetInfo).run(source, target);
 }
 
 std::vector<std::string> PosixFileSystem::listFiles(const std::string& folder) const
@@ -444,8 +506,7 @@ Result PosixFileSystem::writeFileAtomically(const std::string& path, const std::
 {
     const std::string temporary = temporaryNameFor(path);
     mode_t mode = 0644;
-    struct stat existing
-    {};
+    FileStatus existing{};
     if (::stat(path.c_str(), &existing) == 0)
         mode = existing.st_mode & 07777;
     FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
