@@ -12,7 +12,7 @@
 #include "FolderPicker.h"
 #include "IniNumber.h"
 #include "MessageBoxService.h"
-#include "NetworkShutdown.h"
+#include "NetworkShutdownGate.h"
 #include "NotificationIcon.h"
 #include "OffThreadWork.h"
 #include "PowerControl.h"
@@ -536,7 +536,8 @@ void frmMain::runSafely(const WindowServices::Run& run)
 void frmMain::Timer2_Timer()
 {
     Timer2->stop();
-    shutDownNetwork();
+    // Waits for a shutdown started by Command10, so that this computer's shutdown below comes after it.
+    shutDownNetwork(NetworkShutdownGate::WhenBusy::Wait);
     if (m_shutDownAfterNetwork) {
         m_shutDownAfterNetwork = false;
         if (Result started = m_context.platform.power.shutDownThisComputer(); !started)
@@ -546,15 +547,15 @@ void frmMain::Timer2_Timer()
 
 void frmMain::Command10_Click()
 {
-    shutDownNetwork();
+    shutDownNetwork(NetworkShutdownGate::WhenBusy::Skip);
 }
 
-void frmMain::shutDownNetwork()
+void frmMain::shutDownNetwork(NetworkShutdownGate::WhenBusy whenBusy)
 {
     std::vector<std::string> entries;
     for (int index = 0; index < ui->List2->count(); ++index)
         entries.push_back(ui->List2->item(index)->text().toStdString());
-    ShutDownNetworkComputers(entries);
+    m_networkShutdown.run(entries, m_context.platform, whenBusy);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include "BackupHost.h"
 #include "DailySchedule.h"
+#include "NetworkShutdownGate.h"
+#include "OffThreadWork.h"
 #include "StartupWindow.h"
 #include "WindowServices.h"
 
@@ -100,7 +102,7 @@ private:
     /// Starts the run by hand or by the timer: the archive run when ZIPOVANJE is 1, the copy run otherwise.
     void startButtonOrTimerRun();
     void runSafely(const WindowServices::Run& run);
-    void shutDownNetwork();
+    void shutDownNetwork(NetworkShutdownGate::WhenBusy whenBusy);
     void placeText2InCheck1Gap();
     void showPendingProgress();
     void endProgressDisplay();
@@ -117,6 +119,7 @@ private:
 
     DailySchedule m_schedule;
     bool m_shutDownAfterNetwork = false;
+    NetworkShutdownGate m_networkShutdown{runOffThread};
     bool m_busyPointer = false;
     bool m_latestRunHasProblems = false;
 

@@ -1,13 +1,19 @@
 #include "AppContext.h"
+#include "CurlHttpClient.h"
+#include "IfaddrsConnectivity.h"
 #include "PlatformServices.h"
+#include "PosixCommandRunner.h"
 #include "PosixFileSystem.h"
 #include "PosixInstanceLock.h"
+#include "PosixNetworkHostLookup.h"
 #include "PosixProcessLauncher.h"
 #include "PosixProcessTerminator.h"
 #include "QtFolderPicker.h"
 #include "QtMessageBoxService.h"
 #include "QtNotificationIcon.h"
+#include "QtPause.h"
 #include "QtWebOpener.h"
+#include "SambaRemoteShutdown.h"
 #include "StartupSequence.h"
 #include "StartupWindow.h"
 #include "SystemAppInfo.h"
@@ -33,8 +39,14 @@ int main(int argc, char** argv)
     QtMessageBoxService messages;
     SystemPowerControl power(launcher);
     QtWebOpener web;
-    const PlatformServices platform{appInfo,      clock,    fileSystem, launcher, terminator,
-                                    instanceLock, messages, power,      web};
+    PosixNetworkHostLookup networkHosts;
+    PosixCommandRunner commandRunner;
+    SambaRemoteShutdown remoteShutdown(commandRunner);
+    IfaddrsConnectivity connectivity;
+    CurlHttpClient http;
+    QtPause pause;
+    const PlatformServices platform{appInfo, clock, fileSystem,   launcher,       terminator,   instanceLock, messages,
+                                    power,   web,   networkHosts, remoteShutdown, connectivity, http,         pause};
 
     QtFolderPicker folderPicker;
     QtNotificationIcon trayIcon;

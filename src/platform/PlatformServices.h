@@ -2,12 +2,17 @@
 
 class AppInfo;
 class Clock;
+class Connectivity;
 class FileSystem;
+class HttpClient;
 class InstanceLock;
 class MessageBoxService;
+class NetworkHostLookup;
+class Pause;
 class PowerControl;
 class ProcessLauncher;
 class ProcessTerminator;
+class RemoteShutdown;
 class WebOpener;
 
 /// Every platform service the program uses, gathered so that the start-up sequence, the window and the
@@ -23,4 +28,9 @@ struct PlatformServices
     MessageBoxService& messages;
     PowerControl& power;
     WebOpener& web;
+    NetworkHostLookup& networkHosts;
+    RemoteShutdown& remoteShutdown;
+    Connectivity& connectivity;
+    HttpClient& http;
+    Pause& pause;
 };

@@ -1,7 +1,128 @@
 #include "UpdateCheck.h"
 
-// Placeholder until the update check is built: offers no update.
-bool CheckForUpdate(const PlatformServices&, SettingsStore&, const std::string&)
+#include "AppInfo.h"
+#include "DownloadFile.h"
+#include "FileProbes.h"
+#include "IsOnline.h"
+#include "MessageBoxService.h"
+#include "Paths.h"
+#include "PlatformServices.h"
+#include "ProcessLauncher.h"
+#include "ProcessTerminator.h"
+#include "SettingsStore.h"
+#include "VersionFile.h"
+
+#include <optional>
+
+namespace {
+
+/// The program's own file name, as the updater is to start it again.
+#ifdef _WIN32
+constexpr const char* programFileName = "Kopirko.exe";
+#else
+constexpr const char* programFileName = "Kopirko";
+#endif
+
+std::string serverAddress(const std::string& urlUpdate, const std::string& file)
 {
-    return false;
+    return "http://" + urlUpdate + file;
+}
+
+/// Puts IniFilePath back however the hand-off ends.
+class IniPathRestorer
+{
+public:
+    explicit IniPathRestorer(SettingsStore& store) : m_store(store), m_path(store.IniFilePath()) {}
+    ~IniPathRestorer() { m_store.setIniFilePath(m_path); }
+    IniPathRestorer(const IniPathRestorer&) = delete;
+    IniPathRestorer& operator=(const IniPathRestorer&) = delete;
+
+private:
+    SettingsStore& m_store;
+    std::string m_path;
+};
+
+Result writeHandOffFile(SettingsStore& settingsStore, const std::string& programFolder, const std::string& urlUpdate)
+{
+    settingsStore.setIniFilePath(Paths::join(programFolder, "update.ini"));
+    if (Result written = settingsStore.WriteIniValue("update", "url", urlUpdate); !written)
+        return written;
+    if (Result written = settingsStore.WriteIniValue("update", "cilj", programFolder); !written)
+        return written;
+    return settingsStore.WriteIniValue("update", "prog", programFileName);
+}
+
+bool handOverToUpdater(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate)
+{
+    const std::string programFolder = platform.appInfo.programFolder();
+    Result handedOver = Result::success();
+    {
+        IniPathRestorer restorer(settingsStore);
+        handedOver = writeHandOffFile(settingsStore, programFolder, urlUpdate);
+    }
+    if (handedOver)
+        handedOver = platform.launcher.startDetached(Paths::join(programFolder, "updater.exe"), {});
+    if (!handedOver) {
+        platform.messages.showMessage("Nadogradnja nije pokrenuta: " + handedOver.error());
+        return false;
+    }
+    platform.terminator.endNow(0);
+    return true;
+}
+
+} // namespace
+
+Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUpdate, const UpdateLimits& limits)
+{
+    const std::string programFolder = platform.appInfo.programFolder();
+    const std::string versionUrl = serverAddress(urlUpdate, "/versionu.txt");
+    const std::string serverCopy = Paths::join(programFolder, "versionutmp.txt");
+    PurgeUrlCache(platform, versionUrl);
+    DownloadFile(platform, versionUrl, serverCopy, limits.versionFile);
+
+    const std::optional<std::int32_t> serverVersion = readVersionFile(platform.fileSystem, serverCopy);
+    if (!serverVersion)
+        return Result::failure(serverCopy + " holds no version number");
+    std::int32_t installedVersion = 0;
+    const std::string installed = Paths::join(programFolder, "versionu.txt");
+    if (FileExists(platform.fileSystem, installed)) {
+        const std::optional<std::int32_t> number = readVersionFile(platform.fileSystem, installed);
+        if (!number)
+            return Result::failure(installed + " holds no version number");
+        installedVersion = *number;
+    }
+    if (*serverVersion > installedVersion) {
+        const std::string updaterUrl = serverAddress(urlUpdate, "/updater.exe");
+        PurgeUrlCache(platform, updaterUrl);
+        DownloadFile(platform, updaterUrl, Paths::join(programFolder, "updater.exe"), limits.updater);
+    }
+    return Result::success();
+}
+
+bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate)
+{
+    return CheckForUpdate(platform, settingsStore, urlUpdate, UpdateLimits{});
+}
+
+bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate,
+                    const UpdateLimits& limits)
+{
+    if (!IsOnline(platform))
+        return false;
+    if (!RefreshUpdater(platform, urlUpdate, limits))
+        return false;
+
+    const std::string versionUrl = serverAddress(urlUpdate, "/version.txt");
+    PurgeUrlCache(platform, versionUrl);
+    DownloadFile(platform, versionUrl, "versiontmp.txt", limits.versionFile);
+    const std::optional<std::int32_t> serverVersion = readVersionFile(platform.fileSystem, "versiontmp.txt");
+    if (!serverVersion)
+        return false;
+    const std::optional<std::int32_t> ownVersion = readVersionFile(platform.fileSystem, "version.txt");
+    if (!ownVersion || *serverVersion <= *ownVersion)
+        return false;
+
+    if (!platform.messages.askYesNo(updateQuestion, "", MessageIcon::Question))
+        return false;
+    return handOverToUpdater(platform, settingsStore, urlUpdate);
 }

@@ -2,12 +2,17 @@
 
 #include "FakeAppInfo.h"
 #include "FakeClock.h"
+#include "FakeConnectivity.h"
 #include "FakeInstanceLock.h"
 #include "FakeMessageBoxes.h"
+#include "FakeNetworkHostLookup.h"
+#include "FakePause.h"
 #include "FakePowerControl.h"
 #include "FakeProcessLauncher.h"
 #include "FakeProcessTerminator.h"
+#include "FakeRemoteShutdown.h"
 #include "FakeWebOpener.h"
+#include "LoopbackHttpClient.h"
 #include "PlatformServices.h"
 #include "PosixFileSystem.h"
 
@@ -23,5 +28,11 @@ struct TestPlatform
     FakeMessageBoxes messages;
     FakePowerControl power;
     FakeWebOpener web;
-    PlatformServices services{appInfo, clock, fileSystem, launcher, terminator, instanceLock, messages, power, web};
+    FakeNetworkHostLookup networkHosts;
+    FakeRemoteShutdown remoteShutdown;
+    FakeConnectivity connectivity;
+    LoopbackHttpClient http;
+    FakePause pause;
+    PlatformServices services{appInfo, clock, fileSystem,   launcher,       terminator,   instanceLock, messages,
+                              power,   web,   networkHosts, remoteShutdown, connectivity, http,         pause};
 };

@@ -1,0 +1,70 @@
+#include "NetworkShutdownGate.h"
+
+#include "NetworkShutdown.h"
+#include "PlatformServices.h"
+
+namespace {
+
+/// Frees the gate however the work ends.
+class Release
+{
+public:
+    explicit Release(std::function<void()> release) : m_release(std::move(release)) {}
+    ~Release()
+    {
+        if (m_release)
+            m_release();
+    }
+    Release(const Release&) = delete;
+    Release& operator=(const Release&) = delete;
+
+private:
+    std::function<void()> m_release;
+};
+
+} // namespace
+
+NetworkShutdownGate::NetworkShutdownGate(WorkRunner runWork) : m_runWork(std::move(runWork)) {}
+
+std::optional<NetworkShutdownReport> NetworkShutdownGate::run(const std::vector<std::string>& entries,
+                                                              const PlatformServices& platform, WhenBusy whenBusy)
+{
+    NetworkShutdownReport report;
+    if (whenBusy == WhenBusy::Skip) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_busy)
+                return std::nullopt;
+            m_busy = true;
+        }
+        Release release([this] { this->release(); });
+        m_runWork([&] { report = ShutDownNetworkComputers(entries, platform); });
+        return report;
+    }
+    // Waiting happens on the worker, so the window stays usable while the other shutdown finishes.
+    m_runWork([&] {
+        {
+            std::unique_lock lock(m_mutex);
+            m_free.wait(lock, [this] { return !m_busy; });
+            m_busy = true;
+        }
+        Release release([this] { this->release(); });
+        report = ShutDownNetworkComputers(entries, platform);
+    });
+    return report;
+}
+
+bool NetworkShutdownGate::busy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_busy;
+}
+
+void NetworkShutdownGate::release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
+    }
+    m_free.notify_all();
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Connectivity.h"
+
+/// Answers what the test sets; not connected unless a test says otherwise, so nothing goes on line by chance.
+class FakeConnectivity : public Connectivity
+{
+public:
+    ConnectedState answer;
+    mutable int queries = 0;
+
+    ConnectedState connectedState() const override
+    {
+        ++queries;
+        return answer;
+    }
+};
