@@ -2,14 +2,19 @@
 // program does, without a window: the benchmark times this process against cp.
 #include "BackupHost.h"
 #include "BackupSettings.h"
+#include "CurlHttpClient.h"
 #include "FolderBackupRun.h"
+#include "IfaddrsConnectivity.h"
 #include "MessageBoxService.h"
+#include "Pause.h"
 #include "PlatformServices.h"
 #include "PosixFileSystem.h"
 #include "PosixInstanceLock.h"
+#include "PosixNetworkHostLookup.h"
 #include "PosixProcessLauncher.h"
 #include "PosixProcessTerminator.h"
 #include "PowerControl.h"
+#include "RemoteShutdown.h"
 #include "SystemAppInfo.h"
 #include "SystemClock.h"
 #include "WebOpener.h"
@@ -48,9 +53,12 @@ private:
 };
 
 /// Nothing in a benchmark may show a box, shut down or open anything.
-class Inert : public MessageBoxService, public PowerControl, public WebOpener
+class Inert : public MessageBoxService, public PowerControl, public WebOpener, public RemoteShutdown, public Pause
 {
 public:
+    Result shutDown(const std::string&) override { return Result::failure("not in a benchmark"); }
+    void processEventsOnce() override {}
+    void sleepFor(std::chrono::milliseconds) override {}
     void showMessage(const std::string&, const std::string&, MessageIcon) override {}
     bool askYesNo(const std::string&, const std::string&, MessageIcon) override { return false; }
     Result shutDownThisComputer() override { return Result::failure("not in a benchmark"); }
@@ -73,8 +81,11 @@ int main(int argc, char** argv)
     PosixProcessTerminator terminator;
     PosixInstanceLock instanceLock;
     Inert inert;
-    const PlatformServices platform{appInfo, clock, fileSystem, launcher, terminator,
-                                    instanceLock, inert, inert, inert};
+    PosixNetworkHostLookup networkHosts;
+    IfaddrsConnectivity connectivity;
+    CurlHttpClient http;
+    const PlatformServices platform{appInfo, clock, fileSystem,   launcher, terminator,   instanceLock, inert,
+                                    inert,   inert, networkHosts, inert,    connectivity, http,         inert};
 
     BackupSettings settings;
     settings.BackupDir = argv[1];
