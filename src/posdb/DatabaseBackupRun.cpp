@@ -1,7 +1,333 @@
 #include "DatabaseBackupRun.h"
 
-// Placeholder until the database backup is built: does nothing and reports nothing.
-RunReport RunDatabaseBackup(const BackupSettings&, BackupHost&, const PlatformServices&)
+#include "AppInfo.h"
+#include "BackupHost.h"
+#include "BackupNames.h"
+#include "BackupSettings.h"
+#include "CheckedCopy.h"
+#include "Clock.h"
+#include "FileProbes.h"
+#include "FileSystem.h"
+#include "LocalDateTime.h"
+#include "MdbRegisterReader.h"
+#include "MessageBoxService.h"
+#include "Paths.h"
+#include "PlatformServices.h"
+#include "RegisterRules.h"
+#include "RunGuard.h"
+
+#include <exception>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace {
+
+constexpr const char* serverDatabaseName = "tezga.mdb";
+constexpr const char* serverFolderName = "server";
+constexpr const char* registerFolderPrefix = "kasa_";
+
+namespace Texts {
+constexpr const char* fromServer = "Izrada rezervne kopije podataka sa servera";
+constexpr const char* fromRegister = "Izrada rezervne kopije sa kase ";
+constexpr const char* made = "Rezervna kopija baza podataka je izradjena ";
+// Said instead of "je izradjena" when today's root could not be made: the status page must not claim a
+// backup that is not there.
+constexpr const char* notMade = "Rezervna kopija baza podataka nije izradjena ";
+constexpr const char* next = "Sledeća izrada rezervne kopije ";
+} // namespace Texts
+
+/// The one-line reason for a folder whose files were not all copied.
+std::string summarise(const std::vector<FileFailure>& failures)
 {
-    return RunReport{};
+    if (failures.size() == 1)
+        return failures.front().reason;
+    return std::to_string(failures.size()) + " datoteka nije kopirano (prva: " + failures.front().reason + ")";
+}
+
+/// Blanks cut off at both ends, as FolderExists does before it looks.
+std::string trimBlanks(const std::string& text)
+{
+    const auto start = text.find_first_not_of(' ');
+    if (start == std::string::npos)
+        return {};
+    return text.substr(start, text.find_last_not_of(' ') - start + 1);
+}
+
+class DatabaseBackup
+{
+public:
+    DatabaseBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform,
+                   const RegisterReader& reader)
+        : m_settings(settings), m_host(host), m_platform(platform), m_fileSystem(platform.fileSystem), m_reader(reader)
+    {}
+
+    RunReport run()
+    {
+        m_host.setBusyPointer(true);
+        m_host.setLampColour(LampColour::blue);
+        bool rootMade = false;
+        try {
+            m_workingFolder = m_platform.appInfo.workingFolder();
+            if (const auto problem = prepareRoot())
+                fail(m_workingFolder, "rezervna kopija nije napravljena: " + *problem);
+            else {
+                rootMade = true;
+                backUpWorkingFolderAndRegisters();
+            }
+        } catch (const std::exception& error) {
+            fail(m_workingFolder, std::string("izrada rezervne kopije je prekinuta: ") + error.what());
+        } catch (...) {
+            fail(m_workingFolder, "izrada rezervne kopije je prekinuta");
+        }
+        finish(rootMade);
+        return std::move(m_report);
+    }
+
+private:
+    void fail(const std::string& source, std::string reason, std::vector<FileFailure> files = {})
+    {
+        m_report.failed.push_back(SourceFailure{source, std::move(reason), std::move(files)});
+    }
+
+    /// Runs `step` through the host, off the window's thread where the host can; what it throws comes back as
+    /// the reason.
+    std::optional<std::string> work(const std::function<void()>& step)
+    {
+        std::optional<std::string> failure;
+        m_host.runWork([&] {
+            try {
+                step();
+            } catch (const std::exception& error) {
+                failure = std::string("neocekivana greska: ") + error.what();
+            } catch (...) {
+                failure = "neocekivana greska";
+            }
+        });
+        return failure;
+    }
+
+    /// Creates `folder` unless something of that name is there; the reason when it is no folder afterwards.
+    std::optional<std::string> ensureFolder(const std::string& folder)
+    {
+        std::optional<std::string> problem;
+        if (const auto error = work([&] {
+                if (!m_fileSystem.exists(folder)) {
+                    if (Result created = m_fileSystem.createDirectory(folder); !created)
+                        problem = created.error();
+                } else if (!m_fileSystem.isDirectory(folder)) {
+                    problem = "\"" + folder + "\" postoji, ali nije fascikla";
+                }
+            }))
+            return error;
+        return problem;
+    }
+
+    /// Deletes the root of exactly Starost days ago; today's root comes next. Nothing when the settings, the
+    /// destination or the root itself are not there; a root that cannot be deleted is a warning, not a stop.
+    std::optional<std::string> prepareRoot()
+    {
+        const std::string& backupDir = m_settings.BackupDir;
+        if (backupDir.empty())
+            return "odredisna fascikla nije podesena";
+
+        if (m_settings.Brisati == 1 && m_settings.Starost > 0) {
+            const auto oldDate = addDays(m_platform.clock.now().date, -m_settings.Starost);
+            const std::string oldRoot = BackupNames::databaseBackupRoot(backupDir, oldDate, m_settings.AppFolderSuffix);
+            std::optional<std::string> notDeleted;
+            if (const auto error = work([&] {
+                    if (FolderExists(m_fileSystem, oldRoot)) {
+                        if (Result removed = m_fileSystem.removeTree(oldRoot, RemoveMode::NotForced); !removed)
+                            notDeleted = removed.error();
+                    }
+                }))
+                notDeleted = error;
+            if (notDeleted)
+                m_report.warnings.push_back("Stara rezervna kopija nije obrisana: " + *notDeleted);
+        }
+
+        bool destinationThere = false;
+        if (const auto error = work([&] { destinationThere = FolderExists(m_fileSystem, backupDir); }))
+            return error;
+        // The destination is never created here: a missing one usually is an unplugged disk, and a folder made
+        // in its place would fill the system disk.
+        if (!destinationThere)
+            return "odredisna fascikla \"" + backupDir + "\" ne postoji";
+
+        m_root = BackupNames::databaseBackupRoot(backupDir, m_platform.clock.now().date, m_settings.AppFolderSuffix);
+        return ensureFolder(m_root);
+    }
+
+    void backUpWorkingFolderAndRegisters()
+    {
+        const std::string serverDatabase = Paths::join(m_workingFolder, serverDatabaseName);
+        bool withServer = false;
+        if (const auto error = work([&] { withServer = FileExists(m_fileSystem, serverDatabase); })) {
+            fail(m_workingFolder, *error);
+            return;
+        }
+        if (!withServer) {
+            copyFiles(m_workingFolder, m_workingFolder, m_root);
+            return;
+        }
+
+        const std::string serverFolder = Paths::join(m_root, serverFolderName);
+        const auto problem = ensureFolder(serverFolder);
+        m_host.setStatusLine1(Texts::fromServer);
+        if (problem)
+            fail(m_workingFolder, *problem);
+        else
+            copyFiles(m_workingFolder, m_workingFolder, serverFolder);
+
+        backUpRegisters(serverDatabase);
+    }
+
+    void backUpRegisters(const std::string& serverDatabase)
+    {
+        RegisterListing listing;
+        if (const auto error = work([&] { listing = m_reader.readRegisters(serverDatabase); }))
+            listing.error = *error;
+        if (!listing.ok()) {
+            fail(serverDatabaseName, "kase nisu kopirane: " + listing.error);
+            return;
+        }
+        RegisterRules::orderById(listing.registers);
+        for (const CashRegister& cashRegister : listing.registers)
+            backUpRegister(cashRegister);
+    }
+
+    void backUpRegister(const CashRegister& cashRegister)
+    {
+        m_host.processEvents();
+        const std::string& label = cashRegister.label;
+        m_host.setStatusLine1(Texts::fromRegister + label);
+
+        const std::optional<std::string> folder = RegisterRules::databaseFolder(cashRegister.databasePath);
+        if (!folder)
+            return;
+        const std::string source = label.empty() ? "kasa bez oznake (id " + cashRegister.id + ")" : label;
+        const std::string databaseFolder = resolve(trimBlanks(*folder));
+
+        bool reachable = false;
+        if (const auto error = work([&] { reachable = FolderExists(m_fileSystem, databaseFolder); })) {
+            fail(source, *error);
+            return;
+        }
+        if (!reachable) {
+            fail(source, "fascikla kase \"" + *folder + "\" nije dostupna");
+            m_host.showManualBackupButton();
+            return;
+        }
+        if (const auto problem = RegisterRules::folderNameProblem(label)) {
+            fail(source, *problem + ", kasa nije kopirana");
+            return;
+        }
+        // Two registers under one label would land in one folder, the second overwriting the first's database.
+        const auto [known, isNew] = m_registerFolders.emplace(label, databaseFolder);
+        if (!isNew) {
+            if (known->second != databaseFolder)
+                fail(source, "oznaku \"" + label + "\" ima i kasa sa fasciklom \"" + known->second +
+                                 "\", pa fascikla \"" + databaseFolder +
+                                 "\" nije kopirana da ne bi prepisala njenu kopiju");
+            return;
+        }
+
+        copyFiles(source, databaseFolder, Paths::join(m_root, registerFolderPrefix + label));
+    }
+
+    /// Copies the files (not the subfolders) of `folder` into `target` one by one, showing each name in the
+    /// second status line; `source` is what the report calls the folder. `target` is made once there is
+    /// something to put in it, so that a register with nothing to copy leaves no folder that looks like a backup.
+    void copyFiles(const std::string& source, const std::string& folder, const std::string& target)
+    {
+        std::vector<std::string> names;
+        if (const auto error = work([&] { names = m_fileSystem.listFiles(folder); })) {
+            fail(source, *error);
+            return;
+        }
+        // An empty listing also stands for a folder that cannot be read; either way nothing is backed up.
+        if (names.empty()) {
+            fail(source, "u fascikli \"" + folder + "\" nema datoteka ili se ne moze procitati");
+            return;
+        }
+        if (const auto problem = ensureFolder(target)) {
+            fail(source, *problem);
+            return;
+        }
+
+        std::vector<FileFailure> failures;
+        for (const std::string& name : names) {
+            m_host.processEvents();
+            if (name.empty())
+                continue;
+            m_host.setStatusLine2(name);
+            const std::string from = Paths::join(folder, name);
+            std::optional<Result> copied;
+            if (const auto error =
+                    work([&] { copied = copyFileChecked(m_fileSystem, from, Paths::join(target, name)); }))
+                failures.push_back(FileFailure{from, *error});
+            else if (!*copied)
+                failures.push_back(FileFailure{from, copied->error()});
+        }
+        if (failures.empty()) {
+            m_report.backedUp.push_back(source);
+        } else {
+            std::string reason = summarise(failures);
+            fail(source, std::move(reason), std::move(failures));
+        }
+    }
+
+    /// A register's path as the server database holds it: relative ones count from the working folder.
+    std::string resolve(const std::string& path) const
+    {
+        if (!path.empty() && path.front() == Paths::separator)
+            return path;
+        return Paths::join(m_workingFolder, path);
+    }
+
+    void finish(bool rootMade)
+    {
+        const std::string& time = m_settings.VrijemeBackupa;
+        const auto today = m_platform.clock.now().date;
+        m_host.setStatusLine1((rootMade ? Texts::made : Texts::notMade) + formatDateDots(today) + " u " + time);
+        m_host.setStatusLine2(Texts::next + formatDateDots(addDays(m_platform.clock.now().date, 1)) + " u " + time);
+        if (m_settings.NacinBackupa == 0)
+            m_host.enableTimer1();
+        m_host.setLampColour(LampColour::lightYellow);
+        m_host.showWindow();
+        m_host.runFinished(m_report);
+        m_host.setBusyPointer(false);
+        if (m_settings.NacinBackupa == 2)
+            m_platform.messages.showMessage(completionMessage(m_report));
+    }
+
+    const BackupSettings& m_settings;
+    BackupHost& m_host;
+    const PlatformServices& m_platform;
+    FileSystem& m_fileSystem;
+    const RegisterReader& m_reader;
+    RunReport m_report;
+    std::string m_workingFolder;
+    std::string m_root;
+    std::map<std::string, std::string> m_registerFolders; ///< label -> database folder backed up under it
+};
+
+} // namespace
+
+RunReport RunDatabaseBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform)
+{
+    const MdbRegisterReader reader;
+    return RunDatabaseBackup(settings, host, platform, reader);
+}
+
+RunReport RunDatabaseBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform,
+                            const RegisterReader& reader)
+{
+    RunGuard guard;
+    if (!guard.entered()) {
+        RunReport refused;
+        refused.refused = true;
+        return refused;
+    }
+    return DatabaseBackup(settings, host, platform, reader).run();
 }
