@@ -577,10 +577,12 @@ void frmMain::setBusyPointer(bool busy)
     if (busy == m_busyPointer)
         return;
     m_busyPointer = busy;
-    if (busy)
+    if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
+    } else {
         QApplication::restoreOverrideCursor();
+        endProgressDisplay(); // the work is over, whether or not the run reports to the window
+    }
 }
 
 void frmMain::processEvents()
