@@ -576,6 +576,33 @@ TEST_F(TimedBackup, RunsAtTheMinuteOnceADayEveryDay)
     EXPECT_EQ(zipRuns, 0);
 }
 
+TEST_F(TimedBackup, AFreshStartSetUpFromTheWindowBacksUpDailyAndByHand)
+{
+    TestFiles::write(folder() + "/backuplista.ini", ""); // nothing saved yet
+    start();
+    ASSERT_EQ(platform.messages.texts(), std::vector<std::string>{notSetUp});
+    picker.answers = {destination(), source()};
+    click("Command3");
+    click("Command7");
+    click("Command6");
+    get<QComboBox>("Combo1")->setCurrentIndex(8);
+    click("Command5");
+    EXPECT_TRUE(timer("Timer1")->isActive());
+
+    tickAt(5, 8, 0);
+    tickAt(6, 8, 0);
+    EXPECT_TRUE(TestFiles::exists(backupOf(5) + "/racun.txt"));
+    EXPECT_TRUE(TestFiles::exists(backupOf(6) + "/racun.txt"));
+
+    get<QRadioButton>("Option1_2")->setChecked(true);
+    click("Command5");
+    EXPECT_FALSE(timer("Timer1")->isActive());
+    platform.clock.set(2026, 12, 7, 13, 5);
+    click("Command1");
+    EXPECT_TRUE(TestFiles::exists(backupOf(7) + "/racun.txt"));
+    EXPECT_EQ(platform.messages.texts().back(), "Izrada rezervne kopije je zavrsena");
+}
+
 TEST_F(TimedBackup, WaitsWhileAnotherRunIsInProgress)
 {
     writeTimedSettings();
