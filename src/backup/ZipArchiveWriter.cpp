@@ -1,0 +1,230 @@
+#include "ZipArchiveWriter.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <string_view>
+#include <zip.h>
+
+namespace {
+
+constexpr std::uint32_t modeFolder = 0040000;
+constexpr std::uint32_t modeFile = 0100000;
+constexpr std::uint32_t modeLink = 0120000;
+constexpr std::uint32_t dosReadOnly = 0x01;
+constexpr std::uint32_t dosFolder = 0x10;
+constexpr std::uint32_t ownerWrite = 0200;
+
+/// Made by a Unix host (3), format version 3.0: the high half of the external attributes is the mode.
+constexpr unsigned long versionMadeBy = (3u << 8) | 30u;
+constexpr unsigned long utf8NameFlag = 1u << 11;
+
+/// Entries this close to 4 GiB get zip64 sizes in advance: incompressible data grows a little when deflated,
+/// and minizip cannot add the zip64 field to a local header after the fact.
+constexpr std::uint64_t zip64Threshold = 0xFFFFFFFFull - (64ull << 20);
+
+zipFile handle(void* zip)
+{
+    return static_cast<zipFile>(zip);
+}
+
+bool isValidUtf8Beyond7Bit(std::string_view text, bool& hasNonAscii)
+{
+    hasNonAscii = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        }
+        hasNonAscii = true;
+        std::size_t length = 0;
+        std::uint32_t codePoint = 0;
+        if ((byte & 0xE0) == 0xC0) {
+            length = 2;
+            codePoint = byte & 0x1F;
+        } else if ((byte & 0xF0) == 0xE0) {
+            length = 3;
+            codePoint = byte & 0x0F;
+        } else if ((byte & 0xF8) == 0xF0) {
+            length = 4;
+            codePoint = byte & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            codePoint = (codePoint << 6) | (next & 0x3F);
+        }
+        const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (codePoint < smallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+/// The DOS date and time of `seconds` in local time (2-second steps), held within 1980..2107.
+unsigned long dosDateTime(std::int64_t seconds)
+{
+    static std::mutex localTimeMutex; // std::localtime shares one result buffer
+    std::tm local{};
+    {
+        std::lock_guard lock(localTimeMutex);
+        const std::time_t time = static_cast<std::time_t>(seconds);
+        if (const std::tm* converted = std::localtime(&time))
+            local = *converted;
+    }
+    int year = local.tm_year + 1900;
+    if (year < 1980)
+        return (0ul << 25) | (1ul << 21) | (1ul << 16); // 1980-01-01 00:00
+    if (year > 2107)
+        return (127ul << 25) | (12ul << 21) | (31ul << 16) | (23ul << 11) | (59ul << 5) | 29ul;
+    return (static_cast<unsigned long>(year - 1980) << 25) | (static_cast<unsigned long>(local.tm_mon + 1) << 21) |
+           (static_cast<unsigned long>(local.tm_mday) << 16) | (static_cast<unsigned long>(local.tm_hour) << 11) |
+           (static_cast<unsigned long>(local.tm_min) << 5) | (static_cast<unsigned long>(local.tm_sec / 2));
+}
+
+/// The "UT" extra field with the modification time (same form in the local and the central header); empty
+/// when the time does not fit its 32 bits.
+std::string extendedTimestamp(std::int64_t seconds)
+{
+    if (seconds < INT32_MIN || seconds > INT32_MAX)
+        return {};
+    const auto value = static_cast<std::uint32_t>(static_cast<std::int32_t>(seconds));
+    std::string field = {'\x55', '\x54', '\x05', '\x00', '\x01'};
+    for (int shift = 0; shift < 32; shift += 8)
+        field.push_back(static_cast<char>((value >> shift) & 0xFF));
+    return field;
+}
+
+std::uint32_t externalAttributes(std::uint32_t type, std::uint32_t mode)
+{
+    std::uint32_t attributes = (type | (mode & 07777)) << 16;
+    if (type == modeFolder)
+        attributes |= dosFolder;
+    if ((mode & ownerWrite) == 0)
+        attributes |= dosReadOnly;
+    return attributes;
+}
+
+} // namespace
+
+ZipArchiveWriter::~ZipArchiveWriter()
+{
+    if (m_zip)
+        zipClose(handle(m_zip), nullptr);
+}
+
+Result ZipArchiveWriter::failure(const std::string& what)
+{
+    const int error = errno;
+    return Result::failure(what + " \"" + m_path + "\"" + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+}
+
+Result ZipArchiveWriter::open(const std::string& path)
+{
+    m_path = path;
+    errno = 0;
+    m_zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    if (!m_zip)
+        return failure("cannot create the archive");
+    return Result::success();
+}
+
+Result ZipArchiveWriter::beginEntry(const ZipEntryInfo& info, ZipMethod method, bool zip64, std::uint32_t attributes)
+{
+    if (!m_zip || m_inEntry)
+        return Result::failure("the archive \"" + m_path + "\" is not ready for a new entry");
+    if (info.name.size() > 0xFFFF)
+        return Result::failure("the name \"" + info.name.substr(0, 200) + "...\" is too long for an archive");
+
+    zip_fileinfo fileInfo{};
+    fileInfo.dosDate = dosDateTime(info.modifiedSeconds);
+    fileInfo.external_fa = attributes;
+    bool nonAscii = false;
+    const unsigned long flags = isValidUtf8Beyond7Bit(info.name, nonAscii) && nonAscii ? utf8NameFlag : 0;
+    const std::string timestamp = extendedTimestamp(info.modifiedSeconds);
+    const int level = method == ZipMethod::Deflated ? Z_DEFAULT_COMPRESSION : 0;
+
+    errno = 0;
+    const int opened = zipOpenNewFileInZip4_64(
+        handle(m_zip), info.name.c_str(), &fileInfo, timestamp.data(), static_cast<uInt>(timestamp.size()),
+        timestamp.data(), static_cast<uInt>(timestamp.size()), nullptr, method == ZipMethod::Deflated ? Z_DEFLATED : 0,
+        level, /*raw=*/1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, flags,
+        zip64 ? 1 : 0);
+    if (opened != ZIP_OK)
+        return failure("cannot write to the archive");
+    m_inEntry = true;
+    ++m_entries;
+    return Result::success();
+}
+
+Result ZipArchiveWriter::addFolder(const ZipEntryInfo& info)
+{
+    if (info.name.empty() || info.name.back() != '/')
+        return Result::failure("a folder entry must end in \"/\": \"" + info.name + "\"");
+    if (Result begun = beginEntry(info, ZipMethod::Stored, false, externalAttributes(modeFolder, info.unixMode));
+        !begun)
+        return begun;
+    return endFile(0, 0);
+}
+
+Result ZipArchiveWriter::addSymlink(const ZipEntryInfo& info, const std::string& target)
+{
+    if (Result begun = beginEntry(info, ZipMethod::Stored, false, externalAttributes(modeLink, 0777)); !begun)
+        return begun;
+    if (Result written = writeData(target.data(), target.size()); !written)
+        return written;
+    return endFile(target.size(), static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(target.data()),
+                                                                   static_cast<uInt>(target.size()))));
+}
+
+Result ZipArchiveWriter::beginFile(const ZipEntryInfo& info, ZipMethod method, std::uint64_t expectedSize)
+{
+    return beginEntry(info, method, expectedSize >= zip64Threshold, externalAttributes(modeFile, info.unixMode));
+}
+
+Result ZipArchiveWriter::writeData(const void* data, std::size_t length)
+{
+    if (!m_inEntry)
+        return Result::failure("no entry is open in the archive \"" + m_path + "\"");
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (length > 0) {
+        const auto piece = static_cast<unsigned>(std::min<std::size_t>(length, 1u << 30));
+        errno = 0;
+        if (zipWriteInFileInZip(handle(m_zip), bytes, piece) != ZIP_OK)
+            return failure("cannot write to the archive");
+        bytes += piece;
+        length -= piece;
+    }
+    return Result::success();
+}
+
+Result ZipArchiveWriter::endFile(std::uint64_t size, std::uint32_t crc)
+{
+    if (!m_inEntry)
+        return Result::failure("no entry is open in the archive \"" + m_path + "\"");
+    m_inEntry = false;
+    errno = 0;
+    if (zipCloseFileInZipRaw64(handle(m_zip), size, crc) != ZIP_OK)
+        return failure("cannot write to the archive");
+    return Result::success();
+}
+
+Result ZipArchiveWriter::close()
+{
+    if (!m_zip)
+        return Result::failure("the archive \"" + m_path + "\" is not open");
+    errno = 0;
+    const int closed = zipClose(handle(m_zip), nullptr);
+    m_zip = nullptr;
+    if (closed != ZIP_OK)
+        return failure("cannot finish the archive");
+    return Result::success();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Result.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+/// What an archive entry records besides its data.
+struct ZipEntryInfo
+{
+    std::string name;                 ///< path inside the archive, "/" between parts; folders end in "/"
+    std::int64_t modifiedSeconds = 0; ///< modification time, seconds since 1970-01-01 UTC
+    std::uint32_t unixMode = 0;       ///< permission bits (07777) of the file or folder
+};
+
+/// How an entry's data is stored.
+enum class ZipMethod {
+    Stored,  ///< the bytes as they are
+    Deflated ///< raw deflate data, compressed by the caller
+};
+
+/// Writes one ZIP archive, entry by entry, through minizip. The caller compresses: data handed to
+/// writeData is stored in the archive as it is, and endFile records the CRC-32 and size of the
+/// uncompressed bytes. Names are stored as they are given and flagged as UTF-8 when they are valid UTF-8
+/// beyond ASCII; every entry carries the DOS date (local time) and the exact UTC time ("UT" field). zip64
+/// records are written where an entry, an offset or the number of entries needs them.
+/// Errors stop the archive: after a failed call only close() is useful, and the file must be thrown away.
+class ZipArchiveWriter
+{
+public:
+    ZipArchiveWriter() = default;
+    ~ZipArchiveWriter();
+    ZipArchiveWriter(const ZipArchiveWriter&) = delete;
+    ZipArchiveWriter& operator=(const ZipArchiveWriter&) = delete;
+
+    /// Creates (or truncates) the archive file `path`.
+    Result open(const std::string& path);
+    /// A folder entry; `info.name` must end in "/".
+    Result addFolder(const ZipEntryInfo& info);
+    /// A symbolic link, stored as the link itself: its target text is the entry's data.
+    Result addSymlink(const ZipEntryInfo& info, const std::string& target);
+    /// Starts a file entry. `expectedSize` is the uncompressed size as far as known; entries of 4 GiB or more
+    /// (or close to it) get zip64 sizes.
+    Result beginFile(const ZipEntryInfo& info, ZipMethod method, std::uint64_t expectedSize);
+    /// Appends data of the current file entry, as it is to be stored.
+    Result writeData(const void* data, std::size_t length);
+    /// Ends the current file entry; `size` and `crc` describe the uncompressed data.
+    Result endFile(std::uint64_t size, std::uint32_t crc);
+    /// Writes the central directory and closes the file. A failure here (a full disk often shows only now)
+    /// means the archive is not usable.
+    Result close();
+    /// Number of entries written so far.
+    std::uint64_t entryCount() const { return m_entries; }
+
+private:
+    Result beginEntry(const ZipEntryInfo& info, ZipMethod method, bool zip64, std::uint32_t externalAttributes);
+    Result failure(const std::string& what);
+
+    void* m_zip = nullptr; ///< minizip's zipFile
+    std::string m_path;
+    bool m_inEntry = false;
+    std::uint64_t m_entries = 0;
+};

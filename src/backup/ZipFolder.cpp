@@ -1,0 +1,251 @@
+#include "ZipFolder.h"
+
+#include "ArchiveTreeListing.h"
+#include "ChunkPipeline.h"
+#include "Paths.h"
+#include "ZipArchiveWriter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* temporaryMarker = ".kopirko-tmp-";
+/// A temporary archive untouched for this long is left over from a run that was cut off (an archive being
+/// written is touched all the time).
+constexpr auto leftoverAge = std::chrono::hours(1);
+
+std::string folderOf(const std::string& path)
+{
+    const auto position = path.rfind(Paths::separator);
+    if (position == std::string::npos)
+        return ".";
+    if (position == 0)
+        return std::string(1, Paths::separator);
+    return path.substr(0, position);
+}
+
+std::string uniqueTag()
+{
+    static std::atomic<unsigned long> counter{0};
+    static const unsigned long seed = std::random_device{}();
+    char text[40];
+    std::snprintf(text, sizeof text, "%08lx-%lu", seed & 0xFFFFFFFFul, ++counter);
+    return text;
+}
+
+/// Deletes the temporary archives of `fileName` that runs cut off (power cut, ended process) left behind.
+void removeLeftovers(const std::string& folder, const std::string& fileName)
+{
+    const std::string prefix = "." + fileName + temporaryMarker;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0 || !it->is_regular_file(error))
+            continue;
+        std::error_code timeError;
+        const auto modified = fs::last_write_time(it->path(), timeError);
+        if (!timeError && fs::file_time_type::clock::now() - modified > leftoverAge)
+            fs::remove(it->path(), timeError);
+    }
+}
+
+ZipEntryInfo entryInfo(const ArchiveItem& item)
+{
+    return ZipEntryInfo{item.name, item.modifiedSeconds, item.mode};
+}
+
+/// Writes the listed items into the open archive; the first error of the archive itself stops it.
+class ArchiveFiller
+{
+public:
+    ArchiveFiller(ZipArchiveWriter& writer, const std::vector<ArchiveItem>& items, ZipOutcome& outcome,
+                  const ZipOptions& options, const ZipProgressCallback& progress)
+        : m_writer(writer), m_items(items), m_outcome(outcome), m_options(options), m_progress(progress)
+    {}
+
+    Result fill()
+    {
+        ChunkPipeline pipeline(m_items, ChunkPipelineOptions{m_options.workers, m_options.chunkSize, m_options.level});
+        for (std::size_t index = 0; index < m_items.size(); ++index) {
+            const ArchiveItem& item = m_items[index];
+            Result written = Result::success();
+            switch (item.kind) {
+            case ArchiveItem::Kind::Folder:
+                written = m_writer.addFolder(entryInfo(item));
+                break;
+            case ArchiveItem::Kind::Link:
+                written = m_writer.addSymlink(entryInfo(item), item.linkTarget);
+                break;
+            case ArchiveItem::Kind::File:
+                written = addFile(pipeline, index);
+                break;
+            }
+            if (!written)
+                return written;
+        }
+        return Result::success();
+    }
+
+private:
+    bool nextChunkOf(ChunkPipeline& pipeline, std::size_t index)
+    {
+        return pipeline.next(m_chunk) && m_chunk.item == index;
+    }
+
+    /// Takes the chunks of the current file that are not needed any more.
+    void skipRestOfFile(ChunkPipeline& pipeline, std::size_t index)
+    {
+        while (!m_chunk.last && nextChunkOf(pipeline, index)) {
+        }
+    }
+
+    Result addFile(ChunkPipeline& pipeline, std::size_t index)
+    {
+        const ArchiveItem& item = m_items[index];
+        ZipSourceOutcome& source = m_outcome.sources[item.source];
+        if (!nextChunkOf(pipeline, index))
+            return Result::failure("the compressed pieces of \"" + item.path + "\" came out of order");
+        if (!m_chunk.error.empty() && m_chunk.length == 0 && m_chunk.offset == 0) {
+            source.failures.push_back({item.path, m_chunk.error});
+            skipRestOfFile(pipeline, index);
+            return Result::success();
+        }
+
+        const ZipMethod method = m_chunk.data.stored ? ZipMethod::Stored : ZipMethod::Deflated;
+        if (Result begun = m_writer.beginFile(entryInfo(item), method, item.size); !begun)
+            return begun;
+        std::uint32_t crc = 0;
+        std::uint64_t size = 0;
+        for (;;) {
+            if (Result written = m_writer.writeData(m_chunk.data.buffer.data(), m_chunk.data.size); !written)
+                return written;
+            crc = ChunkDeflater::crc32Combine(crc, m_chunk.crc, m_chunk.length);
+            size += m_chunk.length;
+            if (!m_chunk.error.empty()) {
+                // What was read so far goes in as it is (its CRC matches); the file is reported as not whole.
+                source.failures.push_back({item.path, m_chunk.error});
+                if (m_chunk.role == ChunkRole::Middle) {
+                    if (Result ended = m_writer.writeData(ChunkDeflater::streamEnd, sizeof ChunkDeflater::streamEnd);
+                        !ended)
+                        return ended;
+                }
+                skipRestOfFile(pipeline, index);
+                break;
+            }
+            if (m_chunk.last)
+                break;
+            if (!nextChunkOf(pipeline, index))
+                return Result::failure("the compressed pieces of \"" + item.path + "\" came out of order");
+        }
+        if (Result ended = m_writer.endFile(size, crc); !ended)
+            return ended;
+
+        ++source.files;
+        source.bytes += size;
+        ++m_filesDone;
+        m_bytesDone += size;
+        if (m_progress)
+            m_progress(ZipProgress{item.source, item.path, m_filesDone, m_bytesDone});
+        return Result::success();
+    }
+
+    ZipArchiveWriter& m_writer;
+    const std::vector<ArchiveItem>& m_items;
+    ZipOutcome& m_outcome;
+    const ZipOptions& m_options;
+    const ZipProgressCallback& m_progress;
+    CompressedChunk m_chunk;
+    std::uint64_t m_filesDone = 0;
+    std::uint64_t m_bytesDone = 0;
+};
+
+} // namespace
+
+unsigned ZipOptions::defaultWorkers()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+std::string archiveTopName(const std::string& source)
+{
+    std::string trimmed = source;
+    while (trimmed.size() > 1 && trimmed.back() == Paths::separator)
+        trimmed.pop_back();
+    if (trimmed == std::string(1, Paths::separator))
+        return {};
+    return Paths::lastComponent(trimmed);
+}
+
+ZipOutcome ZipFolder(const std::string& source, const std::string& archiveBase, const ZipOptions& options,
+                     const ZipProgressCallback& progress)
+{
+    return ZipFolders({ZipSource{source, archiveTopName(source)}}, archiveBase, options, progress);
+}
+
+ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& archiveBase, const ZipOptions& options,
+                      const ZipProgressCallback& progress)
+{
+    ZipOutcome outcome;
+    const std::string archivePath = archiveBase + ".zip";
+    const std::string folder = folderOf(archivePath);
+    const std::string fileName = Paths::lastComponent(archivePath);
+    const std::string temporary = Paths::join(folder, "." + fileName + temporaryMarker + uniqueTag());
+
+    std::vector<ArchiveItem> items;
+    bool anyReachable = false;
+    for (std::size_t index = 0; index < sources.size(); ++index) {
+        ZipSourceOutcome& sourceOutcome = outcome.sources.emplace_back();
+        sourceOutcome.path = sources[index].path;
+        ArchiveTreeListing listing = listTreeForArchive(sources[index].path, sources[index].topName, index, temporary);
+        sourceOutcome.reachable = listing.reachable;
+        sourceOutcome.error = std::move(listing.error);
+        sourceOutcome.failures = std::move(listing.failures);
+        anyReachable = anyReachable || listing.reachable;
+        std::move(listing.items.begin(), listing.items.end(), std::back_inserter(items));
+    }
+    if (!anyReachable) {
+        outcome.archive = Result::failure("no folder of the archive \"" + archivePath + "\" could be read");
+        return outcome;
+    }
+
+    removeLeftovers(folder, fileName);
+    ZipArchiveWriter writer;
+    if (Result opened = writer.open(temporary); !opened) {
+        outcome.archive = opened;
+        return outcome;
+    }
+    auto abandon = [&](Result reason) {
+        writer.close();
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        outcome.archive = std::move(reason);
+        return outcome;
+    };
+
+    Result filled = Result::success();
+    try {
+        filled = ArchiveFiller(writer, items, outcome, options, progress).fill();
+    } catch (const std::exception& error) {
+        filled = Result::failure(std::string("cannot make the archive \"") + archivePath + "\": " + error.what());
+    }
+    if (!filled)
+        return abandon(filled);
+    if (Result closed = writer.close(); !closed)
+        return abandon(closed);
+
+    std::error_code renameError;
+    fs::rename(temporary, archivePath, renameError);
+    if (renameError) {
+        return abandon(
+            Result::failure("cannot put the archive in place as \"" + archivePath + "\": " + renameError.message()));
+    }
+    outcome.archive = Result::success();
+    return outcome;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "FileSystem.h"
+#include "Result.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+/// One folder to go into an archive, under its own top-level name.
+struct ZipSource
+{
+    std::string path;    ///< the folder on disk
+    std::string topName; ///< its one top-level entry in the archive; empty: its contents sit at the top
+};
+
+/// What became of one folder of an archive.
+struct ZipSourceOutcome
+{
+    std::string path;
+    bool reachable = false;            ///< the folder could be read, so it is in the archive
+    std::string error;                 ///< why it could not be read at all
+    std::vector<FileFailure> failures; ///< what is missing from the archive, or is not whole, and why
+    std::uint64_t files = 0;           ///< files archived
+    std::uint64_t bytes = 0;           ///< their bytes, uncompressed
+
+    /// In the archive, and whole.
+    bool complete() const { return reachable && failures.empty(); }
+};
+
+/// What one archive run did.
+struct ZipOutcome
+{
+    /// Success when the archive file now holds the new archive, complete; the earlier file of that name (if
+    /// any) is then replaced. On failure the earlier file is untouched and no partial archive is left.
+    Result archive = Result::failure("the archive was not written");
+    std::vector<ZipSourceOutcome> sources; ///< one per folder, in the order given
+};
+
+/// Progress after each file, for the status lines.
+struct ZipProgress
+{
+    std::size_t source = 0;  ///< index of the folder being archived
+    std::string currentFile; ///< path of the file just archived
+    std::uint64_t filesDone = 0;
+    std::uint64_t bytesDone = 0;
+};
+
+/// How archives are made. The defaults are what the runs use.
+struct ZipOptions
+{
+    unsigned workers = defaultWorkers(); ///< threads that read and compress
+    std::size_t chunkSize = 1024 * 1024; ///< bytes of a file compressed as one piece
+    int level = 6;                       ///< compression level (libdeflate's 1..12)
+
+    /// One per processor, at least 1 and at most 8 (more would only cost memory).
+    static unsigned defaultWorkers();
+};
+
+using ZipProgressCallback = std::function<void(const ZipProgress&)>;
+
+/// Archives the folder `source` into `archiveBase` + ".zip": one top-level folder entry named like the
+/// source's last name (trailing separators ignored), with every file, subfolder (empty ones too) and
+/// symbolic link (stored as a link, never followed) below it. The archive is written whole under a
+/// temporary name beside it and renamed over the final name only when complete, so a failure never leaves a
+/// truncated archive and keeps an earlier archive of that name until the new one replaces it. Files that
+/// cannot be read are left out and listed; the rest is archived. A source that cannot be read at all
+/// produces no archive. Returns when the archive is complete and closed. `progress` is called on the calling
+/// thread.
+ZipOutcome ZipFolder(const std::string& source, const std::string& archiveBase, const ZipOptions& options = {},
+                     const ZipProgressCallback& progress = {});
+
+/// As ZipFolder, with several folders in one archive, each under its own top-level name (which must differ).
+/// The archive is written when at least one of them can be read.
+ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& archiveBase,
+                      const ZipOptions& options = {}, const ZipProgressCallback& progress = {});
+
+/// The top-level name of a source in its archive: its last non-empty path component ("" for the root).
+std::string archiveTopName(const std::string& source);
