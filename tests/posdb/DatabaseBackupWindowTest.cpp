@@ -1,6 +1,6 @@
-// The database backup where the program starts it: the start in mode "Po startovanju programa" with the scope
-// "Kopirati samo datoteke iz kopirajuce fascikle", and the catch-up of the timed mode when the window loads.
-// The real window and the real run; only the platform's outside world is faked.
+// The database backup where the program starts it, with the real window on the offscreen platform and the real
+// run: the start in mode "Po startovanju programa" with scope "Kopirati samo datoteke iz kopirajuce fascikle",
+// and the timed mode's catch-up while the window loads.
 #include "AppContext.h"
 #include "FakeWindowParts.h"
 #include "StartupSequence.h"
@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTimer>
 
 #include <gmock/gmock.h>
@@ -29,132 +28,101 @@ class DatabaseBackupWindowTest : public ::testing::Test
 protected:
     TempDir temp;
     const std::string work = temp / "Kasa";
-    const std::string destination = temp / "kopije";
-    const std::string root = destination + "/05_12_2026_Kasa_backup";
+    const std::string root = temp / "kopije/05_12_2026_Kasa_backup";
     TestPlatform platform;
     FakeFolderPicker picker;
     FakeNotificationIcon tray;
-    std::unique_ptr<AppContext> context;
+    AppContext context{platform.services};
+    std::unique_ptr<StartupWindow> owner;
+    frmMain* window = nullptr;
     std::filesystem::path previousFolder = std::filesystem::current_path();
 
+    /// The program's folder holds the settings, the server database and the register folders it names; the
+    /// program was started from there.
     void SetUp() override
     {
-        TestFiles::makeFolder(work);
-        TestFiles::makeFolder(destination);
-        // The program started from its own folder, which holds the server database and the register folders.
+        TestFiles::makeFolder(temp / "kopije");
+        TestFiles::write(work + "/tezga.mdb", TestFiles::read(KOPIRKO_POSDB_FIXTURES "/tezga-jet4.mdb"));
+        for (const char* reachable : {"kase/k1", "kase/k3", "kase/šank", "kase/k7"})
+            TestFiles::write(work + "/" + reachable + "/baza.mdb", reachable);
         std::filesystem::current_path(work);
         platform.appInfo.folder = work;
         platform.appInfo.working = work;
         platform.clock.set(2026, 12, 5, 7, 0, 0);
-        TestFiles::write(work + "/tezga.mdb", TestFiles::read(std::string(KOPIRKO_POSDB_FIXTURES) + "/tezga-jet4.mdb"));
-        for (const char* reachable : {"kase/k1", "kase/k3", "kase/šank", "kase/k7"})
-            TestFiles::write(work + "/" + reachable + "/baza.mdb", reachable);
-        context = std::make_unique<AppContext>(platform.services);
+        context.programFolder = work;
     }
-
-    void TearDown() override { std::filesystem::current_path(previousFolder); }
+    void TearDown() override
+    {
+        if (window)
+            window->hide();
+        std::filesystem::current_path(previousFolder);
+    }
 
     void writeSettings(const std::string& mode)
     {
-        TestFiles::write(work + "/KOPIRKO.ini", "[BACKUP]\r\nVrijemeBackupa=08:00\r\nBackupDir=" + destination +
+        TestFiles::write(work + "/KOPIRKO.ini", "[BACKUP]\r\nVrijemeBackupa=08:00\r\nBackupDir=" + temp / "kopije" +
                                                     "\r\nNacinBackupa=" + mode + "\r\nOpsegBackupa=0\r\n");
     }
-
-    /// The window as the start would load it, with the settings read from the INI file.
-    std::unique_ptr<frmMain> loadWindow()
+    std::unique_ptr<StartupWindow> makeWindow()
     {
-        context->settingsStore.setIniFilePath(work + "/KOPIRKO.ini");
-        context->WindowTitle = StartupSequence::windowTitle;
-        context->settingsStore.LoadSettings(context->backupSettings, context->programFolder);
-        auto window = std::make_unique<frmMain>(*context, WindowServices{picker, tray});
-        window->load();
-        return window;
+        auto made = std::make_unique<frmMain>(context, WindowServices{picker, tray});
+        window = made.get();
+        return made;
     }
 
-    static std::vector<std::string> listLines(const frmMain& window)
+    std::vector<std::string> list1() const
     {
         std::vector<std::string> lines;
-        const auto* list = window.findChild<QListWidget*>("List1");
+        const auto* list = window->findChild<QListWidget*>("List1");
         for (int i = 0; i < list->count(); ++i)
             lines.push_back(list->item(i)->text().toStdString());
         return lines;
     }
-    static bool shown(const frmMain& window, const char* name) { return !window.findChild<QWidget*>(name)->isHidden(); }
-    static std::string label(const frmMain& window, const char* name)
+    bool shown(const char* name) const { return !window->findChild<QWidget*>(name)->isHidden(); }
+    std::string label1() const { return window->findChild<QLabel*>("Label1")->text().toStdString(); }
+    bool timer1() const { return window->findChild<QTimer*>("Timer1")->isActive(); }
+
+    void expectServerRegistersAndStatusPage()
     {
-        return window.findChild<QLabel*>(name)->text().toStdString();
-    }
-    static std::vector<std::string> entries(const std::string& folder)
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
+        std::vector<std::string> made;
+        for (const auto& entry : std::filesystem::directory_iterator(root))
+            made.push_back(entry.path().filename().string());
+        std::sort(made.begin(), made.end());
+        EXPECT_THAT(made, ElementsAre("kasa_Kasa 1", "kasa_Kasa 3", "kasa_Šank", "server"));
+        EXPECT_THAT(list1(), ElementsAre(StartsWith("Kasa 2: "), StartsWith("Kasa/7: ")));
+        EXPECT_TRUE(shown("Label3") && shown("List1") && shown("Command1"));
+        EXPECT_EQ(label1(), "Rezervna kopija baza podataka je izradjena 05.12.2026 u 08:00");
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 };
 
-TEST_F(DatabaseBackupWindowTest, StartInModeAtProgramStartWithFilesOnlyScopeBacksUpServerAndRegisters)
+TEST_F(DatabaseBackupWindowTest, StartAtProgramStartWithFilesOnlyScopeBacksUpServerAndRegisters)
 {
     writeSettings("1");
-    frmMain* window = nullptr;
-    StartupSequence start(*context, "127.0.0.1:9/kopirko", [&]() -> std::unique_ptr<StartupWindow> {
-        auto created = std::make_unique<frmMain>(*context, WindowServices{picker, tray});
-        window = created.get();
-        return created;
-    });
+    StartupSequence start(context, "127.0.0.1:9/kopirko", [&] { return makeWindow(); });
 
-    const std::unique_ptr<StartupWindow> started = start.run();
+    owner = start.run();
 
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(entries(root), (std::vector<std::string>{"kasa_Kasa 1", "kasa_Kasa 3", "kasa_Šank", "server"}));
-    EXPECT_EQ(TestFiles::read(root + "/server/tezga.mdb"),
-              TestFiles::read(std::string(KOPIRKO_POSDB_FIXTURES) + "/tezga-jet4.mdb"));
-    EXPECT_EQ(TestFiles::read(root + "/kasa_Šank/baza.mdb"), "kase/šank");
-
-    const std::vector<std::string> lines = listLines(*window);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_THAT(lines[0], StartsWith("Kasa 2: "));
-    EXPECT_THAT(lines[1], StartsWith("Kasa/7: "));
-    EXPECT_TRUE(shown(*window, "List1"));
-    EXPECT_TRUE(shown(*window, "Label3"));
-    EXPECT_TRUE(shown(*window, "Command1"));
-    EXPECT_EQ(label(*window, "Label1"), "Rezervna kopija baza podataka je izradjena 05.12.2026 u 08:00");
-    EXPECT_EQ(label(*window, "Label2"), "Sledeća izrada rezervne kopije 06.12.2026 u 08:00");
-    EXPECT_TRUE(window->isVisible());
+    expectServerRegistersAndStatusPage();
+    EXPECT_FALSE(timer1());
     ASSERT_EQ(platform.messages.shown.size(), 1u);
-    EXPECT_THAT(platform.messages.shown[0].text, StartsWith("Izrada rezervne kopije je zavrsena"));
-    EXPECT_FALSE(window->findChild<QTimer*>("Timer1")->isActive());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    window->hide();
+    EXPECT_THAT(platform.messages.shown[0].text, StartsWith("Izrada rezervne kopije je zavrsena\r\n"));
 }
 
-TEST_F(DatabaseBackupWindowTest, TimedModeCatchesUpAtLoadWhenTodaysRootIsMissing)
+TEST_F(DatabaseBackupWindowTest, TimedModeCatchesUpWhileTheWindowLoadsWhenTodaysRootIsMissing)
 {
     writeSettings("0");
+    context.settingsStore.setIniFilePath(work + "/KOPIRKO.ini");
+    context.WindowTitle = StartupSequence::windowTitle;
+    context.settingsStore.LoadSettings(context.backupSettings, context.programFolder);
+    owner = makeWindow();
 
-    const std::unique_ptr<frmMain> window = loadWindow();
+    owner->load();
 
-    EXPECT_EQ(entries(root), (std::vector<std::string>{"kasa_Kasa 1", "kasa_Kasa 3", "kasa_Šank", "server"}));
-    EXPECT_TRUE(window->findChild<QTimer*>("Timer1")->isActive());
-    EXPECT_EQ(label(*window, "Label1"), "Rezervna kopija baza podataka je izradjena 05.12.2026 u 08:00");
-    EXPECT_THAT(listLines(*window), ElementsAre(StartsWith("Kasa 2: "), StartsWith("Kasa/7: ")));
+    expectServerRegistersAndStatusPage();
+    EXPECT_TRUE(timer1());
     EXPECT_TRUE(platform.messages.shown.empty());
-    window->hide();
-}
-
-TEST_F(DatabaseBackupWindowTest, TimedModeLeavesAnExistingRootOfTodayAlone)
-{
-    writeSettings("0");
-    TestFiles::write(root + "/ranije.txt", "made earlier today");
-
-    const std::unique_ptr<frmMain> window = loadWindow();
-
-    EXPECT_EQ(entries(root), (std::vector<std::string>{"ranije.txt"}));
-    EXPECT_TRUE(window->findChild<QTimer*>("Timer1")->isActive());
-    EXPECT_EQ(label(*window, "Label1"), "Rezervna kopija baza podataka je izradjena 05.12.2026 u 08:00");
-    EXPECT_TRUE(listLines(*window).empty());
-    EXPECT_FALSE(window->isVisible());
 }
 
 } // namespace

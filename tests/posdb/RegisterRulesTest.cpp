@@ -1,63 +1,50 @@
 #include "RegisterRules.h"
+#include "MdbRegisterReader.h"
 
 #include <gmock/gmock.h>
 
-using ::testing::ElementsAreArray;
+using ::testing::ElementsAre;
 
-struct FolderCase
-{
-    std::string path;
-    std::optional<std::string> folder;
-    friend void PrintTo(const FolderCase& c, std::ostream* out) { *out << '"' << c.path << '"'; }
-};
+using FolderCase = std::pair<std::string, std::optional<std::string>>;
 
 class DatabaseFolderTest : public ::testing::TestWithParam<FolderCase>
 {};
 
-TEST_P(DatabaseFolderTest, NineCharactersAreCutOffPathsLongerThanEight)
+TEST_P(DatabaseFolderTest, NineCharactersNotBytesAreCutOffPathsLongerThanEight)
 {
-    EXPECT_EQ(RegisterRules::databaseFolder(GetParam().path), GetParam().folder) << GetParam().path;
+    EXPECT_EQ(RegisterRules::databaseFolder(GetParam().first), GetParam().second) << GetParam().first;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, DatabaseFolderTest,
-    ::testing::Values(FolderCase{"", std::nullopt}, FolderCase{"short.db", std::nullopt}, FolderCase{"123456789", ""},
-                      FolderCase{"kase/k1/baza.mdb", "kase/k1"},
-                      // The name is not looked at: always nine characters, whatever the file is called.
-                      FolderCase{"kase/k1/tezga.mdb", "kase/k1/"}, FolderCase{"/srv/kasa1/BAZA.MDB", "/srv/kasa1"},
-                      // Characters, not bytes: each č, š, ž is two bytes in UTF-8.
-                      FolderCase{"kase/šank/baza.mdb", "kase/šank"}, FolderCase{"čćžšđčćžš", ""},
-                      FolderCase{"čćžšđčćž", std::nullopt}, FolderCase{"/x/šank.mdb", "/x"},
-                      FolderCase{"kase/k1/čaša.mdb", "kase/k1"}, FolderCase{"/kase/€uro/€€€€.mdb", "/kase/€uro"}));
+INSTANTIATE_TEST_SUITE_P(Paths, DatabaseFolderTest,
+                         ::testing::Values(FolderCase("", std::nullopt), FolderCase("short.db", std::nullopt),
+                                           FolderCase("123456789", ""), FolderCase("kase/k1/baza.mdb", "kase/k1"),
+                                           FolderCase("kase/k1/tezga.mdb", "kase/k1/"),
+                                           // č, š, ž, € take two or three bytes each
+                                           FolderCase("kase/šank/baza.mdb", "kase/šank"), FolderCase("čćžšđčćžš", ""),
+                                           FolderCase("čćžšđčćž", std::nullopt), FolderCase("/x/šank.mdb", "/x"),
+                                           FolderCase("/kase/€uro/€€€€.mdb", "/kase/€uro")));
 
-TEST(RegisterRulesTest, CharacterCountCountsCodePoints)
-{
-    EXPECT_EQ(RegisterRules::characterCount(""), 0u);
-    EXPECT_EQ(RegisterRules::characterCount("Šank"), 4u);
-    EXPECT_EQ(RegisterRules::characterCount("a€b"), 3u);
-}
-
-namespace {
-
-std::vector<std::string> idsAfterOrdering(const std::vector<std::string>& ids)
+TEST(RegisterRulesTest, OrderByIdPutsNullsFirstThenNumbersByValueThenTextAndKeepsEqualIdsInStoredOrder)
 {
     std::vector<CashRegister> registers;
-    for (size_t i = 0; i < ids.size(); ++i)
-        registers.push_back(CashRegister{ids[i], "row" + std::to_string(i), ""});
+    for (const char* id : {"10", "", "x", "2", "-4", "2", "nan", "1.5"})
+        registers.push_back(CashRegister{id, "row" + std::to_string(registers.size()), ""});
     RegisterRules::orderById(registers);
-    std::vector<std::string> ordered;
-    for (const CashRegister& cashRegister : registers)
-        ordered.push_back(cashRegister.id + "/" + cashRegister.label);
-    return ordered;
+    std::vector<std::string> order;
+    for (const CashRegister& r : registers)
+        order.push_back(r.label);
+    EXPECT_THAT(order, ElementsAre("row1", "row4", "row7", "row3", "row5", "row0", "row6", "row2"));
 }
 
-} // namespace
-
-TEST(RegisterRulesTest, OrderByIdIsNumericNullsFirstAndStableForEqualIds)
+TEST(MdbRegisterReaderTest, ReadsTheRowsAsStoredWithNullAsEmptyAndUtf8Texts)
 {
-    EXPECT_THAT(idsAfterOrdering({"3", "1", "10", "2", "-4"}),
-                ElementsAreArray({"-4/row4", "1/row1", "2/row3", "3/row0", "10/row2"}));
-    EXPECT_THAT(idsAfterOrdering({"2", "", "x", "1.5", "2", "nan", ""}),
-                ElementsAreArray({"/row1", "/row6", "1.5/row3", "2/row0", "2/row4", "nan/row5", "x/row2"}));
-    EXPECT_THAT(idsAfterOrdering({}), ElementsAreArray(std::vector<std::string>{}));
+    const RegisterListing listing =
+        MdbRegisterReader().readRegisters(std::string(KOPIRKO_POSDB_FIXTURES) + "/tezga-jet4.mdb");
+    ASSERT_TRUE(listing.ok()) << listing.error;
+    std::vector<std::string> rows;
+    for (const CashRegister& r : listing.registers)
+        rows.push_back(r.id + "|" + r.label + "|" + r.databasePath);
+    EXPECT_THAT(rows,
+                ElementsAre("3|Kasa 3|kase/k3/baza.mdb", "1|Kasa 1|kase/k1/baza.mdb", "2|Kasa 2|kase/nema/baza.mdb",
+                            "5|Šank|kase/šank/baza.mdb", "4|K4|short.db", "6|K6|", "7|Kasa/7|kase/k7/baza.mdb"));
 }
