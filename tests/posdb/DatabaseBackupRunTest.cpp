@@ -4,6 +4,7 @@
 #include "FakeBackupHost.h"
 #include "HookedFileSystem.h"
 #include "RegisterReader.h"
+#include "RunGuard.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
@@ -420,4 +421,15 @@ TEST_F(DatabaseBackupRunTest, RegisterPathsEmptyFoldersAndRepeatedLabels)
     EXPECT_THAT(report.failed[1].reason, HasSubstr("nema datoteka"));
     EXPECT_FALSE(TestFiles::exists(root + "/kasa_P"));
     EXPECT_THAT(report.backedUp, ElementsAre(work, "K", "A"));
+}
+
+TEST_F(DatabaseBackupRunTest, RunIsRefusedUntouchedWhileAnotherIsInProgress)
+{
+    write({{"a.txt", "a"}});
+    const RunGuard other;
+
+    EXPECT_TRUE(run().refused);
+    EXPECT_FALSE(TestFiles::exists(root));
+    EXPECT_THAT(host.busyPointer, IsEmpty());
+    EXPECT_FALSE(host.windowShown);
 }
