@@ -13,7 +13,7 @@ public:
     struct TimeLimits
     {
         std::chrono::milliseconds connect{10000};
-        std::chrono::seconds stall{15};
+        std::chrono::seconds stall{10};
     };
 
     CurlHttpClient();

@@ -14,7 +14,7 @@ class SettingsStore;
 /// limits, and a size limit.
 struct UpdateLimits
 {
-    DownloadOptions versionFile{4096, std::chrono::seconds(15), DownloadedFileKind::Data};
+    DownloadOptions versionFile{4096, std::chrono::seconds(10), DownloadedFileKind::Data};
     DownloadOptions updater{32u * 1024 * 1024, std::chrono::seconds(60), DownloadedFileKind::Program};
 };
 
