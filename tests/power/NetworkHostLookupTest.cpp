@@ -12,12 +12,8 @@ struct HostCase
     const char* entry;
     Kind kind;
     const char* host;
+    friend void PrintTo(const HostCase& c, std::ostream* out) { *out << '"' << c.entry << '"'; }
 };
-
-std::ostream& operator<<(std::ostream& out, const HostCase& c)
-{
-    return out << '"' << c.entry << '"';
-}
 
 // A mount table as the kernel writes it: optional fields, escaped blanks, a share mounted inside a share's
 // name range (/mnt/pc1 and /mnt/pc10), a local disk mounted inside a share, and a share hidden by a later mount.
@@ -79,32 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
                     HostCase{"/home/ana", Kind::Local, ""}, HostCase{"mnt/pc1", Kind::Local, ""},
                     HostCase{"/mnt/broken/x", Kind::Malformed, ""}));
 
-TEST(HostOfEntry, AMountTableThatCannotBeReadMeansNoShares)
-{
-    const PosixNetworkHostLookup lookup([] { return std::string(); });
-    EXPECT_EQ(lookup.hostOf("/mnt/pc1/Racuni").kind, Kind::Local);
-    EXPECT_EQ(lookup.hostOf("\\\\PC1\\Racuni").host, "PC1");
-}
-
-TEST(HostOfEntry, TheMountTableIsReadAtEveryLookup)
-{
-    std::string table;
-    const PosixNetworkHostLookup lookup([&table] { return table; });
-    EXPECT_EQ(lookup.hostOf("/mnt/pc1/a").kind, Kind::Local);
-    table = mountTable;
-    EXPECT_EQ(lookup.hostOf("/mnt/pc1/a").host, "PC1");
-}
-
 struct NameCase
 {
     std::string name;
     bool plain;
+    friend void PrintTo(const NameCase& c, std::ostream* out) { *out << testing::PrintToString(c.name); }
 };
-
-std::ostream& operator<<(std::ostream& out, const NameCase& c)
-{
-    return out << '"' << c.name << '"';
-}
 
 class PlainHostName : public testing::TestWithParam<NameCase>
 {};

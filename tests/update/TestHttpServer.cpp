@@ -8,77 +8,47 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
-
-int boundLoopbackSocket(int& port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throw std::runtime_error("no socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("cannot bind to 127.0.0.1");
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
-} // namespace
-
 TestHttpServer::TestHttpServer() : m_server(std::make_unique<httplib::Server>())
 {
     m_server->Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
-        Answer answer;
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(request.path);
-            const auto found = m_answers.find(request.path);
-            if (found == m_answers.end()) {
-                response.status = 404;
-                response.set_content("Not Found", "text/plain");
-                return;
-            }
-            answer = found->second;
+        std::unique_lock lock(m_mutex);
+        m_requests.push_back(request.path);
+        const auto found = m_answers.find(request.path);
+        if (found == m_answers.end()) {
+            response.status = 404;
+            response.set_content("Not Found", "text/plain");
+            return;
         }
+        const Answer answer = found->second;
+        lock.unlock();
+        response.status = answer.status;
         switch (answer.kind) {
-        case Answer::Kind::Body:
-            response.status = answer.status;
+        case Kind::Body:
             response.set_content(answer.body, "application/octet-stream");
-            return;
-        case Answer::Kind::Redirect:
+            break;
+        case Kind::Redirect:
             response.set_redirect(answer.body, answer.status);
-            return;
-        case Answer::Kind::Chunked:
+            break;
+        case Kind::Chunked:
             response.set_chunked_content_provider("application/octet-stream",
                                                   [body = answer.body](size_t offset, httplib::DataSink& sink) {
-                                                      // A few pieces, so the client sees data before it knows the whole
-                                                      // size.
                                                       const size_t piece = std::min<size_t>(1000, body.size() - offset);
-                                                      if (piece > 0)
-                                                          sink.write(body.data() + offset, piece);
+                                                      sink.write(body.data() + offset, piece);
                                                       if (offset + piece >= body.size())
                                                           sink.done();
                                                       return true;
                                                   });
-            return;
-        case Answer::Kind::Stall:
+            break;
+        case Kind::Stall:
             response.set_content_provider(answer.body.size() * 100, "application/octet-stream",
                                           [this, part = answer.body](size_t offset, size_t, httplib::DataSink& sink) {
-                                              if (offset == 0) {
-                                                  sink.write(part.data(), part.size());
-                                                  return true;
-                                              }
-                                              std::unique_lock lock(m_mutex);
-                                              m_released.wait(lock, [this] { return m_stopping; });
+                                              if (offset == 0)
+                                                  return sink.write(part.data(), part.size());
+                                              std::unique_lock wait(m_mutex);
+                                              m_stopping.wait(wait, [this] { return m_stopped; });
                                               return false;
                                           });
-            return;
+            break;
         }
     });
     m_port = m_server->bind_to_any_port("127.0.0.1");
@@ -93,51 +63,17 @@ TestHttpServer::~TestHttpServer()
 {
     {
         std::lock_guard lock(m_mutex);
-        m_stopping = true;
+        m_stopped = true;
     }
-    m_released.notify_all();
+    m_stopping.notify_all();
     m_server->stop();
     m_thread.join();
 }
 
-std::string TestHttpServer::hostAndPort() const
-{
-    return "127.0.0.1:" + std::to_string(m_port);
-}
-
-std::string TestHttpServer::url(const std::string& path) const
-{
-    return "http://" + hostAndPort() + path;
-}
-
-void TestHttpServer::serve(const std::string& path, std::string body, int status)
+void TestHttpServer::serve(const std::string& path, std::string body, int status, Kind kind)
 {
     std::lock_guard lock(m_mutex);
-    m_answers[path] = Answer{Answer::Kind::Body, status, std::move(body)};
-}
-
-void TestHttpServer::serveChunked(const std::string& path, std::string body)
-{
-    std::lock_guard lock(m_mutex);
-    m_answers[path] = Answer{Answer::Kind::Chunked, 200, std::move(body)};
-}
-
-void TestHttpServer::redirect(const std::string& path, const std::string& target, int status)
-{
-    std::lock_guard lock(m_mutex);
-    m_answers[path] = Answer{Answer::Kind::Redirect, status, target};
-}
-
-void TestHttpServer::stallAfter(const std::string& path, std::string firstPart)
-{
-    std::lock_guard lock(m_mutex);
-    m_answers[path] = Answer{Answer::Kind::Stall, 200, std::move(firstPart)};
-}
-
-void TestHttpServer::remove(const std::string& path)
-{
-    std::lock_guard lock(m_mutex);
-    m_answers.erase(path);
+    m_answers[path] = Answer{std::move(body), status, kind};
 }
 
 std::vector<std::string> TestHttpServer::requests() const
@@ -148,9 +84,15 @@ std::vector<std::string> TestHttpServer::requests() const
 
 SilentServer::SilentServer()
 {
-    m_socket = boundLoopbackSocket(m_port);
-    if (::listen(m_socket, 16) != 0)
+    m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0 || ::listen(m_socket, 16) != 0)
         throw std::runtime_error("cannot listen on 127.0.0.1");
+    m_port = ntohs(address.sin_port);
 }
 
 SilentServer::~SilentServer()
@@ -165,18 +107,4 @@ bool SilentServer::wasConnected()
         return false;
     ::close(client);
     return true;
-}
-
-std::string SilentServer::hostAndPort() const
-{
-    return "127.0.0.1:" + std::to_string(m_port);
-}
-
-int closedLoopbackPort()
-{
-    int port = 0;
-    // Bound but never listening: connections to it are refused.
-    const int fd = boundLoopbackSocket(port);
-    ::close(fd);
-    return port;
 }

@@ -19,21 +19,18 @@ class TestHttpServer
 public:
     TestHttpServer();
     ~TestHttpServer();
-    TestHttpServer(const TestHttpServer&) = delete;
-    TestHttpServer& operator=(const TestHttpServer&) = delete;
 
     /// "127.0.0.1:PORT"
-    std::string hostAndPort() const;
-    /// "http://127.0.0.1:PORT" + path
-    std::string url(const std::string& path) const;
+    std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(m_port); }
+    std::string url(const std::string& path) const { return "http://" + hostAndPort() + path; }
 
-    void serve(const std::string& path, std::string body, int status = 200);
-    /// The body without a length in front (chunked), so the client learns its size only while it reads.
-    void serveChunked(const std::string& path, std::string body);
-    void redirect(const std::string& path, const std::string& target, int status = 302);
-    /// Sends `firstPart` of a longer body and then nothing more until the server is destroyed.
-    void stallAfter(const std::string& path, std::string firstPart);
-    void remove(const std::string& path);
+    enum class Kind {
+        Body,     ///< `body` with its length
+        Chunked,  ///< `body` without a length in front: the client learns its size only while it reads
+        Redirect, ///< to `body`
+        Stall     ///< `body`, announced as part of a longer one, then nothing until the server is destroyed
+    };
+    void serve(const std::string& path, std::string body, int status = 200, Kind kind = Kind::Body);
 
     /// Paths asked for, in order.
     std::vector<std::string> requests() const;
@@ -41,17 +38,17 @@ public:
 private:
     struct Answer
     {
-        enum class Kind { Body, Chunked, Redirect, Stall } kind = Kind::Body;
-        int status = 200;
         std::string body;
+        int status;
+        Kind kind;
     };
 
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     int m_port = 0;
     mutable std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_stopping = false;
+    std::condition_variable m_stopping;
+    bool m_stopped = false;
     std::map<std::string, Answer> m_answers;
     std::vector<std::string> m_requests;
 };
@@ -62,10 +59,7 @@ class SilentServer
 public:
     SilentServer();
     ~SilentServer();
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-
-    std::string hostAndPort() const;
+    std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(m_port); }
     /// True when a client had connected (and was left waiting).
     bool wasConnected();
 
@@ -73,6 +67,3 @@ private:
     int m_socket = -1;
     int m_port = 0;
 };
-
-/// A port on 127.0.0.1 where nothing listens.
-int closedLoopbackPort();
