@@ -35,8 +35,8 @@ std::uint32_t modeBits(const fs::file_status& status)
 class Lister
 {
 public:
-    Lister(ArchiveTreeListing& listing, std::size_t source, const std::string& skipPath)
-        : m_listing(listing), m_source(source), m_skipPath(skipPath), m_skipName(Paths::lastComponent(skipPath))
+    Lister(ArchiveTreeListing& listing, std::size_t source, const std::vector<std::string>& skipPaths)
+        : m_listing(listing), m_source(source), m_skipPaths(skipPaths)
     {}
 
     /// Lists what folder `path` holds, named `prefix` + name in the archive. False when the folder itself
@@ -72,6 +72,16 @@ public:
 private:
     void fail(const std::string& path, const std::string& reason) { m_listing.failures.push_back({path, reason}); }
 
+    bool skipped(const std::string& path) const
+    {
+        for (const std::string& skip : m_skipPaths) {
+            std::error_code error;
+            if (Paths::lastComponent(path) == Paths::lastComponent(skip) && fs::equivalent(path, skip, error))
+                return true;
+        }
+        return false;
+    }
+
     void listChild(const std::string& path, const std::string& name, const fs::file_status& status)
     {
         std::error_code error;
@@ -92,8 +102,7 @@ private:
             return;
         }
         case fs::file_type::regular: {
-            if (Paths::lastComponent(path) == m_skipName && !m_skipPath.empty() &&
-                fs::equivalent(path, m_skipPath, error))
+            if (skipped(path))
                 return;
             const auto modified = fs::last_write_time(path, error);
             const auto size = error ? 0 : fs::file_size(path, error);
@@ -131,14 +140,13 @@ private:
 
     ArchiveTreeListing& m_listing;
     std::size_t m_source;
-    std::string m_skipPath;
-    std::string m_skipName;
+    const std::vector<std::string>& m_skipPaths;
 };
 
 } // namespace
 
 ArchiveTreeListing listTreeForArchive(const std::string& root, const std::string& topName, std::size_t source,
-                                      const std::string& skipPath)
+                                      const std::vector<std::string>& skipPaths)
 {
     ArchiveTreeListing listing;
     std::error_code error;
@@ -148,7 +156,7 @@ ArchiveTreeListing listTreeForArchive(const std::string& root, const std::string
         return listing;
     }
 
-    Lister lister(listing, source, skipPath);
+    Lister lister(listing, source, skipPaths);
     if (!topName.empty()) {
         ArchiveItem top;
         top.kind = ArchiveItem::Kind::Folder;

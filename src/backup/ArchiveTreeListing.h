@@ -33,7 +33,8 @@ struct ArchiveTreeListing
 /// Lists `root` recursively for the archive: the top folder entry `topName` + "/" (no top folder when
 /// `topName` is empty: the contents sit at the top of the archive), then every file, subfolder and symbolic
 /// link below it. Links are recorded as links and never followed. Devices, pipes and sockets are listed as
-/// failures, and so are folders that cannot be read (their entry is kept, empty). A file named `skipPath` (the
-/// archive being written, when the destination lies inside the source) is left out.
+/// failures, and so are folders that cannot be read (their entry is kept, empty). Files that are the same as
+/// one of `skipPaths` (the archive being written and the one it replaces, when the destination lies inside
+/// the source) are left out.
 ArchiveTreeListing listTreeForArchive(const std::string& root, const std::string& topName, std::size_t source,
-                                      const std::string& skipPath);
+                                      const std::vector<std::string>& skipPaths);

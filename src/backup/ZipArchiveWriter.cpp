@@ -1,8 +1,10 @@
 #include "ZipArchiveWriter.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <mutex>
 #include <string_view>
 #include <zip.h>
@@ -111,6 +113,68 @@ std::uint32_t externalAttributes(std::uint32_t type, std::uint32_t mode)
     if ((mode & ownerWrite) == 0)
         attributes |= dosReadOnly;
     return attributes;
+}
+
+std::uint64_t readLittleEndian(const unsigned char* bytes, int count)
+{
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+void putLittleEndian(std::string& out, std::uint64_t value, int count)
+{
+    for (int i = 0; i < count; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+/// minizip writes the zip64 end records only for an archive past 4 GiB; with 65,535 entries or more in a
+/// smaller one, the classic end record alone cannot hold the count (it says 0xFFFF) and readers that trust it
+/// stop early. Replaces that end record with the zip64 end record, its locator and the end record again.
+Result addZip64EndRecords(const std::string& path, std::uint64_t entries)
+{
+    constexpr std::size_t endRecordSize = 22;
+    constexpr std::size_t locatorSize = 20;
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(0, std::ios::end);
+    const auto fileSize = static_cast<std::uint64_t>(file.tellg());
+    if (!file || fileSize < endRecordSize + locatorSize)
+        return Result::failure("cannot read the end of the archive \"" + path + "\"");
+    std::array<unsigned char, endRecordSize + locatorSize> tail{};
+    file.seekg(static_cast<std::streamoff>(fileSize - tail.size()));
+    file.read(reinterpret_cast<char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+    const unsigned char* end = tail.data() + locatorSize;
+    if (!file || readLittleEndian(end, 4) != 0x06054b50 || readLittleEndian(end + 20, 2) != 0)
+        return Result::failure("the archive \"" + path + "\" does not end as it should");
+    if (readLittleEndian(tail.data(), 4) == 0x07064b50)
+        return Result::success(); // minizip wrote them itself
+
+    const std::uint64_t directorySize = readLittleEndian(end + 12, 4);
+    const std::uint64_t directoryOffset = readLittleEndian(end + 16, 4);
+    const std::uint64_t recordOffset = fileSize - endRecordSize;
+    std::string records;
+    putLittleEndian(records, 0x06064b50, 4); // zip64 end of central directory record
+    putLittleEndian(records, 44, 8);         // its size after this field
+    putLittleEndian(records, versionMadeBy, 2);
+    putLittleEndian(records, 45, 2); // version needed: zip64
+    putLittleEndian(records, 0, 4);  // this disk
+    putLittleEndian(records, 0, 4);  // disk of the central directory
+    putLittleEndian(records, entries, 8);
+    putLittleEndian(records, entries, 8);
+    putLittleEndian(records, directorySize, 8);
+    putLittleEndian(records, directoryOffset, 8);
+    putLittleEndian(records, 0x07064b50, 4); // zip64 end of central directory locator
+    putLittleEndian(records, 0, 4);
+    putLittleEndian(records, recordOffset, 8);
+    putLittleEndian(records, 1, 4); // one disk
+    records.append(reinterpret_cast<const char*>(end), endRecordSize);
+    file.seekp(static_cast<std::streamoff>(recordOffset));
+    file.write(records.data(), static_cast<std::streamsize>(records.size()));
+    file.close();
+    if (!file)
+        return Result::failure("cannot finish the archive \"" + path + "\": " + std::strerror(errno));
+    return Result::success();
 }
 
 } // namespace
@@ -226,5 +290,7 @@ Result ZipArchiveWriter::close()
     m_zip = nullptr;
     if (closed != ZIP_OK)
         return failure("cannot finish the archive");
+    if (m_entries >= 0xFFFF)
+        return addZip64EndRecords(m_path, m_entries);
     return Result::success();
 }

@@ -203,7 +203,8 @@ ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& 
     for (std::size_t index = 0; index < sources.size(); ++index) {
         ZipSourceOutcome& sourceOutcome = outcome.sources.emplace_back();
         sourceOutcome.path = sources[index].path;
-        ArchiveTreeListing listing = listTreeForArchive(sources[index].path, sources[index].topName, index, temporary);
+        ArchiveTreeListing listing =
+            listTreeForArchive(sources[index].path, sources[index].topName, index, {temporary, archivePath});
         sourceOutcome.reachable = listing.reachable;
         sourceOutcome.error = std::move(listing.error);
         sourceOutcome.failures = std::move(listing.failures);
