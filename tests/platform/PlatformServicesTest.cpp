@@ -1,5 +1,4 @@
 #include "LocalDateTime.h"
-#include "Paths.h"
 #include "PosixInstanceLock.h"
 #include "PosixProcessLauncher.h"
 #include "TempDir.h"
@@ -18,17 +17,6 @@ TEST(InstanceLockTest, SecondHolderOfTheSameTitleIsRefusedWhateverTheLetterCase)
     ASSERT_TRUE(first.tryAcquire("Izrada rezervnih kopija podataka"));
     EXPECT_FALSE(second.tryAcquire("IZRADA REZERVNIH KOPIJA PODATAKA"));
     EXPECT_TRUE(second.tryAcquire("Another program"));
-}
-
-TEST(InstanceLockTest, LockIsFreeAgainWhenTheHolderEnds)
-{
-    TempDir dir;
-    {
-        PosixInstanceLock first(dir.path());
-        ASSERT_TRUE(first.tryAcquire("Kopirko"));
-    }
-    PosixInstanceLock second(dir.path());
-    EXPECT_TRUE(second.tryAcquire("Kopirko"));
 }
 
 TEST(InstanceLockTest, LockThatCannotBeCheckedLetsTheStartGoOn)
@@ -56,15 +44,6 @@ TEST(LocalDateTimeTest, FormatsAndCountsCalendarDays)
     EXPECT_EQ(formatDateStamp(addDays(year_month_day{year{2026}, month{12}, day{31}}, 1)), "01_01_2027");
     LocalDateTime moment{date, 7, 5, 0};
     EXPECT_EQ(formatHourMinute(moment), "07:05");
-}
-
-TEST(PathsTest, JoinsAndSplits)
-{
-    EXPECT_EQ(Paths::join("/opt/Kasa", "KOPIRKO.ini"), "/opt/Kasa/KOPIRKO.ini");
-    EXPECT_EQ(Paths::join("/", "KOPIRKO.ini"), "/KOPIRKO.ini");
-    EXPECT_EQ(Paths::lastComponent("/opt/Kasa"), "Kasa");
-    EXPECT_EQ(Paths::lastComponent("/"), "");
-    EXPECT_EQ(Paths::lastComponent("Kasa"), "Kasa");
 }
 
 } // namespace

@@ -121,14 +121,6 @@ TEST_F(PosixFileSystemTest, BackupFolderInsideTheSourceIsNotCopiedIntoItself)
     EXPECT_FALSE(fs::exists(inside + "/backups"));
 }
 
-TEST_F(PosixFileSystemTest, UnreachableSourceIsOneFailureWithItsPath)
-{
-    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(dir / "no-such-share", target, {});
-    ASSERT_EQ(outcome.failures.size(), 1u);
-    EXPECT_EQ(outcome.failures[0].path, dir / "no-such-share");
-    EXPECT_NE(outcome.failures[0].reason.find("No such file"), std::string::npos);
-}
-
 TEST_F(PosixFileSystemTest, UnreadableFileAndFolderDoNotStopTheRest)
 {
     TestFiles::write(source + "/a.txt", "a");
@@ -193,14 +185,6 @@ TEST_F(PosixFileSystemTest, RemovalOfALinkRemovesTheLinkNotWhatItPointsTo)
     EXPECT_EQ(TestFiles::read(source + "/precious.txt"), "keep me");
 }
 
-TEST_F(PosixFileSystemTest, FailedFileCopyKeepsTheOldTarget)
-{
-    TestFiles::write(target + "/db.mdb", "yesterday");
-    const Result copied = fileSystem.copyFile(source + "/missing.mdb", target + "/db.mdb");
-    EXPECT_FALSE(copied);
-    EXPECT_EQ(TestFiles::read(target + "/db.mdb"), "yesterday");
-}
-
 TEST_F(PosixFileSystemTest, ListsOnlyRegularFilesSortedByName)
 {
     TestFiles::write(source + "/b.txt", "");
@@ -209,18 +193,6 @@ TEST_F(PosixFileSystemTest, ListsOnlyRegularFilesSortedByName)
     fs::create_symlink("a.txt", source + "/c-link.txt");
     EXPECT_EQ(fileSystem.listFiles(source), (std::vector<std::string>{"a.txt", "b.txt", "c-link.txt"}));
     EXPECT_TRUE(fileSystem.listFiles(dir / "missing").empty());
-}
-
-TEST_F(PosixFileSystemTest, AtomicWriteReplacesWholeAndKeepsPermissions)
-{
-    const std::string path = dir / "KOPIRKO.ini";
-    TestFiles::write(path, "old");
-    ::chmod(path.c_str(), 0640);
-    ASSERT_TRUE(fileSystem.writeFileAtomically(path, "new content"));
-    EXPECT_EQ(TestFiles::read(path), "new content");
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_FALSE(fileSystem.writeFileAtomically(dir / "missing/x.ini", "x"));
 }
 
 } // namespace

@@ -51,15 +51,6 @@ TEST(FolderListFileTest, RoundTripWritesCrLfAfterEveryLine)
     EXPECT_EQ(TestFiles::read(dir / "backuplista.ini"), "");
 }
 
-TEST(FolderListFileTest, MissingFileIsAnEmptyList)
-{
-    TempDir dir;
-    PosixFileSystem fileSystem;
-    const auto loaded = FolderListFile::load(fileSystem, dir.path());
-    EXPECT_TRUE(loaded.result);
-    EXPECT_TRUE(loaded.entries.empty());
-}
-
 TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheOldFileStays)
 {
     TempDir dir;
@@ -68,14 +59,6 @@ TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheOldFileStays)
     EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", "/b\r\n/etc"}));
     EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", ""}));
     EXPECT_EQ(TestFiles::read(dir / "backuplista.ini"), "/old\r\n");
-}
-
-TEST(FolderListFileTest, UnwritableProgramFolderFailsWithAReason)
-{
-    PosixFileSystem fileSystem;
-    const Result saved = FolderListFile::save(fileSystem, "/nonexistent-kopirko-folder", {"/a"});
-    EXPECT_FALSE(saved);
-    EXPECT_NE(saved.error().find("not saved"), std::string::npos);
 }
 
 TEST(FileProbesTest, FolderAndFileProbes)

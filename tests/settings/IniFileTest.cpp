@@ -90,16 +90,6 @@ TEST(IniFileTest, WriteAddsAMissingSectionAndEndsAnUnterminatedLastLine)
     EXPECT_EQ(written, "[POD]\r\nURLUpdate=x\r\n[BACKUP]\r\nBrisati=1\r\n");
 }
 
-TEST(IniFileTest, RefusesTextsThatWouldBreakTheFile)
-{
-    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "BackupDir", "/a\r\n[POD]"));
-    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "BackupDir", "/a\nb"));
-    EXPECT_FALSE(IniFile::checkWritable("BACK]UP", "BackupDir", "/a"));
-    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "Backup=Dir", "/a"));
-    EXPECT_FALSE(IniFile::checkWritable("BACKUP", "", "/a"));
-    EXPECT_TRUE(IniFile::checkWritable("BACKUP", "BackupDir", "/a = b ; c"));
-}
-
 TEST(IniFileTest, FileWriteCreatesTheFileAndReadsBackAndAMissingFileIsNotCreatedByARead)
 {
     TempDir dir;

@@ -82,6 +82,7 @@ TEST_F(StartupSequenceTest, FirstStartWritesVersionAndAddressAndShowsTheWindow)
     const auto shown = start();
     ASSERT_TRUE(shown);
     EXPECT_EQ(TestFiles::read(workingFolder / "version.txt"), "1016\r\n");
+    EXPECT_EQ(StartupSequence::versionLine(2, 3, 0), "230\r\n");
     EXPECT_EQ(IniFile::valueIn(TestFiles::read(programFolder / "KOPIRKO.ini"), "POD", "URLUpdate"),
               "updates.example/kopirko");
     EXPECT_EQ(context->URLUpdate, "updates.example/kopirko");
@@ -172,13 +173,6 @@ TEST_F(StartupSequenceTest, UnwritableProgramAndWorkingFoldersDoNotStopTheStart)
     fs::current_path("/proc");
     ASSERT_TRUE(start());
     EXPECT_EQ(window->shownAfterMessages, 0);
-}
-
-TEST(StartupVersionLineTest, JoinsTheThreePartsWithoutSeparators)
-{
-    EXPECT_EQ(StartupSequence::versionLine(1, 0, 16), "1016\r\n");
-    EXPECT_EQ(StartupSequence::versionLine(2, 3, 0), "230\r\n");
-    EXPECT_EQ(StartupSequence::versionLine(10, 11, 12), "101112\r\n");
 }
 
 } // namespace
