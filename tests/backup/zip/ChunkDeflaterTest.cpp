@@ -109,25 +109,6 @@ INSTANTIATE_TEST_SUITE_P(Chunks, ChunkJoinTest,
                                            JoinCase{"TinyChunks", 3000, 7, 0.5, 6}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ChunkDeflaterTest, AWholeFileIsStoredOnlyWhenDeflatingDoesNotMakeItSmaller)
-{
-    ChunkDeflater deflater(6);
-    DeflatedChunk piece;
-    for (const auto& [data, expectStored] :
-         {std::pair{sampleData(5000, 1.0, 3), true}, std::pair{sampleData(5000, 0.0, 3), false},
-          std::pair{std::string(), true}}) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-        ASSERT_TRUE(
-            deflater.deflate(bytes, data.size(), ChunkDeflater::crc32(0, bytes, data.size()), ChunkRole::Whole, piece));
-        EXPECT_EQ(piece.stored, expectStored) << data.size() << " bytes";
-        if (piece.stored)
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(piece.buffer.data()), piece.size), data);
-        else
-            EXPECT_EQ(inflateWithZlib(std::string(reinterpret_cast<const char*>(piece.buffer.data()), piece.size)),
-                      data);
-    }
-}
-
 TEST(ChunkDeflaterTest, TheStreamEndClosesAStreamCutAfterAMiddlePiece)
 {
     // A file that shrinks while it is read ends after a middle piece: the empty final block must close it.
