@@ -13,6 +13,7 @@
 #include "RunGuard.h"
 #include "ZipFolder.h"
 
+#include <exception>
 #include <optional>
 #include <set>
 
@@ -140,7 +141,15 @@ RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const P
 
     for (const ArchiveGroup& group : groupByArchiveName(sources)) {
         std::vector<std::optional<SourceFailure>> results;
-        host.runWork([&] { results = archiveGroup(group, settings, host, platform); });
+        host.runWork([&] {
+            try {
+                results = archiveGroup(group, settings, host, platform);
+            } catch (const std::exception& error) { // no exception may reach the window's event loop
+                results.assign(group.sources.size(), SourceFailure{{}, std::string("greska: ") + error.what(), {}});
+                for (std::size_t k = 0; k < results.size(); ++k)
+                    results[k]->source = group.sources[k].path;
+            }
+        });
         for (std::size_t k = 0; k < results.size(); ++k) {
             if (results[k])
                 report.failed.push_back(std::move(*results[k]));
