@@ -1,43 +1,92 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
-/// An archive as an independent reader sees it: unzip (Info-ZIP) and Python's zipfile, never our own code.
+/// An archive as independent readers see it: unzip (Info-ZIP) and Python's zipfile, never our own code.
 namespace ZipReadBack {
+
+/// `text` in single quotes for the shell (no test path holds one).
+inline std::string quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+/// What a shell command writes (errors included); throws unless it exits with 0.
+inline std::string run(const std::string& command)
+{
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    std::string output;
+    char buffer[65536];
+    while (const std::size_t got = pipe ? std::fread(buffer, 1, sizeof buffer, pipe) : 0)
+        output.append(buffer, got);
+    const int status = pipe ? ::pclose(pipe) : -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(command + " failed: " + output);
+    return output;
+}
 
 struct Entry
 {
     std::string name;
     unsigned flags = 0;
-    int method = 0; ///< 0 stored, 8 deflated
     std::uint64_t size = 0;
-    std::string localTime; ///< "yyyy-mm-dd hh:mm:ss", from the DOS date
-    unsigned mode = 0;     ///< Unix type and permission bits
-    int hostSystem = 0;    ///< 3 = Unix
 };
 
 /// The entries as Python's zipfile lists them, in archive order.
-std::vector<Entry> entries(const std::string& archive);
-/// The names as `unzip -Z1` lists them.
-std::vector<std::string> unzipNames(const std::string& archive);
-/// True when `unzip -tq` finds the archive and every entry's data sound.
-bool unzipTestPasses(const std::string& archive);
-/// True when Python's zipfile unpacks every entry with the right CRC.
-bool pythonTestPasses(const std::string& archive);
-/// Unpacks with Python's zipfile into `folder`.
-void extractWithPython(const std::string& archive, const std::string& folder);
-/// Unpacks with unzip into `folder` (symbolic links come out as links).
-void extractWithUnzip(const std::string& archive, const std::string& folder);
+inline std::vector<Entry> entries(const std::string& archive)
+{
+    std::istringstream in(run("PYTHONIOENCODING=utf-8 python3 " + quoted(ZIPCHECK_SCRIPT) + " " + quoted(archive)));
+    std::vector<Entry> result;
+    for (Entry entry; std::getline(in, entry.name, '\t') && in >> entry.flags >> entry.size; in.ignore())
+        result.push_back(entry);
+    return result;
+}
 
-/// Every file and folder below `folder`: relative path -> content ("<folder>" for folders).
-std::map<std::string, std::string> treeContents(const std::string& folder);
+/// The names as `unzip -Z1` lists them (a name written twice is there twice).
+inline std::multiset<std::string> unzipNames(const std::string& archive)
+{
+    std::istringstream in(run("unzip -Z1 " + quoted(archive)));
+    std::multiset<std::string> names;
+    for (std::string line; std::getline(in, line);)
+        names.insert(line);
+    return names;
+}
 
-/// Output of a shell command; `exitCode` receives its exit status.
-std::string run(const std::string& command, int* exitCode = nullptr);
-/// `text` quoted for the shell.
-std::string quoted(const std::string& text);
+/// Throws unless `unzip -t` finds the archive and the data of every entry sound.
+inline void unzipTest(const std::string& archive)
+{
+    run("unzip -tq " + quoted(archive));
+}
+
+/// Unpacks with unzip into `folder` (which checks every CRC): links come out as links, times and permissions as
+/// archived.
+inline void extract(const std::string& archive, const std::string& folder)
+{
+    run("unzip -q -o " + quoted(archive) + " -d " + quoted(folder));
+}
+
+/// Every file, folder and link below `folder`: relative path -> content, "<folder>" or "<link to TARGET>".
+inline std::map<std::string, std::string> treeContents(const std::string& folder)
+{
+    std::map<std::string, std::string> result;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        result[std::filesystem::relative(entry.path(), folder).string()] =
+            entry.is_symlink()     ? "<link to " + std::filesystem::read_symlink(entry.path()).string() + ">"
+            : entry.is_directory() ? "<folder>"
+                                   : TestFiles::read(entry.path().string());
+    }
+    return result;
+}
 
 } // namespace ZipReadBack
