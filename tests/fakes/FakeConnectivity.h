@@ -7,11 +7,5 @@ class FakeConnectivity : public Connectivity
 {
 public:
     ConnectedState answer;
-    mutable int queries = 0;
-
-    ConnectedState connectedState() const override
-    {
-        ++queries;
-        return answer;
-    }
+    ConnectedState connectedState() const override { return answer; }
 };

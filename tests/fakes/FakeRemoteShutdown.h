@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -12,20 +11,16 @@
 class FakeRemoteShutdown : public RemoteShutdown
 {
 public:
-    /// Computers that refuse (the request fails).
-    std::set<std::string> failing;
-    /// Called with the host at every request, before it is recorded (to block, or to look at other fakes).
-    std::function<void(const std::string&)> onRequest;
+    /// Called at every request once it is recorded (to block, refuse or throw); success when unset.
+    std::function<Result(const std::string&)> onRequest;
 
     Result shutDown(const std::string& host) override
     {
-        if (onRequest)
-            onRequest(host);
-        std::lock_guard lock(m_mutex);
-        m_asked.push_back(host);
-        if (failing.count(host))
-            return Result::failure(host + " refused");
-        return Result::success();
+        {
+            std::lock_guard lock(m_mutex);
+            m_asked.push_back(host);
+        }
+        return onRequest ? onRequest(host) : Result::success();
     }
 
     std::vector<std::string> asked() const

@@ -1,10 +1,12 @@
 #include "SambaRemoteShutdown.h"
 #include "PosixCommandRunner.h"
-#include "StubCommands.h"
+#include "TempDir.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -12,96 +14,71 @@ namespace {
 
 using namespace std::chrono_literals;
 
-/// True while `pid` exists and has not died (a killed process whose parent is gone may stay a zombie).
-bool running(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text))
-        return false;
-    const size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
-}
-
+/// Runs "net" from a folder of stand-ins that is the whole PATH while the test runs: a real one is never found.
 class SambaRemoteShutdownTest : public testing::Test
 {
 protected:
-    /// A "net" that records its arguments as "[argument]" each, a line per call, writes `message` and ends
-    /// with `exitCode`.
-    void recordingNet(int exitCode, const std::string& message = {})
+    void SetUp() override { ::setenv("PATH", stubs.path().c_str(), 1); }
+    void TearDown() override { ::setenv("PATH", m_oldPath.c_str(), 1); }
+    void net(const std::string& body)
     {
-        const std::string calls = "'" + stubs.file("calls") + "'";
-        stubs.add("net", "for a in \"$@\"; do printf '[%s]' \"$a\" >> " + calls + "; done\necho >> " + calls +
-                             "\necho '" + message + "' >&2\nexit " + std::to_string(exitCode));
-    }
-    std::string calls() const
-    {
-        return TestFiles::exists(stubs.file("calls")) ? TestFiles::read(stubs.file("calls")) : "(no call)";
+        TestFiles::write(stubs / "net", "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(stubs / "net", std::filesystem::perms::owner_all);
     }
 
-    StubCommands stubs;
+    TempDir stubs;
     PosixCommandRunner runner;
-    SambaRemoteShutdown shutdown{runner};
+
+private:
+    std::string m_oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
 };
 
-TEST_F(SambaRemoteShutdownTest, AsksTheComputerWithOneArgumentPerItem)
+TEST_F(SambaRemoteShutdownTest, OnlyPlainNamesReachNetOneArgumentEachWithNoWayToPrompt)
 {
-    recordingNet(0);
-    const Result result = shutdown.shutDown("PC1");
-    EXPECT_TRUE(result) << result.error();
-    EXPECT_EQ(calls(), "[rpc][shutdown][-I][PC1][-t][0]\n");
-}
-
-TEST_F(SambaRemoteShutdownTest, ARefusalIsAFailureThatSaysWhy)
-{
-    recordingNet(255, "Connection failed: NT_STATUS_ACCESS_DENIED");
-    const Result result = shutdown.shutDown("192.168.1.12");
-    ASSERT_FALSE(result);
-    EXPECT_NE(result.error().find("NT_STATUS_ACCESS_DENIED"), std::string::npos) << result.error();
-}
-
-TEST_F(SambaRemoteShutdownTest, NamesThatAreNoPlainComputerNameStartNothing)
-{
-    recordingNet(0);
-    for (const char* host : {"-rf", "--help", "pc 1", "pc';reboot;'", "", "pc\n1"})
-        EXPECT_FALSE(shutdown.shutDown(host)) << host;
-    EXPECT_EQ(calls(), "(no call)");
-}
-
-TEST_F(SambaRemoteShutdownTest, NetCannotStopToAskForAPassword)
-{
-    // Input gives end of file at once, and there is no terminal to open.
-    stubs.add("net", "if read answer; then exit 1; fi\nif (: < /dev/tty) 2>/dev/null; then exit 2; fi\nexit 0");
-    const Result result = shutdown.shutDown("PC1");
-    EXPECT_TRUE(result) << result.error();
+    SambaRemoteShutdown shutdown(runner);
+    EXPECT_FALSE(shutdown.shutDown("PC1")); // no net at all
+    // Records "[argument]" each, a line per call; input must be at its end and there must be no terminal.
+    const std::string calls = "'" + (stubs / "calls") + "'";
+    net("for a in \"$@\"; do printf '[%s]' \"$a\" >> " + calls + "; done\necho >> " + calls +
+        "\nif read answer; then exit 1; fi\nif (: < /dev/tty) 2>/dev/null; then exit 2; fi\n"
+        "if [ \"$4\" = denied ]; then echo 'Connection failed: NT_STATUS_ACCESS_DENIED' >&2; exit 255; fi");
+    std::string expectedCalls;
+    for (const std::string host : {"PC1", "192.168.1.12", "fe80::1", "pc-2.local"}) {
+        const Result result = shutdown.shutDown(host);
+        EXPECT_TRUE(result) << host << ": " << result.error();
+        expectedCalls += "[rpc][shutdown][-I][" + host + "][-t][0]\n";
+    }
+    const Result refused = shutdown.shutDown("denied");
+    EXPECT_NE(refused.error().find("NT_STATUS_ACCESS_DENIED"), std::string::npos) << refused.error();
+    expectedCalls += "[rpc][shutdown][-I][denied][-t][0]\n";
+    for (const std::string host : {"-rf", "--help", ".hidden", "pc 1", "pc\"1", "pc';reboot;'", "pc\t1", "pc\n1",
+                                   "pc$(id)", "a/b", "p\xC4\x8D", ""})
+        EXPECT_FALSE(shutdown.shutDown(host)) << testing::PrintToString(host);
+    EXPECT_FALSE(shutdown.shutDown(std::string("pc\0x", 4)));
+    EXPECT_EQ(TestFiles::read(stubs / "calls"), expectedCalls);
 }
 
 TEST_F(SambaRemoteShutdownTest, AComputerThatDoesNotAnswerIsGivenUpAtTheTimeLimit)
 {
     // The stub and what it started stand for a connection that hangs; both must be gone afterwards.
-    stubs.add("net", "echo $$ > '" + stubs.file("self") + "'\n/bin/sleep 600 &\necho $! > '" + stubs.file("child") +
-                         "'\nwait");
-    SambaRemoteShutdown impatient(runner, 2s);
+    net("echo $$ > '" + (stubs / "self") + "'\n/bin/sleep 600 &\necho $! > '" + (stubs / "child") + "'\nwait");
 
-    const Result result = impatient.shutDown("PC9");
+    const Result result = SambaRemoteShutdown(runner, 1s).shutDown("PC9");
 
     ASSERT_FALSE(result);
     EXPECT_NE(result.error().find("did not answer"), std::string::npos) << result.error();
+    // Running: the process exists and is no zombie (a killed one whose parent is gone may stay one a while).
+    const auto running = [](int pid) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text;
+        return std::getline(stat, text) && text.substr(text.rfind(')') + 2, 1) != "Z";
+    };
     for (const char* name : {"self", "child"}) {
-        ASSERT_TRUE(TestFiles::exists(stubs.file(name))) << name;
-        const pid_t pid = std::stoi(TestFiles::read(stubs.file(name)));
-        // SIGKILL is delivered at once, but the process may take a moment to die.
+        const int pid = std::stoi(TestFiles::read(stubs / name));
         for (int attempt = 0; attempt < 500 && running(pid); ++attempt)
             std::this_thread::sleep_for(10ms);
         EXPECT_FALSE(running(pid)) << name << " " << pid << " still runs";
     }
-}
-
-TEST_F(SambaRemoteShutdownTest, WithoutSambaEveryRequestFails)
-{
-    const Result result = shutdown.shutDown("PC1");
-    ASSERT_FALSE(result);
-    EXPECT_NE(result.error().find("net"), std::string::npos) << result.error();
 }
 
 } // namespace
