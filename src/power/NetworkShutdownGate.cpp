@@ -3,6 +3,8 @@
 #include "NetworkShutdown.h"
 #include "PlatformServices.h"
 
+#include <atomic>
+
 namespace {
 
 /// Frees the gate however the work ends.
@@ -37,8 +39,20 @@ std::optional<NetworkShutdownReport> NetworkShutdownGate::run(const std::vector<
                 return std::nullopt;
             m_busy = true;
         }
-        Release release([this] { this->release(); });
-        m_runWork([&] { report = ShutDownNetworkComputers(entries, platform); });
+        // Freed on the worker as soon as the computers are asked: the window's wait for this round may sit under
+        // Timer2's round in nested event loops, and Timer2 must not wait for that wait to return.
+        std::atomic<bool> freedByWork{false};
+        Release fallback([&] {
+            if (!freedByWork)
+                this->release();
+        });
+        m_runWork([&] {
+            Release release([&] {
+                freedByWork = true;
+                this->release();
+            });
+            report = ShutDownNetworkComputers(entries, platform);
+        });
         return report;
     }
     // Waiting happens on the worker, so the window stays usable while the other shutdown finishes.

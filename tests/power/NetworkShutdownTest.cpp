@@ -118,6 +118,24 @@ TEST(NetworkShutdownGate, Timer2WaitsForAShutdownUnderWayAndThenAsksItself)
     EXPECT_FALSE(gate.busy());
 }
 
+// A click's round has asked its computers, but its wait returns only after Timer2's round, which runs in an event
+// loop nested above it: Timer2 must get the gate without waiting for the click's wait (this hung for good).
+TEST(NetworkShutdownGate, Timer2NestedInAClicksWaitIsNotHeldUpByIt)
+{
+    TestPlatform platform;
+    std::optional<NetworkShutdownReport> timer;
+    int runs = 0;
+    NetworkShutdownGate gate([&](const std::function<void()>& work) {
+        std::thread(work).join();
+        if (++runs == 1)
+            timer = gate.run({"\\\\PC2\\B"}, platform.services, NetworkShutdownGate::WhenBusy::Wait);
+    });
+    const auto click = gate.run({"\\\\PC1\\A"}, platform.services, NetworkShutdownGate::WhenBusy::Skip);
+    ASSERT_TRUE(click && timer);
+    EXPECT_EQ(platform.remoteShutdown.asked(), (std::vector<std::string>{"PC1", "PC2"}));
+    EXPECT_FALSE(gate.busy());
+}
+
 // The window as the user meets it: Timer2 as a timed run that shuts this computer down leaves it, and the button.
 TEST(NetworkShutdownWindow, Timer2AsksEveryComputerOnceThenThisOneGoesDownWhileTheWindowStaysUsable)
 {
