@@ -65,61 +65,36 @@ TEST_F(FolderBackupRunTest, CopiesEverySourceIntoItsDatedFolder)
     EXPECT_FALSE(host.progressReports.empty());
 }
 
-struct RetentionCase
+// Only the backup of exactly Starost days ago is deleted: not an older one, not another source's, not an
+// archive of the compressed mode, and nothing when deletion is off or Starost is not positive.
+TEST_F(FolderBackupRunTest, DeletesOnlyTheBackupOfExactlyStarostDaysAgo)
 {
-    const char* name;
-    int brisati;
-    int starost;
-    std::vector<std::string> expectedLeft;
-};
-
-class FolderBackupRetentionTest : public FolderBackupRunTest, public ::testing::WithParamInterface<RetentionCase>
-{};
-
-TEST_P(FolderBackupRetentionTest, DeletesOnlyTheBackupOfExactlyStarostDaysAgo)
-{
+    const std::vector<std::string> old = {"04_12_2026_Docs_backup", "05_12_2026_Docs_backup",
+                                          "05_12_2026_Docs_backup.zip", "05_12_2026_Other_backup"};
+    const struct
+    {
+        int brisati;
+        int starost;
+        const char* deleted;
+    } cases[] = {{1, 7, "05_12_2026_Docs_backup"},
+                 {1, 8, "04_12_2026_Docs_backup"},
+                 {1, 0, nullptr},
+                 {1, -7, nullptr},
+                 {2, 7, nullptr}};
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
     host.folders = {dir / "shop/Docs"};
-    for (const char* old : {"04_12_2026_Docs_backup", "05_12_2026_Docs_backup", "05_12_2026_Other_backup"})
-        TestFiles::write(backups + "/" + old + "/old.txt", "old");
-    TestFiles::write(backups + "/05_12_2026_Docs_backup.zip", "zip of the compressed mode");
-    settings.Brisati = static_cast<std::int16_t>(GetParam().brisati);
-    settings.Starost = static_cast<std::int16_t>(GetParam().starost);
-
-    const RunReport report = run();
-
-    EXPECT_FALSE(report.hasFailures());
-    EXPECT_EQ(backupFolders(), GetParam().expectedLeft);
+    for (const auto& c : cases) {
+        for (const std::string& name : old)
+            TestFiles::write(backups + "/" + name + (name.ends_with(".zip") ? "" : "/old.txt"), "old");
+        settings.Brisati = static_cast<std::int16_t>(c.brisati);
+        settings.Starost = static_cast<std::int16_t>(c.starost);
+        EXPECT_FALSE(run().hasFailures());
+        std::vector<std::string> expected = old;
+        expected.push_back("12_12_2026_Docs_backup");
+        std::erase(expected, c.deleted ? c.deleted : "");
+        EXPECT_EQ(backupFolders(), expected) << "Brisati " << c.brisati << ", Starost " << c.starost;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, FolderBackupRetentionTest,
-    ::testing::Values(RetentionCase{"SevenDays",
-                                    1,
-                                    7,
-                                    {"04_12_2026_Docs_backup", "05_12_2026_Docs_backup.zip", "05_12_2026_Other_backup",
-                                     "12_12_2026_Docs_backup"}},
-                      RetentionCase{"EightDays",
-                                    1,
-                                    8,
-                                    {"05_12_2026_Docs_backup", "05_12_2026_Docs_backup.zip", "05_12_2026_Other_backup",
-                                     "12_12_2026_Docs_backup"}},
-                      RetentionCase{"ZeroDays",
-                                    1,
-                                    0,
-                                    {"04_12_2026_Docs_backup", "05_12_2026_Docs_backup", "05_12_2026_Docs_backup.zip",
-                                     "05_12_2026_Other_backup", "12_12_2026_Docs_backup"}},
-                      RetentionCase{"NegativeDays",
-                                    1,
-                                    -7,
-                                    {"04_12_2026_Docs_backup", "05_12_2026_Docs_backup", "05_12_2026_Docs_backup.zip",
-                                     "05_12_2026_Other_backup", "12_12_2026_Docs_backup"}},
-                      RetentionCase{"DeletionOff",
-                                    2,
-                                    7,
-                                    {"04_12_2026_Docs_backup", "05_12_2026_Docs_backup", "05_12_2026_Docs_backup.zip",
-                                     "05_12_2026_Other_backup", "12_12_2026_Docs_backup"}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FolderBackupRunTest, OldBackupWithAReadOnlyFileIsKeptAndTheSourceReported)
 {
@@ -140,7 +115,8 @@ TEST_F(FolderBackupRunTest, OldBackupWithAReadOnlyFileIsKeptAndTheSourceReported
     EXPECT_EQ(report.backedUp, (std::vector<std::string>{dir / "shop/Baza"}));
 }
 
-TEST_F(FolderBackupRunTest, SecondRunOfTheDayMergesIntoTheSameFolder)
+// A second run of the day, and a second source of the same last name, merge into the day's folder.
+TEST_F(FolderBackupRunTest, SameDayAndSameNameMergeIntoOneFolder)
 {
     TestFiles::write(dir / "shop/Docs/a.txt", "first");
     TestFiles::write(dir / "shop/Docs/gone.txt", "gone later");
@@ -148,20 +124,12 @@ TEST_F(FolderBackupRunTest, SecondRunOfTheDayMergesIntoTheSameFolder)
     run();
     TestFiles::write(dir / "shop/Docs/a.txt", "second");
     fs::remove(dir / "shop/Docs/gone.txt");
-    run();
+    TestFiles::write(dir / "other/Docs/b.txt", "from the other Docs");
+    host.folders.push_back(dir / "other/Docs");
+    EXPECT_FALSE(run().hasFailures());
     EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup/a.txt"), "second");
     EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup/gone.txt"), "gone later");
-}
-
-TEST_F(FolderBackupRunTest, TwoSourcesWithTheSameLastNameShareOneFolder)
-{
-    TestFiles::write(dir / "A/Data/same.txt", "from A");
-    TestFiles::write(dir / "A/Data/onlyA.txt", "A");
-    TestFiles::write(dir / "B/Data/same.txt", "from B");
-    host.folders = {dir / "A/Data", dir / "B/Data"};
-    EXPECT_FALSE(run().hasFailures());
-    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Data_backup/same.txt"), "from B");
-    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Data_backup/onlyA.txt"), "A");
+    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup/b.txt"), "from the other Docs");
 }
 
 TEST_F(FolderBackupRunTest, EmptyEntryEndsTheListAndEmptyListStillRunsTheEndSteps)
@@ -181,54 +149,43 @@ TEST_F(FolderBackupRunTest, EmptyEntryEndsTheListAndEmptyListStillRunsTheEndStep
     EXPECT_EQ(host.busyPointer.back(), false);
 }
 
-TEST_F(FolderBackupRunTest, UnsetDestinationTouchesNothingAndFailsEverySource)
+// Every source that is not backed up is in the report and in the completion message; none gets a folder.
+TEST_F(FolderBackupRunTest, SourcesThatCannotBeBackedUpAreNamedAndGetNoFolder)
 {
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
-    host.folders = {dir / "shop/Docs", dir / "shop/Other"};
-    settings.BackupDir = "";
-    settings.Brisati = 1;
-    settings.Starost = 1;
-    std::size_t rootEntries = 0;
-    for (auto it = fs::directory_iterator("/"); it != fs::directory_iterator(); ++it)
-        ++rootEntries;
+    TestFiles::write(dir / "shop/Baza/b.txt", "b");
+    TestFiles::write(backups + "/12_12_2026_Baza_backup", "a file in the way");
+    host.folders = {dir / "unplugged/share", "Docs", dir / "shop/Baza", dir / "shop/Docs"};
+    settings.NacinBackupa = 2;
 
     const RunReport report = run();
 
-    ASSERT_EQ(report.failed.size(), 2u);
-    EXPECT_NE(report.failed[0].reason.find("nije podesena"), std::string::npos);
-    std::size_t rootAfter = 0;
-    for (auto it = fs::directory_iterator("/"); it != fs::directory_iterator(); ++it)
-        ++rootAfter;
-    EXPECT_EQ(rootAfter, rootEntries);
-
-    settings.BackupDir = dir / "usb-stick-not-plugged";
-    EXPECT_EQ(run().failed.size(), 2u);
-    EXPECT_FALSE(fs::exists(dir / "usb-stick-not-plugged"));
-}
-
-TEST_F(FolderBackupRunTest, UnreachableOrUnnamableSourcesAreReportedAndGetNoFolder)
-{
-    TestFiles::write(dir / "shop/Docs/a.txt", "a");
-    host.folders = {dir / "unplugged/share", "Docs", dir / "shop/Docs"};
-    settings.BackupDir = backups;
-
-    const RunReport report = run();
-
-    ASSERT_EQ(report.failed.size(), 2u);
+    ASSERT_EQ(report.failed.size(), 3u);
     EXPECT_EQ(report.failed[0].source, dir / "unplugged/share");
     EXPECT_EQ(report.failed[1].source, "Docs");
-    EXPECT_EQ(backupFolders(), (std::vector<std::string>{"12_12_2026_Docs_backup"}));
+    EXPECT_EQ(report.failed[2].source, dir / "shop/Baza");
     EXPECT_EQ(report.backedUp, (std::vector<std::string>{dir / "shop/Docs"}));
-}
+    EXPECT_EQ(backupFolders(), (std::vector<std::string>{"12_12_2026_Baza_backup", "12_12_2026_Docs_backup"}));
+    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Baza_backup"), "a file in the way");
+    ASSERT_EQ(platform.messages.shown.size(), 1u);
+    EXPECT_EQ(platform.messages.shown[0].text.rfind("Izrada rezervne kopije je zavrsena\r\n\r\n"
+                                                    "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu "
+                                                    "bile dostupne\r\n" +
+                                                        (dir / "unplugged/share") + ": ",
+                                                    0),
+              0u);
+    EXPECT_EQ(platform.messages.shown[0].text.find(dir / "shop/Docs"), std::string::npos);
 
-TEST_F(FolderBackupRunTest, FileNamedLikeTheBackupFolderFailsThatSource)
-{
-    TestFiles::write(dir / "shop/Docs/a.txt", "a");
-    TestFiles::write(backups + "/12_12_2026_Docs_backup", "a file in the way");
-    host.folders = {dir / "shop/Docs"};
-    const RunReport report = run();
-    ASSERT_EQ(report.failed.size(), 1u);
-    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup"), "a file in the way");
+    // With no destination, or one that is not there, nothing is created anywhere (not at "/" either).
+    std::size_t rootEntries = std::distance(fs::directory_iterator("/"), fs::directory_iterator());
+    for (const std::string& destination : {std::string(), dir / "usb-stick-not-plugged"}) {
+        settings.BackupDir = destination;
+        settings.Brisati = 1;
+        settings.Starost = 1;
+        EXPECT_EQ(run().failed.size(), 4u) << destination;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator("/"), fs::directory_iterator()), rootEntries);
+    EXPECT_FALSE(fs::exists(dir / "usb-stick-not-plugged"));
 }
 
 TEST_F(FolderBackupRunTest, UnreadableFileFailsTheSourceButTheRestIsCopied)
@@ -251,52 +208,31 @@ TEST_F(FolderBackupRunTest, UnreadableFileFailsTheSourceButTheRestIsCopied)
     EXPECT_EQ(code, 0);
 }
 
-TEST_F(FolderBackupRunTest, RunPassingMidnightFilesLaterSourcesUnderTheNewDate)
+// Between two sources the window handles its events: a second run started there is refused, an edited list
+// is read as it is when the entry is reached (the bound stays), and a run passing midnight files the later
+// sources under the new date.
+TEST_F(FolderBackupRunTest, WhatHappensBetweenTwoSourcesTakesEffect)
 {
-    TestFiles::write(dir / "one/a.txt", "a");
-    TestFiles::write(dir / "two/b.txt", "b");
+    for (const char* folder : {"one", "two", "three"})
+        TestFiles::write(dir / (std::string(folder) + "/a.txt"), folder);
     host.folders = {dir / "one", dir / "two"};
     platform.clock.set(2026, 12, 12, 23, 59, 59);
-    int calls = 0;
-    host.onProcessEvents = [&] {
-        if (++calls == 2)
-            platform.clock.set(2026, 12, 13, 0, 0, 1);
-    };
-    run();
-    EXPECT_EQ(backupFolders(), (std::vector<std::string>{"12_12_2026_one_backup", "13_12_2026_two_backup"}));
-}
-
-TEST_F(FolderBackupRunTest, ListEditedDuringTheRunIsReadAsItIsWhenReached)
-{
-    TestFiles::write(dir / "one/a.txt", "a");
-    TestFiles::write(dir / "two/b.txt", "b");
-    TestFiles::write(dir / "three/c.txt", "c");
-    host.folders = {dir / "one", dir / "two"};
-    host.onProcessEvents = [&] {
-        if (host.processEventsCalls == 1) {
-            host.folders[1] = dir / "three";     // replaced before it was read
-            host.folders.push_back(dir / "two"); // added after the bound was taken: not in this run
-        }
-    };
-    run();
-    EXPECT_EQ(backupFolders(), (std::vector<std::string>{"12_12_2026_one_backup", "12_12_2026_three_backup"}));
-}
-
-TEST_F(FolderBackupRunTest, SecondRunStartedWhileOneIsInProgressIsRefused)
-{
-    TestFiles::write(dir / "one/a.txt", "a");
-    host.folders = {dir / "one"};
     std::optional<RunReport> nested;
     host.onProcessEvents = [&] {
-        if (!nested)
+        if (host.processEventsCalls == 1) {
             nested = RunFolderBackup(settings, host, platform.services);
+            host.folders[1] = dir / "three";
+            host.folders.push_back(dir / "two");
+        } else {
+            platform.clock.set(2026, 12, 13, 0, 0, 1);
+        }
     };
     const RunReport outer = run();
-    ASSERT_TRUE(nested.has_value());
-    EXPECT_TRUE(nested->refused);
-    EXPECT_EQ(outer.backedUp.size(), 1u);
+    ASSERT_TRUE(nested && nested->refused);
+    EXPECT_EQ(outer.backedUp.size(), 2u);
     EXPECT_EQ(host.finished.size(), 1u);
     EXPECT_FALSE(RunGuard::busy());
+    EXPECT_EQ(backupFolders(), (std::vector<std::string>{"12_12_2026_one_backup", "13_12_2026_three_backup"}));
 }
 
 struct EndStepsCase
@@ -333,22 +269,5 @@ INSTANTIATE_TEST_SUITE_P(Modes, FolderBackupEndStepsTest,
                                            EndStepsCase{"ByHandShowsMessageOnly", 2, 1, 0, 0, true, {}},
                                            EndStepsCase{"ByHandMessageThenTimer2", 2, 0, 1, 0, true, {false}}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(FolderBackupRunTest, CompletionMessageNamesTheFoldersThatWereNotBackedUp)
-{
-    TestFiles::write(dir / "shop/Docs/a.txt", "a");
-    host.folders = {dir / "shop/Docs", dir / "unplugged"};
-    settings.NacinBackupa = 2;
-    run();
-    ASSERT_EQ(platform.messages.shown.size(), 1u);
-    const std::string& text = platform.messages.shown[0].text;
-    EXPECT_EQ(text.rfind("Izrada rezervne kopije je zavrsena\r\n\r\n"
-                         "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu bile dostupne\r\n" +
-                             (dir / "unplugged") + ": ",
-                         0),
-              0u)
-        << text;
-    EXPECT_EQ(text.find(dir / "shop/Docs"), std::string::npos);
-}
 
 } // namespace

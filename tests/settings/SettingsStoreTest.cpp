@@ -75,13 +75,4 @@ TEST_F(SettingsStoreTest, NumberOutOfRangeEndsTheLoadAtThatKey)
     EXPECT_EQ(settings.ZIPOVANJE, 7);
 }
 
-TEST_F(SettingsStoreTest, WriteThenReadRoundTripsAndRefusesALineBreak)
-{
-    ASSERT_TRUE(store.WriteIniValue("BACKUP", "BackupDir", "/mnt/backup disk"));
-    EXPECT_EQ(store.ReadIniValue("backup", "backupdir"), "/mnt/backup disk");
-    EXPECT_FALSE(store.WriteIniValue("BACKUP", "BackupDir", "/a\nNacinBackupa=1"));
-    EXPECT_EQ(store.ReadIniValue("BACKUP", "BackupDir"), "/mnt/backup disk");
-    EXPECT_EQ(store.ReadIniValue("BACKUP", "NacinBackupa"), "");
-}
-
 } // namespace
