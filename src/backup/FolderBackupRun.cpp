@@ -16,15 +16,6 @@
 
 namespace {
 
-/// "N datoteka/fascikli nije kopirano", with the first one named, for the one-line reason.
-std::string summariseFileFailures(const std::vector<FileFailure>& failures)
-{
-    if (failures.size() == 1)
-        return failures.front().reason;
-    return std::to_string(failures.size()) + " datoteka ili fascikli nije kopirano (prva: " + failures.front().reason +
-           ")";
-}
-
 /// Backs up one source; returns the failure, if any. Runs off the user-interface thread.
 std::optional<SourceFailure> backUpSource(const std::string& source, const BackupSettings& settings, BackupHost& host,
                                           const PlatformServices& platform)
@@ -60,7 +51,7 @@ std::optional<SourceFailure> backUpSource(const std::string& source, const Backu
         host.reportProgress(RunProgress{source, progress.currentFile, progress.filesDone, progress.bytesDone});
     });
     if (!outcome.complete()) {
-        SourceFailure failure = failed(summariseFileFailures(outcome.failures));
+        SourceFailure failure = failed(summariseFileFailures(outcome.failures, "nije kopirano"));
         failure.files = outcome.failures;
         return failure;
     }

@@ -26,3 +26,11 @@ std::string completionMessage(const RunReport& report)
     }
     return message;
 }
+
+std::string summariseFileFailures(const std::vector<FileFailure>& failures, const std::string& notDone)
+{
+    if (failures.size() == 1)
+        return failures.front().reason;
+    return std::to_string(failures.size()) + " datoteka ili fascikli " + notDone +
+           " (prva: " + failures.front().reason + ")";
+}

@@ -38,5 +38,9 @@ inline constexpr const char* alreadyRunning = "Izrada rezervne kopije je vec u t
 /// failed sources and one line per failed source with its reason, then the warnings. Line ends are CR LF.
 std::string completionMessage(const RunReport& report);
 
+/// One line for a source some of whose files failed: the reason itself for one failure, else the count and the
+/// first reason. `notDone` says what did not happen to them ("nije kopirano", "nije arhivirano").
+std::string summariseFileFailures(const std::vector<FileFailure>& failures, const std::string& notDone);
+
 /// The lines for the status page's list: one per failed source, "source: reason", then the warnings.
 std::vector<std::string> failureLines(const RunReport& report);

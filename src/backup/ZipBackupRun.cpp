@@ -19,15 +19,6 @@
 
 namespace {
 
-/// The one-line reason of a folder that is in the archive but not whole.
-std::string summariseFileFailures(const std::vector<FileFailure>& failures)
-{
-    if (failures.size() == 1)
-        return failures.front().reason;
-    return std::to_string(failures.size()) +
-           " datoteka ili fascikli nije arhivirano (prva: " + failures.front().reason + ")";
-}
-
 /// Sources of one run that share an archive name, and the top-level name each gets in it.
 struct ArchiveGroup
 {
@@ -112,7 +103,8 @@ std::vector<std::optional<SourceFailure>> archiveGroup(const ArchiveGroup& group
         else if (!outcome.archive)
             results[k] = SourceFailure{source.path, "arhiva nije napravljena: " + outcome.archive.error(), {}};
         else if (!source.failures.empty())
-            results[k] = SourceFailure{source.path, summariseFileFailures(source.failures), source.failures};
+            results[k] =
+                SourceFailure{source.path, summariseFileFailures(source.failures, "nije arhivirano"), source.failures};
     }
     return results;
 }
