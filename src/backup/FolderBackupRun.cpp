@@ -77,7 +77,13 @@ RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, cons
         if (source.empty())
             break;
         std::optional<SourceFailure> failure;
-        host.runWork([&] { failure = backUpSource(source, settings, host, platform); });
+        host.runWork([&] {
+            try {
+                failure = backUpSource(source, settings, host, platform);
+            } catch (const std::exception& error) { // one source's surprise must not end the run
+                failure = SourceFailure{source, std::string("greska: ") + error.what(), {}};
+            }
+        });
         if (failure)
             report.failed.push_back(std::move(*failure));
         else

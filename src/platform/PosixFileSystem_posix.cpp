@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <dirent.h>
+#include <exception>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -186,7 +187,9 @@ public:
     {
         for (unsigned i = 0; i < workerCount; ++i)
             m_workers.emplace_back([this] { work(); });
-        copyFolder(source, target);
+        // Whatever stops the walk (the progress display failing, memory running out) is reported like any
+        // other failure, and the workers still finish and are joined.
+        guarded(source, [&] { copyFolder(source, target); });
         {
             std::lock_guard lock(m_mutex);
             m_walkDone = true;
@@ -246,11 +249,27 @@ private:
             lock.unlock();
             m_queueHasRoom.notify_one();
 
-            std::uint64_t bytes = 0;
-            if (Result copied = copyRegularFile(job.from, job.to, &bytes); !copied)
-                fail(job.from, copied.error());
-            else
-                done(job.from, bytes);
+            // An exception must never leave a worker thread: that would end the whole program.
+            guarded(job.from, [&] {
+                std::uint64_t bytes = 0;
+                if (Result copied = copyRegularFile(job.from, job.to, &bytes); !copied)
+                    fail(job.from, copied.error());
+                else
+                    done(job.from, bytes);
+            });
+        }
+    }
+
+    /// Runs `step`; an exception it throws becomes a failure of `path`.
+    template <typename Step>
+    void guarded(const std::string& path, Step&& step)
+    {
+        try {
+            step();
+        } catch (const std::exception& error) {
+            fail(path, std::string("the copy stopped at \"") + path + "\": " + error.what());
+        } catch (...) {
+            fail(path, "the copy stopped at \"" + path + "\" on an unknown error");
         }
     }
 

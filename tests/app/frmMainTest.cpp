@@ -7,6 +7,7 @@
 #include "FakeWindowParts.h"
 #include "IniFile.h"
 #include "LampShape.h"
+#include "OffThreadWork.h"
 #include "QtNotificationIcon.h"
 #include "RunGuard.h"
 #include "TempDir.h"
@@ -362,3 +363,13 @@ TEST(QtNotificationIcon, ActivationsBecomeTheWindowsMessageNumbers)
 }
 
 } // namespace
+
+// What the work throws on its thread comes back to the caller, who can report it; left on the thread it would
+// end the program.
+TEST(OffThreadWork, AnExceptionOfTheWorkIsThrownAgainOnTheCallersThread)
+{
+    EXPECT_THROW(runOffThread([] { throw std::runtime_error("disk gone"); }), std::runtime_error);
+    int done = 0;
+    runOffThread([&] { ++done; });
+    EXPECT_EQ(done, 1);
+}

@@ -235,6 +235,29 @@ TEST_F(FolderBackupRunTest, WhatHappensBetweenTwoSourcesTakesEffect)
     EXPECT_EQ(backupFolders(), (std::vector<std::string>{"12_12_2026_one_backup", "13_12_2026_three_backup"}));
 }
 
+// A failure that comes as an exception (here from the progress display, on the copy's worker threads) fails
+// that source like any other and never ends the program.
+TEST_F(FolderBackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
+{
+    struct BrokenProgressHost : FakeBackupHost
+    {
+        void reportProgress(const RunProgress&) override { throw std::runtime_error("progress display broke"); }
+    } brokenHost;
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    TestFiles::write(dir / "shop/Docs/b.txt", "b");
+    fs::create_symlink("a.txt", dir / "shop/Docs/link");
+    brokenHost.folders = {dir / "shop/Docs", dir / "shop/Empty"};
+    TestFiles::makeFolder(dir / "shop/Empty");
+
+    const RunReport report = RunFolderBackup(settings, brokenHost, platform.services);
+
+    ASSERT_EQ(report.failed.size(), 1u);
+    EXPECT_EQ(report.failed[0].source, dir / "shop/Docs");
+    EXPECT_NE(report.failed[0].reason.find("progress display broke"), std::string::npos);
+    EXPECT_EQ(report.backedUp, (std::vector<std::string>{dir / "shop/Empty"}));
+    EXPECT_FALSE(RunGuard::busy());
+}
+
 struct EndStepsCase
 {
     const char* name;
