@@ -206,10 +206,15 @@ private:
         if (!folder)
             return;
         const std::string source = label.empty() ? "kasa bez oznake (id " + cashRegister.id + ")" : label;
-        const std::string databaseFolder = resolve(trimBlanks(*folder));
+        const std::string folderAsStored = trimBlanks(*folder);
+        const std::string databaseFolder = resolve(folderAsStored);
 
+        // A path with nothing before its file name names no folder: resolved, it would be the working folder,
+        // and the server's own files would pass for the register's backup.
         bool reachable = false;
-        if (const auto error = work([&] { reachable = FolderExists(m_fileSystem, databaseFolder); })) {
+        if (folderAsStored.empty()) {
+            reachable = false;
+        } else if (const auto error = work([&] { reachable = FolderExists(m_fileSystem, databaseFolder); })) {
             fail(source, *error);
             return;
         }

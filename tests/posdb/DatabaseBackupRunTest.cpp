@@ -231,17 +231,20 @@ TEST_F(DatabaseBackupRunTest, RegisterPathsRepeatedLabelsAndASecondRunOnTheSameD
     TestFiles::write(dir / "daleko/baza.mdb", "absolute");
     FakeReader reader;
     // Of E's path the last 9 characters go, not bytes; Č's has 8 characters (16 bytes) and is passed over; "K/"
-    // cannot name a folder of its own (it would land in K's).
-    reader.rows = {{"5", "A", dir / "daleko/baza.mdb"}, {"1", "K", "kase/k1/baza.mdb"},
-                   {"2", "K", "kase/k2/baza.mdb"},      {"4", "P", "prazna/baza.mdb"},
-                   {"6", "E", "kase/€uro/€€€€.mdb"},    {"7", "Č", "čćžšđčćž"},
-                   {"8", "K/", "kase/k2/baza.mdb"}};
+    // cannot name a folder of its own (it would land in K's). N's and B's paths have nothing before the file name:
+    // no folder, so no backup of the working folder passed off as theirs.
+    reader.rows = {
+        {"5", "A", dir / "daleko/baza.mdb"}, {"1", "K", "kase/k1/baza.mdb"},   {"2", "K", "kase/k2/baza.mdb"},
+        {"4", "P", "prazna/baza.mdb"},       {"6", "E", "kase/€uro/€€€€.mdb"}, {"7", "Č", "čćžšđčćž"},
+        {"8", "K/", "kase/k2/baza.mdb"},     {"9", "N", "tezga.mdb"},          {"10", "B", "  baza.mdb"}};
     RunReport report = RunDatabaseBackup(settings, host, platform, reader);
 
     // A second register under K would overwrite the first one's database; an empty folder is no backup.
     EXPECT_EQ(TestFiles::read(root + "/kasa_K/baza.mdb"), "first");
-    EXPECT_EQ(sources(report), (Names{"K", "P", "K/"}));
-    EXPECT_FALSE(TestFiles::exists(root + "/kasa_P"));
+    EXPECT_EQ(sources(report), (Names{"K", "P", "K/", "N", "B"}));
+    EXPECT_THAT(report.failed[3].reason, HasSubstr("nije dostupna"));
+    for (const char* none : {"/kasa_P", "/kasa_N", "/kasa_B"})
+        EXPECT_FALSE(TestFiles::exists(root + none)) << none;
     EXPECT_THAT(report.backedUp, ElementsAre(work, "K", "A", "E"));
 
     write({{"a.txt", "second"}, {"kase/k1/baza.mdb", "second"}});
@@ -252,7 +255,7 @@ TEST_F(DatabaseBackupRunTest, RegisterPathsRepeatedLabelsAndASecondRunOnTheSameD
 
     EXPECT_EQ(TestFiles::read(root + "/server/a.txt"), "second");
     EXPECT_EQ(TestFiles::read(root + "/kasa_K/baza.mdb"), "first"); // the earlier copy outlives a failed one
-    ASSERT_EQ(sources(report), (Names{"K", "K", "P", "K/"}));
+    ASSERT_EQ(sources(report), (Names{"K", "K", "P", "K/", "N", "B"}));
     EXPECT_THAT(report.failed[0].reason, HasSubstr("injected: disk error"));
 }
 
