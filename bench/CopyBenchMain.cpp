@@ -2,21 +2,13 @@
 // program does, without a window: the benchmark times this process against cp.
 #include "BackupHost.h"
 #include "BackupSettings.h"
-#include "CurlHttpClient.h"
 #include "FolderBackupRun.h"
-#include "IfaddrsConnectivity.h"
 #include "MessageBoxService.h"
 #include "Pause.h"
 #include "PlatformServices.h"
-#include "PosixFileSystem.h"
-#include "PosixInstanceLock.h"
-#include "PosixNetworkHostLookup.h"
-#include "PosixProcessLauncher.h"
-#include "PosixProcessTerminator.h"
 #include "PowerControl.h"
 #include "RemoteShutdown.h"
-#include "SystemAppInfo.h"
-#include "SystemClock.h"
+#include "SystemPlatform.h"
 #include "WebOpener.h"
 
 #include <cstdio>
@@ -74,18 +66,22 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s DESTINATION SOURCE...\n", argv[0]);
         return 2;
     }
-    SystemAppInfo appInfo;
-    SystemClock clock;
-    PosixFileSystem fileSystem;
-    PosixProcessLauncher launcher;
-    PosixProcessTerminator terminator;
-    PosixInstanceLock instanceLock;
+    SystemPlatform system;
     Inert inert;
-    PosixNetworkHostLookup networkHosts;
-    IfaddrsConnectivity connectivity;
-    CurlHttpClient http;
-    const PlatformServices platform{appInfo, clock, fileSystem,   launcher, terminator,   instanceLock, inert,
-                                    inert,   inert, networkHosts, inert,    connectivity, http,         inert};
+    const PlatformServices platform{system.appInfo,
+                                    system.clock,
+                                    system.fileSystem,
+                                    system.launcher,
+                                    system.terminator,
+                                    system.instanceLock,
+                                    inert,
+                                    inert,
+                                    inert,
+                                    system.networkHosts,
+                                    inert,
+                                    system.connectivity,
+                                    system.http,
+                                    inert};
 
     BackupSettings settings;
     settings.BackupDir = argv[1];

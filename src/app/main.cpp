@@ -1,24 +1,13 @@
 #include "AppContext.h"
-#include "CurlHttpClient.h"
-#include "IfaddrsConnectivity.h"
 #include "PlatformServices.h"
-#include "PosixCommandRunner.h"
-#include "PosixFileSystem.h"
-#include "PosixInstanceLock.h"
-#include "PosixNetworkHostLookup.h"
-#include "PosixProcessLauncher.h"
-#include "PosixProcessTerminator.h"
 #include "QtFolderPicker.h"
 #include "QtMessageBoxService.h"
 #include "QtNotificationIcon.h"
 #include "QtPause.h"
 #include "QtWebOpener.h"
-#include "SambaRemoteShutdown.h"
 #include "StartupSequence.h"
 #include "StartupWindow.h"
-#include "SystemAppInfo.h"
-#include "SystemClock.h"
-#include "SystemPowerControl.h"
+#include "SystemPlatform.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -30,23 +19,24 @@ int main(int argc, char** argv)
     // The program lives in the notification area: a hidden window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SystemAppInfo appInfo;
-    SystemClock clock;
-    PosixFileSystem fileSystem;
-    PosixProcessLauncher launcher;
-    PosixProcessTerminator terminator;
-    PosixInstanceLock instanceLock;
+    SystemPlatform system;
     QtMessageBoxService messages;
-    SystemPowerControl power(launcher);
     QtWebOpener web;
-    PosixNetworkHostLookup networkHosts;
-    PosixCommandRunner commandRunner;
-    SambaRemoteShutdown remoteShutdown(commandRunner);
-    IfaddrsConnectivity connectivity;
-    CurlHttpClient http;
     QtPause pause;
-    const PlatformServices platform{appInfo, clock, fileSystem,   launcher,       terminator,   instanceLock, messages,
-                                    power,   web,   networkHosts, remoteShutdown, connectivity, http,         pause};
+    const PlatformServices platform{system.appInfo,
+                                    system.clock,
+                                    system.fileSystem,
+                                    system.launcher,
+                                    system.terminator,
+                                    system.instanceLock,
+                                    messages,
+                                    system.power,
+                                    web,
+                                    system.networkHosts,
+                                    system.remoteShutdown,
+                                    system.connectivity,
+                                    system.http,
+                                    pause};
 
     QtFolderPicker folderPicker;
     QtNotificationIcon trayIcon;

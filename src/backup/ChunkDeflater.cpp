@@ -57,7 +57,8 @@ std::uint32_t ChunkDeflater::crc32(std::uint32_t crc, const unsigned char* data,
 
 std::uint32_t ChunkDeflater::crc32Combine(std::uint32_t first, std::uint32_t second, std::uint64_t secondLength)
 {
-    return static_cast<std::uint32_t>(::crc32_combine64(first, second, static_cast<z_off64_t>(secondLength)));
+    // crc32_combine takes z_off_t, which is 32 bits on Windows; a chunk is far shorter than 2 GiB.
+    return static_cast<std::uint32_t>(::crc32_combine(first, second, static_cast<z_off_t>(secondLength)));
 }
 
 Result ChunkDeflater::deflate(const unsigned char* input, std::size_t length, std::uint32_t crc, ChunkRole role,

@@ -42,7 +42,8 @@ public:
 
     /// CRC-32 (the ZIP polynomial) of `length` bytes, continuing from `crc` (0 to start).
     static std::uint32_t crc32(std::uint32_t crc, const unsigned char* data, std::size_t length);
-    /// CRC-32 of two pieces laid end to end, from the CRC-32 of each and the length of the second.
+    /// CRC-32 of two pieces laid end to end, from the CRC-32 of each and the length of the second, which is
+    /// below 2 GiB (a chunk).
     static std::uint32_t crc32Combine(std::uint32_t first, std::uint32_t second, std::uint64_t secondLength);
     /// The bytes that end a deflate stream after a Middle chunk: an empty final block.
     static constexpr unsigned char streamEnd[2] = {0x03, 0x00};

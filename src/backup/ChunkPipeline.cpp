@@ -24,7 +24,8 @@ ChunkPipeline::ChunkPipeline(const std::vector<ArchiveItem>& items, const ChunkP
     : m_items(items), m_options(options)
 {
     m_options.workers = std::max(1u, m_options.workers);
-    m_options.chunkSize = std::max<std::size_t>(1, m_options.chunkSize);
+    // At most 64 MiB: chunks are held in memory, and their checksums are joined with 32-bit lengths.
+    m_options.chunkSize = std::clamp<std::size_t>(m_options.chunkSize, 1, 64u << 20);
     for (const ArchiveItem& item : m_items) {
         if (item.kind == ArchiveItem::Kind::File)
             m_totalChunks += chunkCount(item, m_options.chunkSize);

@@ -6,6 +6,15 @@
 #include <cstdint>
 #include <string>
 
+/// Limits of the transport that hold for every download, besides each download's own total limit: a connection
+/// that is not made within `connect`, or a transfer that stands still for `stall` (a server that accepts and never
+/// answers), fails the download.
+struct HttpTimeLimits
+{
+    std::chrono::milliseconds connect{10000};
+    std::chrono::seconds stall{10};
+};
+
 /// What a downloaded file is for.
 enum class DownloadedFileKind {
     Data,   ///< read by the program

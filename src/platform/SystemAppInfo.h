@@ -2,7 +2,8 @@
 
 #include "AppInfo.h"
 
-/// The executable's folder from /proc/self/exe; the version fixed at build time.
+/// The executable's folder as the system gives it (/proc/self/exe, GetModuleFileNameW); the version fixed at
+/// build time.
 class SystemAppInfo : public AppInfo
 {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CurlHttpClient.h"
+#include "SystemPlatform.h"
 
 #include <string>
 #include <vector>
@@ -35,5 +35,5 @@ public:
     }
 
 private:
-    CurlHttpClient m_client{CurlHttpClient::TimeLimits{std::chrono::milliseconds(2000), std::chrono::seconds(1)}};
+    SystemHttpClient m_client{HttpTimeLimits{std::chrono::milliseconds(2000), std::chrono::seconds(1)}};
 };

@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include "Utf8Path.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,8 +11,9 @@ namespace TestFiles {
 
 void write(const std::string& path, const std::string& content)
 {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const std::filesystem::path file = Utf8Path::toPath(path);
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << content;
     if (!out)
         throw std::runtime_error("cannot write " + path);
@@ -18,7 +21,7 @@ void write(const std::string& path, const std::string& content)
 
 std::string read(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path::toPath(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -26,13 +29,13 @@ std::string read(const std::string& path)
 
 void makeFolder(const std::string& path)
 {
-    std::filesystem::create_directories(path);
+    std::filesystem::create_directories(Utf8Path::toPath(path));
 }
 
 bool exists(const std::string& path)
 {
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    return std::filesystem::exists(std::filesystem::symlink_status(Utf8Path::toPath(path), error));
 }
 
 } // namespace TestFiles

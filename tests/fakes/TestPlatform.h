@@ -14,14 +14,14 @@
 #include "FakeWebOpener.h"
 #include "LoopbackHttpClient.h"
 #include "PlatformServices.h"
-#include "PosixFileSystem.h"
+#include "SystemPlatform.h"
 
 /// The platform for tests: the real disk, fakes for everything that reaches beyond the test's folder.
 struct TestPlatform
 {
     FakeAppInfo appInfo;
     FakeClock clock;
-    PosixFileSystem fileSystem;
+    SystemFileSystem fileSystem;
     FakeProcessLauncher launcher;
     FakeProcessTerminator terminator;
     FakeInstanceLock instanceLock;

@@ -1,6 +1,5 @@
 #include "LocalDateTime.h"
-#include "PosixInstanceLock.h"
-#include "PosixProcessLauncher.h"
+#include "SystemPlatform.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>

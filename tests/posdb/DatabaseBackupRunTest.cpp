@@ -34,13 +34,13 @@ using Names = std::vector<std::string>;
 namespace {
 
 /// The real disk; `beforeCopy` may change the source first (its program writes to it while it is read) or fail.
-struct HookedDisk : PosixFileSystem
+struct HookedDisk : SystemFileSystem
 {
     std::function<std::optional<Result>(const std::string& source)> beforeCopy;
     Result copyFile(const std::string& source, const std::string& target) override
     {
         const std::optional<Result> instead = beforeCopy ? beforeCopy(source) : std::nullopt;
-        return instead ? *instead : PosixFileSystem::copyFile(source, target);
+        return instead ? *instead : SystemFileSystem::copyFile(source, target);
     }
 };
 

@@ -1,7 +1,7 @@
 #include "FolderListFile.h"
 
 #include "FileProbes.h"
-#include "PosixFileSystem.h"
+#include "SystemPlatform.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 
@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, FolderListParseTest,
 TEST(FolderListFileTest, RoundTripWritesCrLfAfterEveryLine)
 {
     TempDir dir;
-    PosixFileSystem fileSystem;
+    SystemFileSystem fileSystem;
     TestFiles::write(dir / "backuplista.ini", " /a\r\n\r\n/b");
     const auto loaded = FolderListFile::load(fileSystem, dir.path());
     ASSERT_TRUE(loaded.result);
@@ -54,7 +54,7 @@ TEST(FolderListFileTest, RoundTripWritesCrLfAfterEveryLine)
 TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheOldFileStays)
 {
     TempDir dir;
-    PosixFileSystem fileSystem;
+    SystemFileSystem fileSystem;
     TestFiles::write(dir / "backuplista.ini", "/old\r\n");
     EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", "/b\r\n/etc"}));
     EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", ""}));
@@ -64,7 +64,7 @@ TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheOldFileStays)
 TEST(FileProbesTest, FolderAndFileProbes)
 {
     TempDir dir;
-    PosixFileSystem fileSystem;
+    SystemFileSystem fileSystem;
     TestFiles::makeFolder(dir / "Data");
     TestFiles::write(dir / "file.txt", "x");
     EXPECT_TRUE(FolderExists(fileSystem, "  " + (dir / "Data") + "  "));

@@ -1,5 +1,5 @@
 #include "IniFile.h"
-#include "PosixFileSystem.h"
+#include "SystemPlatform.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 
@@ -87,7 +87,7 @@ TEST(IniFileTest, WriteTouchesOnlyItsOwnLine)
 TEST(IniFileTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothing)
 {
     TempDir dir;
-    PosixFileSystem fileSystem;
+    SystemFileSystem fileSystem;
     const std::string path = dir / "KOPIRKO.ini";
 
     EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), "");

@@ -1,6 +1,6 @@
 #include "SettingsStore.h"
 
-#include "PosixFileSystem.h"
+#include "SystemPlatform.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 
@@ -12,7 +12,7 @@ class SettingsStoreTest : public ::testing::Test
 {
 protected:
     TempDir dir;
-    PosixFileSystem fileSystem;
+    SystemFileSystem fileSystem;
     SettingsStore store{fileSystem, dir / "KOPIRKO.ini"};
     BackupSettings settings;
 };

@@ -4,17 +4,11 @@
 
 #include <chrono>
 
-/// HTTP through libcurl. It keeps no cache, so every download asks the server. Besides the caller's total
-/// limit, a connection that is not made within `connectTimeLimit`, or a transfer that stands still for
-/// `stallTimeLimit` (a server that accepts and never answers), fails the download.
+/// HTTP through libcurl. It keeps no cache, so every download asks the server.
 class CurlHttpClient : public HttpClient
 {
 public:
-    struct TimeLimits
-    {
-        std::chrono::milliseconds connect{10000};
-        std::chrono::seconds stall{10};
-    };
+    using TimeLimits = HttpTimeLimits;
 
     CurlHttpClient();
     explicit CurlHttpClient(TimeLimits limits);

@@ -1,0 +1,200 @@
+# Shared by scripts/windows-test and scripts/windows-package (sourced, not run).
+# Installs the cross-build tools, and fetches and builds the Windows dependencies into a cache folder outside
+# the work tree: reused when present, rebuilt when a version below changes.
+
+win_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+win_cache=${KOPIRKO_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kopirko-windows}
+win_triplet=x86_64-w64-mingw32
+win_prefix=$win_cache/prefix-$win_triplet
+win_toolchain=$win_root/cmake/mingw-w64-x86_64.cmake
+win_jobs=$(nproc)
+
+# Versions of the sources, as Debian 12 ships them. A change here rebuilds that dependency.
+win_zlib_version=1.2.13.dfsg-1
+win_libdeflate_version=1.14-1
+win_gtest_version=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)
+win_qt_version=6.4.2+dfsg-10
+
+if [ "$(id -u)" -ne 0 ]; then win_sudo=sudo; else win_sudo=; fi
+
+win_say()
+{
+    echo "[windows] $*"
+}
+
+# Installs the Debian packages given, only those missing.
+win_install()
+{
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    win_say "installing missing packages: ${missing[*]}"
+    $win_sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $win_sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The sources come from Debian's own archive (deb-src for bookworm).
+win_fetch_source()
+{
+    local package=$1 version=$2
+    mkdir -p "$win_cache/src"
+    if ! ls "$win_cache/src/${package}_${version}.dsc" >/dev/null 2>&1; then
+        if ! apt-cache showsrc "$package" 2>/dev/null | grep -q "^Version: $version"; then
+            win_say "adding Debian's source archive (deb-src bookworm)"
+            printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+                $win_sudo tee /etc/apt/sources.list.d/kopirko-src.sources >/dev/null
+            $win_sudo apt-get update -qq
+        fi
+        (cd "$win_cache/src" && apt-get source --download-only "$package=$version" >/dev/null 2>&1) ||
+            { echo "cannot fetch the source of $package $version" >&2; return 1; }
+    fi
+}
+
+# Unpacks a fetched source into a fresh folder and prints that folder.
+win_unpack()
+{
+    local package=$1 version=$2 dir=$win_cache/build/$1
+    rm -rf "$dir" && mkdir -p "$dir"
+    (cd "$dir" && dpkg-source --no-check -x "$win_cache/src/${package}_${version}.dsc" src >/dev/null)
+    echo "$dir/src"
+}
+
+win_stamp_ok()
+{
+    [ "$(cat "$win_prefix/.stamp-$1" 2>/dev/null)" = "$2" ]
+}
+
+win_stamp()
+{
+    echo "$2" >"$win_prefix/.stamp-$1"
+}
+
+# A pkg-config file for a library in the prefix, so that the build finds it as it does on Linux.
+win_pc()
+{
+    mkdir -p "$win_prefix/lib/pkgconfig"
+    cat >"$win_prefix/lib/pkgconfig/$1.pc" <<EOF
+prefix=$win_prefix
+includedir=\${prefix}/include
+libdir=\${prefix}/lib
+Name: $1
+Description: $1 for $win_triplet
+Version: 0
+Libs: -L\${libdir} $2
+Cflags: -I\${includedir} ${3:-}
+EOF
+}
+
+# cpp-httplib (one header, for the tests' HTTP server) from Debian's package, with Windows' socket library.
+win_httplib()
+{
+    local version
+    version=$(dpkg-query -W -f='${Version}' libcpp-httplib-dev)
+    win_stamp_ok httplib "$version" && return 0
+    mkdir -p "$win_prefix/include/httplib"
+    cp /usr/include/httplib.h "$win_prefix/include/httplib/"
+    win_pc cpp-httplib "-lws2_32" "-I\${includedir}/httplib"
+    win_stamp httplib "$version"
+}
+
+win_tools()
+{
+    win_install g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev \
+        wine wine64 xvfb xauth dpkg-dev cmake ninja-build googletest libcpp-httplib-dev locales
+    mkdir -p "$win_prefix"
+}
+
+# zlib and its minizip (with iowin32, the wide-character file functions), built static.
+win_build_zlib()
+{
+    win_stamp_ok zlib "$win_zlib_version" && return 0
+    win_say "building zlib and minizip $win_zlib_version"
+    win_fetch_source zlib "$win_zlib_version"
+    local src
+    src=$(win_unpack zlib "$win_zlib_version")
+    cmake -S "$src" -B "$src/../out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$win_prefix" >/dev/null 2>&1
+    cmake --build "$src/../out" --target zlibstatic >/dev/null
+    mkdir -p "$win_prefix/lib" "$win_prefix/include/minizip"
+    cp "$src/../out/libzlibstatic.a" "$win_prefix/lib/libz.a"
+    cp "$src/zlib.h" "$src/../out/zconf.h" "$win_prefix/include/"
+    local mz=$src/contrib/minizip
+    local objs=()
+    for f in ioapi.c iowin32.c zip.c unzip.c; do
+        $win_triplet-gcc-posix -O2 -DNOCRYPT -DNOUNCRYPT -I"$win_prefix/include" -c "$mz/$f" \
+            -o "$src/../out/mz_${f%.c}.o"
+        objs+=("$src/../out/mz_${f%.c}.o")
+    done
+    rm -f "$win_prefix/lib/libminizip.a"
+    $win_triplet-ar rcs "$win_prefix/lib/libminizip.a" "${objs[@]}"
+    cp "$mz/ioapi.h" "$mz/iowin32.h" "$mz/zip.h" "$mz/unzip.h" "$win_prefix/include/minizip/"
+    win_pc zlib "-lz"
+    win_pc minizip "-lminizip -lz" "-I\${includedir}/minizip"
+    win_stamp zlib "$win_zlib_version"
+}
+
+win_build_libdeflate()
+{
+    win_stamp_ok libdeflate "$win_libdeflate_version" && return 0
+    win_say "building libdeflate $win_libdeflate_version"
+    win_fetch_source libdeflate "$win_libdeflate_version"
+    local src
+    src=$(win_unpack libdeflate "$win_libdeflate_version")
+    make -C "$src" -j "$win_jobs" CC=$win_triplet-gcc-posix AR=$win_triplet-ar libdeflatestatic.lib >/dev/null
+    cp "$src/libdeflatestatic.lib" "$win_prefix/lib/libdeflate.a"
+    cp "$src/libdeflate.h" "$win_prefix/include/"
+    win_pc libdeflate "-ldeflate"
+    win_stamp libdeflate "$win_libdeflate_version"
+}
+
+win_build_gtest()
+{
+    win_stamp_ok gtest "$win_gtest_version" && return 0
+    win_say "building GoogleTest $win_gtest_version"
+    local out=$win_cache/build/googletest
+    rm -rf "$out"
+    cmake -S /usr/src/googletest -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$win_prefix" -Dgtest_disable_pthreads=OFF >/dev/null
+    cmake --build "$out" --target install >/dev/null
+    win_stamp gtest "$win_gtest_version"
+}
+
+# Qt 6 Core, Gui and Widgets for Windows, shared, with the windows and offscreen platform plugins. Built once
+# per machine: more than an hour on two cores.
+win_qt_prefix=$win_cache/qt-$win_triplet
+win_build_qt()
+{
+    [ "$(cat "$win_qt_prefix/.stamp" 2>/dev/null)" = "$win_qt_version" ] && return 0
+    win_install qt6-base-dev qt6-base-dev-tools perl
+    win_say "building Qt $win_qt_version for Windows (once per machine; more than an hour on two cores)"
+    win_fetch_source qt6-base "$win_qt_version"
+    local src
+    src=$(win_unpack qt6-base "$win_qt_version")
+    local out=$src/../out
+    cmake -S "$src" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$win_qt_prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+        -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
+        -DFEATURE_tabletevent=OFF -DFEATURE_zstd=OFF -DFEATURE_printsupport=OFF -DFEATURE_testlib=OFF \
+        -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_system_zlib=OFF \
+        -DFEATURE_direct2d=OFF >"$out.configure.log" 2>&1 ||
+        { tail -30 "$out.configure.log" >&2; return 1; }
+    # One progress line instead of ninja's per-file lines.
+    NINJA_STATUS='[windows] Qt: %f of %t compiled, %e s ' cmake --build "$out" -j "$win_jobs" 2>&1 |
+        grep --line-buffered -E '^\[windows\]|error|FAILED' | awk '{ printf "\r%s", $0; fflush() } END { print "" }'
+    [ "${PIPESTATUS[0]}" -eq 0 ] || return 1
+    cmake --install "$out" >/dev/null
+    echo "$win_qt_version" >"$win_qt_prefix/.stamp"
+    rm -rf "$win_cache/build/qt6-base"
+}
+
+# The mingw runtime DLLs a program built with shared Qt needs beside it.
+win_runtime_dlls()
+{
+    local gccdir
+    gccdir=$(dirname "$($win_triplet-g++-posix -print-libgcc-file-name)")
+    echo "$gccdir/libstdc++-6.dll" "$gccdir/libgcc_s_seh-1.dll" "/usr/$win_triplet/lib/libwinpthread-1.dll"
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "FileSystem.h"
+
+/// The disk through the wide Win32 API.
+class WinFileSystem : public FileSystem
+{
+public:
+    bool exists(const std::string& path) const override;
+    bool isDirectory(const std::string& path) const override;
+    bool isRegularFile(const std::string& path) const override;
+    std::optional<FileStat> statFile(const std::string& path) const override;
+    Result createDirectory(const std::string& path) override;
+    Result removeTree(const std::string& path, RemoveMode mode) override;
+    Result removeFile(const std::string& path, RemoveMode mode) override;
+    Result copyFile(const std::string& source, const std::string& target) override;
+    TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
+                                     const ProgressCallback& progress) override;
+    std::vector<std::string> listFiles(const std::string& folder) const override;
+    std::optional<std::string> readFile(const std::string& path) const override;
+    Result writeFileAtomically(const std::string& path, const std::string& content) override;
+};

@@ -1,0 +1,6 @@
+#include "WinPowerControl.h"
+
+Result WinPowerControl::shutDownThisComputer()
+{
+    return Result::failure("not written yet");
+}
