@@ -2,176 +2,138 @@
 
 #include "Paths.h"
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <system_error>
+#include <optional>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string describe(const std::string& what, const std::string& path, const std::error_code& error)
+std::int64_t secondsOf(std::int64_t nanoseconds)
 {
-    return what + " \"" + path + "\": " + error.message();
-}
-
-std::int64_t secondsSinceEpoch(fs::file_time_type time)
-{
-    const auto system = std::chrono::file_clock::to_sys(time);
-    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
-}
-
-std::int64_t nowSeconds()
-{
-    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()).time_since_epoch().count();
-}
-
-std::uint32_t modeBits(const fs::file_status& status)
-{
-    return static_cast<std::uint32_t>(status.permissions()) & 07777;
+    // Floor, not truncation: a time before 1970 stays in its own second.
+    return nanoseconds >= 0 ? nanoseconds / 1000000000 : -((-nanoseconds + 999999999) / 1000000000);
 }
 
 class Lister
 {
 public:
-    Lister(ArchiveTreeListing& listing, std::size_t source, const std::vector<std::string>& skipPaths)
-        : m_listing(listing), m_source(source), m_skipPaths(skipPaths)
-    {}
-
-    /// Lists what folder `path` holds, named `prefix` + name in the archive. False when the folder itself
-    /// cannot be read.
-    bool listFolder(const std::string& path, const std::string& prefix, std::error_code& folderError)
+    Lister(const FileSystem& fileSystem, ArchiveTreeListing& listing, std::size_t source,
+           const std::vector<std::string>& skipPaths)
+        : m_fileSystem(fileSystem), m_listing(listing), m_source(source)
     {
-        std::vector<std::pair<std::string, fs::file_status>> children;
-        fs::directory_iterator it(path, folderError);
-        if (folderError)
-            return false;
-        for (const fs::directory_iterator end; it != end;) {
-            std::error_code error;
-            const fs::file_status status = it->symlink_status(error);
-            const std::string name = it->path().filename().string();
-            if (error)
-                fail(Paths::join(path, name), describe("cannot examine", Paths::join(path, name), error));
-            else
-                children.emplace_back(name, status);
-            it.increment(error);
-            if (error) {
-                fail(path, describe("cannot read the whole folder", path, error));
-                break;
-            }
+        for (const std::string& skip : skipPaths) {
+            if (const auto identity = m_fileSystem.identity(skip))
+                m_skips.push_back({Paths::lastComponent(skip), *identity});
         }
-        std::sort(children.begin(), children.end(),
-                  [](const auto& left, const auto& right) { return left.first < right.first; });
+    }
 
-        for (const auto& [name, status] : children)
-            listChild(Paths::join(path, name), prefix + name, status);
-        return true;
+    /// Lists what folder `path` holds, named `prefix` + name in the archive. The reason when the folder
+    /// itself cannot be read.
+    std::optional<std::string> listFolder(const std::string& path, const std::string& prefix)
+    {
+        FolderListing listing = m_fileSystem.listFolder(path);
+        if (!listing.ok() && listing.entries.empty() && listing.unexamined.empty())
+            return listing.error;
+        if (!listing.ok())
+            fail(path, listing.error);
+        for (const FileFailure& unexamined : listing.unexamined)
+            fail(unexamined.path, unexamined.reason);
+        for (FolderEntry& entry : listing.entries)
+            listChild(Paths::join(path, entry.name), prefix + entry.name, entry);
+        return std::nullopt;
     }
 
 private:
+    struct Skip
+    {
+        std::string name;
+        FileIdentity identity;
+    };
+
     void fail(const std::string& path, const std::string& reason) { m_listing.failures.push_back({path, reason}); }
 
-    bool skipped(const std::string& path) const
+    bool skipped(const std::string& path, const std::string& name) const
     {
-        for (const std::string& skip : m_skipPaths) {
-            std::error_code error;
-            if (Paths::lastComponent(path) == Paths::lastComponent(skip) && fs::equivalent(path, skip, error))
+        for (const Skip& skip : m_skips) {
+            if (name == skip.name && m_fileSystem.identity(path) == skip.identity)
                 return true;
         }
         return false;
     }
 
-    void listChild(const std::string& path, const std::string& name, const fs::file_status& status)
+    void listChild(const std::string& path, const std::string& name, FolderEntry& entry)
     {
-        std::error_code error;
         ArchiveItem item;
         item.source = m_source;
         item.path = path;
-        switch (status.type()) {
-        case fs::file_type::directory: {
-            const auto modified = fs::last_write_time(path, error);
+        item.mode = entry.mode;
+        item.modifiedSeconds = secondsOf(entry.modifiedNs);
+        switch (entry.kind) {
+        case FolderEntry::Kind::Folder: {
             item.kind = ArchiveItem::Kind::Folder;
             item.name = name + "/";
-            item.mode = modeBits(status);
-            item.modifiedSeconds = error ? nowSeconds() : secondsSinceEpoch(modified);
             m_listing.items.push_back(std::move(item));
-            std::error_code folderError;
-            if (!listFolder(path, name + "/", folderError))
-                fail(path, describe("cannot read the folder", path, folderError));
+            if (const auto error = listFolder(path, name + "/"))
+                fail(path, *error);
             return;
         }
-        case fs::file_type::regular: {
-            if (skipped(path))
+        case FolderEntry::Kind::File:
+            if (skipped(path, entry.name))
                 return;
-            const auto modified = fs::last_write_time(path, error);
-            const auto size = error ? 0 : fs::file_size(path, error);
-            if (error) {
-                fail(path, describe("cannot examine", path, error));
-                return;
-            }
             item.kind = ArchiveItem::Kind::File;
             item.name = name;
-            item.mode = modeBits(status);
-            item.size = size;
-            item.modifiedSeconds = secondsSinceEpoch(modified);
+            item.size = entry.size;
             m_listing.items.push_back(std::move(item));
             return;
-        }
-        case fs::file_type::symlink: {
-            const fs::path target = fs::read_symlink(path, error);
-            if (error) {
-                fail(path, describe("cannot read the link", path, error));
-                return;
-            }
+        case FolderEntry::Kind::Link:
             item.kind = ArchiveItem::Kind::Link;
             item.name = name;
             item.mode = 0777;
-            item.linkTarget = target.string();
-            item.modifiedSeconds = nowSeconds(); // the link's own time is not to be had without following it
+            item.linkTarget = std::move(entry.linkTarget);
             m_listing.items.push_back(std::move(item));
             return;
-        }
-        default:
+        case FolderEntry::Kind::Other:
             fail(path, "\"" + path + "\" is a device, pipe or socket: not archived");
             return;
         }
     }
 
+    const FileSystem& m_fileSystem;
     ArchiveTreeListing& m_listing;
     std::size_t m_source;
-    const std::vector<std::string>& m_skipPaths;
+    std::vector<Skip> m_skips;
 };
 
 } // namespace
 
-ArchiveTreeListing listTreeForArchive(const std::string& root, const std::string& topName, std::size_t source,
-                                      const std::vector<std::string>& skipPaths)
+ArchiveTreeListing listTreeForArchive(const FileSystem& fileSystem, const std::string& root, const std::string& topName,
+                                      std::size_t source, const std::vector<std::string>& skipPaths)
 {
     ArchiveTreeListing listing;
-    std::error_code error;
-    const fs::file_status status = fs::status(root, error);
-    if (error || status.type() != fs::file_type::directory) {
-        listing.error = error ? describe("cannot reach", root, error) : "\"" + root + "\" is not a folder";
+    const std::optional<FolderEntry> top = fileSystem.examine(root, true);
+    if (!top) {
+        const std::string reason = fileSystem.listFolder(root).error;
+        listing.error = reason.empty() ? "cannot reach \"" + root + "\"" : reason;
+        return listing;
+    }
+    if (top->kind != FolderEntry::Kind::Folder) {
+        listing.error = "\"" + root + "\" is not a folder";
         return listing;
     }
 
-    Lister lister(listing, source, skipPaths);
+    Lister lister(fileSystem, listing, source, skipPaths);
     if (!topName.empty()) {
-        ArchiveItem top;
-        top.kind = ArchiveItem::Kind::Folder;
-        top.source = source;
-        top.path = root;
-        top.name = topName + "/";
-        top.mode = modeBits(status);
-        const auto modified = fs::last_write_time(root, error);
-        top.modifiedSeconds = error ? nowSeconds() : secondsSinceEpoch(modified);
-        listing.items.push_back(std::move(top));
+        ArchiveItem item;
+        item.kind = ArchiveItem::Kind::Folder;
+        item.source = source;
+        item.path = root;
+        item.name = topName + "/";
+        item.mode = top->mode;
+        item.modifiedSeconds = secondsOf(top->modifiedNs);
+        listing.items.push_back(std::move(item));
     }
-    std::error_code folderError;
-    if (!lister.listFolder(root, topName.empty() ? std::string() : topName + "/", folderError)) {
+    if (const auto error = lister.listFolder(root, topName.empty() ? std::string() : topName + "/")) {
         listing.items.clear();
-        listing.error = describe("cannot read the folder", root, folderError);
+        listing.failures.clear();
+        listing.error = *error;
         return listing;
     }
     listing.reachable = true;

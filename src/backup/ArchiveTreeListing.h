@@ -36,5 +36,5 @@ struct ArchiveTreeListing
 /// failures, and so are folders that cannot be read (their entry is kept, empty). Files that are the same as
 /// one of `skipPaths` (the archive being written and the one it replaces, when the destination lies inside
 /// the source) are left out.
-ArchiveTreeListing listTreeForArchive(const std::string& root, const std::string& topName, std::size_t source,
-                                      const std::vector<std::string>& skipPaths);
+ArchiveTreeListing listTreeForArchive(const FileSystem& fileSystem, const std::string& root, const std::string& topName,
+                                      std::size_t source, const std::vector<std::string>& skipPaths);

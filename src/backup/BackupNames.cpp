@@ -7,7 +7,9 @@ namespace BackupNames {
 
 std::string SourceFolderSuffix(const std::string& source)
 {
-    return "_" + Paths::lastComponent(source);
+    // A whole drive or share has no last name of its own: it goes by its drive letter or share name.
+    const std::string root = Paths::rootName(source);
+    return "_" + (root.empty() ? Paths::lastComponent(source) : root);
 }
 
 std::string backupFolder(const std::string& backupDir, std::chrono::year_month_day date, const std::string& source)

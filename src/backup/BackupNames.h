@@ -7,7 +7,9 @@
 namespace BackupNames {
 
 /// "_" + the part of `source` after its last separator: "/data/Docs" gives "_Docs", "/data/" gives "_".
-/// Nothing is cut when `source` has no separator; callers treat such an entry as unnamable.
+/// Nothing is cut when `source` has no separator; callers treat such an entry as unnamable. On Windows a
+/// drive's root goes by its letter ("D:" gives "_D") and a share's root by the share ("\server\Docs" gives
+/// "_Docs").
 std::string SourceFolderSuffix(const std::string& source);
 
 /// `backupDir` + separator + "dd_MM_yyyy" + SourceFolderSuffix(source) + "_backup".

@@ -1,17 +1,9 @@
 #include "ChunkPipeline.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <memory>
 
 namespace {
-
-std::string describe(const std::string& what, const std::string& path, int error)
-{
-    return what + " \"" + path + "\"" + (error != 0 ? std::string(": ") + std::strerror(error) : "");
-}
 
 std::uint64_t chunkCount(const ArchiveItem& item, std::size_t chunkSize)
 {
@@ -20,8 +12,9 @@ std::uint64_t chunkCount(const ArchiveItem& item, std::size_t chunkSize)
 
 } // namespace
 
-ChunkPipeline::ChunkPipeline(const std::vector<ArchiveItem>& items, const ChunkPipelineOptions& options)
-    : m_items(items), m_options(options)
+ChunkPipeline::ChunkPipeline(const FileSystem& fileSystem, const std::vector<ArchiveItem>& items,
+                             const ChunkPipelineOptions& options)
+    : m_fileSystem(fileSystem), m_items(items), m_options(options)
 {
     m_options.workers = std::max(1u, m_options.workers);
     // At most 64 MiB: chunks are held in memory, and their checksums are joined with 32-bit lengths.
@@ -121,26 +114,14 @@ void ChunkPipeline::process(const Job& job, CompressedChunk& out, ChunkDeflater&
     out.data.stored = false;
     out.error.clear();
 
-    std::ifstream in;
-    in.rdbuf()->pubsetbuf(nullptr, 0); // chunks are read whole: no second copy through a stream buffer
-    errno = 0;
-    in.open(item.path, std::ios::binary);
-    if (!in) {
-        out.error = describe("cannot open", item.path, errno);
+    const std::unique_ptr<InputFile> in = m_fileSystem.openForReading(item.path, out.error);
+    if (!in)
         return;
-    }
-    if (job.offset > 0 && !in.seekg(static_cast<std::streamoff>(job.offset))) {
-        out.error = describe("cannot read", item.path, errno);
-        return;
-    }
     if (input.size() < job.length)
         input.resize(job.length);
-    errno = 0;
-    in.read(reinterpret_cast<char*>(input.data()), static_cast<std::streamsize>(job.length));
-    const auto got = static_cast<std::uint64_t>(in.gcount());
-    if (in.bad())
-        out.error = describe("cannot read", item.path, errno);
-    else if (got < job.length)
+    const std::optional<std::size_t> read = in->readAt(job.offset, input.data(), job.length, out.error);
+    const std::uint64_t got = read.value_or(0);
+    if (read && got < job.length)
         out.error = "\"" + item.path + "\" became shorter while it was archived";
     if (got == 0 && job.role != ChunkRole::Whole)
         return;

@@ -39,8 +39,9 @@ struct ChunkPipelineOptions
 class ChunkPipeline
 {
 public:
-    /// `items` must outlive the pipeline; only its files are read.
-    ChunkPipeline(const std::vector<ArchiveItem>& items, const ChunkPipelineOptions& options);
+    /// `items` and `fileSystem` must outlive the pipeline; only the items' files are read.
+    ChunkPipeline(const FileSystem& fileSystem, const std::vector<ArchiveItem>& items,
+                  const ChunkPipelineOptions& options);
     ~ChunkPipeline();
     ChunkPipeline(const ChunkPipeline&) = delete;
     ChunkPipeline& operator=(const ChunkPipeline&) = delete;
@@ -68,6 +69,7 @@ private:
     void work(std::stop_token stop, ChunkDeflater& deflater);
     void process(const Job& job, CompressedChunk& out, ChunkDeflater& deflater, std::vector<unsigned char>& input);
 
+    const FileSystem& m_fileSystem;
     const std::vector<ArchiveItem>& m_items;
     ChunkPipelineOptions m_options;
     std::size_t m_totalChunks = 0;

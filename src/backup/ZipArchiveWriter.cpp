@@ -1,13 +1,24 @@
 #include "ZipArchiveWriter.h"
 
+#include "FileSystem.h"
+
 #include <array>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <mutex>
 #include <string_view>
 #include <zip.h>
+
+/// The archive file as minizip sees it: minizip's file functions over a FileSystem's OutputFile, so that the
+/// archive is written the way every other file is (wide paths on Windows). minizip's close does not close the
+/// file: the writer still adds to it and closes it itself.
+struct ArchiveStream
+{
+    FileSystem* fileSystem = nullptr;
+    std::unique_ptr<OutputFile> file;
+    std::string error; ///< the first failure, for the report
+};
 
 namespace {
 
@@ -132,20 +143,25 @@ void putLittleEndian(std::string& out, std::uint64_t value, int count)
 /// minizip writes the zip64 end records only for an archive past 4 GiB; with 65,535 entries or more in a
 /// smaller one, the classic end record alone cannot hold the count (it says 0xFFFF) and readers that trust it
 /// stop early. Replaces that end record with the zip64 end record, its locator and the end record again.
-Result addZip64EndRecords(const std::string& path, std::uint64_t entries)
+Result addZip64EndRecords(const FileSystem& fileSystem, OutputFile& file, const std::string& path,
+                          std::uint64_t entries)
 {
     constexpr std::size_t endRecordSize = 22;
     constexpr std::size_t locatorSize = 20;
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekg(0, std::ios::end);
-    const auto fileSize = static_cast<std::uint64_t>(file.tellg());
-    if (!file || fileSize < endRecordSize + locatorSize)
-        return Result::failure("cannot read the end of the archive \"" + path + "\"");
+    const std::uint64_t fileSize = file.size();
     std::array<unsigned char, endRecordSize + locatorSize> tail{};
-    file.seekg(static_cast<std::streamoff>(fileSize - tail.size()));
-    file.read(reinterpret_cast<char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+    std::string error;
+    // The writer's buffer goes to the file first, so that a second handle reads what was written.
+    if (Result flushed = file.seek(fileSize); !flushed)
+        return flushed;
+    const std::unique_ptr<InputFile> reader =
+        fileSize >= tail.size() ? fileSystem.openForReading(path, error) : nullptr;
+    const auto got = reader ? reader->readAt(fileSize - tail.size(), tail.data(), tail.size(), error) : std::nullopt;
+    if (!got || *got != tail.size())
+        return Result::failure("cannot read the end of the archive \"" + path + "\"" +
+                               (error.empty() ? "" : ": " + error));
     const unsigned char* end = tail.data() + locatorSize;
-    if (!file || readLittleEndian(end, 4) != 0x06054b50 || readLittleEndian(end + 20, 2) != 0)
+    if (readLittleEndian(end, 4) != 0x06054b50 || readLittleEndian(end + 20, 2) != 0)
         return Result::failure("the archive \"" + path + "\" does not end as it should");
     if (readLittleEndian(tail.data(), 4) == 0x07064b50)
         return Result::success(); // minizip wrote them itself
@@ -169,15 +185,68 @@ Result addZip64EndRecords(const std::string& path, std::uint64_t entries)
     putLittleEndian(records, recordOffset, 8);
     putLittleEndian(records, 1, 4); // one disk
     records.append(reinterpret_cast<const char*>(end), endRecordSize);
-    file.seekp(static_cast<std::streamoff>(recordOffset));
-    file.write(records.data(), static_cast<std::streamsize>(records.size()));
-    file.close();
-    if (!file)
-        return Result::failure("cannot finish the archive \"" + path + "\": " + std::strerror(errno));
-    return Result::success();
+    if (Result moved = file.seek(recordOffset); !moved)
+        return moved;
+    return file.write(records.data(), records.size());
+}
+
+voidpf openStream(voidpf opaque, const void* filename, int)
+{
+    auto* stream = static_cast<ArchiveStream*>(opaque);
+    stream->file = stream->fileSystem->createFile(static_cast<const char*>(filename), stream->error);
+    return stream->file ? stream : nullptr;
+}
+
+uLong readStream(voidpf, voidpf, void*, uLong)
+{
+    return 0; // an archive is only written here
+}
+
+uLong writeStream(voidpf, voidpf opaque, const void* buffer, uLong size)
+{
+    auto* stream = static_cast<ArchiveStream*>(opaque);
+    if (Result written = stream->file->write(buffer, size); !written) {
+        if (stream->error.empty())
+            stream->error = written.error();
+        return 0;
+    }
+    return size;
+}
+
+ZPOS64_T tellStream(voidpf, voidpf opaque)
+{
+    return static_cast<ArchiveStream*>(opaque)->file->position();
+}
+
+long seekStream(voidpf, voidpf opaque, ZPOS64_T offset, int origin)
+{
+    auto* stream = static_cast<ArchiveStream*>(opaque);
+    std::uint64_t position = offset;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        position += stream->file->position();
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        position += stream->file->size();
+    if (Result moved = stream->file->seek(position); !moved) {
+        if (stream->error.empty())
+            stream->error = moved.error();
+        return -1;
+    }
+    return 0;
+}
+
+int closeStream(voidpf, voidpf)
+{
+    return 0;
+}
+
+int errorStream(voidpf, voidpf opaque)
+{
+    return static_cast<ArchiveStream*>(opaque)->error.empty() ? 0 : 1;
 }
 
 } // namespace
+
+ZipArchiveWriter::ZipArchiveWriter() : m_stream(std::make_unique<ArchiveStream>()) {}
 
 ZipArchiveWriter::~ZipArchiveWriter()
 {
@@ -187,17 +256,28 @@ ZipArchiveWriter::~ZipArchiveWriter()
 
 Result ZipArchiveWriter::failure(const std::string& what)
 {
-    const int error = errno;
-    return Result::failure(what + " \"" + m_path + "\"" + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+    return Result::failure(what + " \"" + m_path + "\"" + (m_stream->error.empty() ? "" : ": " + m_stream->error));
 }
 
-Result ZipArchiveWriter::open(const std::string& path)
+Result ZipArchiveWriter::open(FileSystem& fileSystem, const std::string& path)
 {
     m_path = path;
-    errno = 0;
-    m_zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-    if (!m_zip)
-        return failure("cannot create the archive");
+    m_stream->fileSystem = &fileSystem;
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = openStream;
+    functions.zread_file = readStream;
+    functions.zwrite_file = writeStream;
+    functions.ztell64_file = tellStream;
+    functions.zseek64_file = seekStream;
+    functions.zclose_file = closeStream;
+    functions.zerror_file = errorStream;
+    functions.opaque = m_stream.get();
+    m_zip = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    if (!m_zip) {
+        m_stream->file.reset();
+        return Result::failure(m_stream->error.empty() ? "cannot create the archive \"" + path + "\""
+                                                       : m_stream->error);
+    }
     return Result::success();
 }
 
@@ -216,7 +296,6 @@ Result ZipArchiveWriter::beginEntry(const ZipEntryInfo& info, ZipMethod method, 
     const std::string timestamp = extendedTimestamp(info.modifiedSeconds);
     const int level = method == ZipMethod::Deflated ? Z_DEFAULT_COMPRESSION : 0;
 
-    errno = 0;
     const int opened = zipOpenNewFileInZip4_64(
         handle(m_zip), info.name.c_str(), &fileInfo, timestamp.data(), static_cast<uInt>(timestamp.size()),
         timestamp.data(), static_cast<uInt>(timestamp.size()), nullptr, method == ZipMethod::Deflated ? Z_DEFLATED : 0,
@@ -261,7 +340,6 @@ Result ZipArchiveWriter::writeData(const void* data, std::size_t length)
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (length > 0) {
         const auto piece = static_cast<unsigned>(std::min<std::size_t>(length, 1u << 30));
-        errno = 0;
         if (zipWriteInFileInZip(handle(m_zip), bytes, piece) != ZIP_OK)
             return failure("cannot write to the archive");
         bytes += piece;
@@ -275,7 +353,6 @@ Result ZipArchiveWriter::endFile(std::uint64_t size, std::uint32_t crc)
     if (!m_inEntry)
         return Result::failure("no entry is open in the archive \"" + m_path + "\"");
     m_inEntry = false;
-    errno = 0;
     if (zipCloseFileInZipRaw64(handle(m_zip), size, crc) != ZIP_OK)
         return failure("cannot write to the archive");
     return Result::success();
@@ -285,12 +362,15 @@ Result ZipArchiveWriter::close()
 {
     if (!m_zip)
         return Result::failure("the archive \"" + m_path + "\" is not open");
-    errno = 0;
     const int closed = zipClose(handle(m_zip), nullptr);
     m_zip = nullptr;
-    if (closed != ZIP_OK)
+    if (closed != ZIP_OK || !m_stream->error.empty())
         return failure("cannot finish the archive");
-    if (m_entries >= 0xFFFF)
-        return addZip64EndRecords(m_path, m_entries);
-    return Result::success();
+    if (m_entries >= 0xFFFF) {
+        if (Result added = addZip64EndRecords(*m_stream->fileSystem, *m_stream->file, m_path, m_entries); !added)
+            return added;
+    }
+    Result closedFile = m_stream->file->close();
+    m_stream->file.reset();
+    return closedFile;
 }

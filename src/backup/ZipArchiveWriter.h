@@ -4,7 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class FileSystem;
+struct ArchiveStream;
 
 /// What an archive entry records besides its data.
 struct ZipEntryInfo
@@ -29,13 +33,14 @@ enum class ZipMethod {
 class ZipArchiveWriter
 {
 public:
-    ZipArchiveWriter() = default;
+    ZipArchiveWriter();
     ~ZipArchiveWriter();
     ZipArchiveWriter(const ZipArchiveWriter&) = delete;
     ZipArchiveWriter& operator=(const ZipArchiveWriter&) = delete;
 
-    /// Creates (or truncates) the archive file `path`.
-    Result open(const std::string& path);
+    /// Creates the archive file `path` (nothing of that name may exist) on `fileSystem`, which must outlive
+    /// the writer.
+    Result open(FileSystem& fileSystem, const std::string& path);
     /// A folder entry; `info.name` must end in "/".
     Result addFolder(const ZipEntryInfo& info);
     /// A symbolic link, stored as the link itself: its target text is the entry's data.
@@ -47,8 +52,8 @@ public:
     Result writeData(const void* data, std::size_t length);
     /// Ends the current file entry; `size` and `crc` describe the uncompressed data.
     Result endFile(std::uint64_t size, std::uint32_t crc);
-    /// Writes the central directory and closes the file. A failure here (a full disk often shows only now)
-    /// means the archive is not usable.
+    /// Writes the central directory, writes the file through to the disk and closes it. A failure here (a
+    /// full disk often shows only now) means the archive is not usable.
     Result close();
     /// Number of entries written so far.
     std::uint64_t entryCount() const { return m_entries; }
@@ -57,7 +62,8 @@ private:
     Result beginEntry(const ZipEntryInfo& info, ZipMethod method, bool zip64, std::uint32_t externalAttributes);
     Result failure(const std::string& what);
 
-    void* m_zip = nullptr; ///< minizip's zipFile
+    std::unique_ptr<ArchiveStream> m_stream; ///< the file under minizip
+    void* m_zip = nullptr;                   ///< minizip's zipFile
     std::string m_path;
     bool m_inEntry = false;
     std::uint64_t m_entries = 0;

@@ -91,10 +91,11 @@ std::vector<std::optional<SourceFailure>> archiveGroup(const ArchiveGroup& group
     }
 
     const std::string archiveBase = BackupNames::backupFolder(settings.BackupDir, platform.clock.now().date, first);
-    const ZipOutcome outcome = ZipFolders(group.sources, archiveBase, ZipOptions{}, [&](const ZipProgress& progress) {
-        host.reportProgress(RunProgress{group.sources[progress.source].path, progress.currentFile, progress.filesDone,
-                                        progress.bytesDone});
-    });
+    const ZipOutcome outcome =
+        ZipFolders(fileSystem, group.sources, archiveBase, ZipOptions{}, [&](const ZipProgress& progress) {
+            host.reportProgress(RunProgress{group.sources[progress.source].path, progress.currentFile,
+                                            progress.filesDone, progress.bytesDone});
+        });
 
     for (std::size_t k = 0; k < group.sources.size(); ++k) {
         const ZipSourceOutcome& source = outcome.sources[k];

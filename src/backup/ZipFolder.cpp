@@ -8,13 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <random>
 #include <thread>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr const char* temporaryMarker = ".kopirko-tmp-";
 /// A temporary archive untouched for this long is left over from a run that was cut off (an archive being
@@ -23,12 +20,11 @@ constexpr auto leftoverAge = std::chrono::hours(1);
 
 std::string folderOf(const std::string& path)
 {
-    const auto position = path.rfind(Paths::separator);
-    if (position == std::string::npos)
+    const std::string name = Paths::lastComponent(path);
+    if (name.size() == path.size())
         return ".";
-    if (position == 0)
-        return std::string(1, Paths::separator);
-    return path.substr(0, position);
+    const std::string folder = path.substr(0, path.size() - name.size() - 1);
+    return folder.empty() || folder.back() == ':' ? folder + Paths::separator : folder;
 }
 
 std::string uniqueTag()
@@ -41,18 +37,17 @@ std::string uniqueTag()
 }
 
 /// Deletes the temporary archives of `fileName` that runs cut off (power cut, ended process) left behind.
-void removeLeftovers(const std::string& folder, const std::string& fileName)
+void removeLeftovers(FileSystem& fileSystem, const std::string& folder, const std::string& fileName)
 {
     const std::string prefix = "." + fileName + temporaryMarker;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0 || !it->is_regular_file(error))
+    const auto now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    for (const FolderEntry& entry : fileSystem.listFolder(folder).entries) {
+        if (entry.kind != FolderEntry::Kind::File || entry.name.compare(0, prefix.size(), prefix) != 0)
             continue;
-        std::error_code timeError;
-        const auto modified = fs::last_write_time(it->path(), timeError);
-        if (!timeError && fs::file_time_type::clock::now() - modified > leftoverAge)
-            fs::remove(it->path(), timeError);
+        if (now - entry.modifiedNs > std::chrono::nanoseconds(leftoverAge).count())
+            fileSystem.removeFile(Paths::join(folder, entry.name), RemoveMode::Forced);
     }
 }
 
@@ -65,14 +60,16 @@ ZipEntryInfo entryInfo(const ArchiveItem& item)
 class ArchiveFiller
 {
 public:
-    ArchiveFiller(ZipArchiveWriter& writer, const std::vector<ArchiveItem>& items, ZipOutcome& outcome,
-                  const ZipOptions& options, const ZipProgressCallback& progress)
-        : m_writer(writer), m_items(items), m_outcome(outcome), m_options(options), m_progress(progress)
+    ArchiveFiller(const FileSystem& fileSystem, ZipArchiveWriter& writer, const std::vector<ArchiveItem>& items,
+                  ZipOutcome& outcome, const ZipOptions& options, const ZipProgressCallback& progress)
+        : m_fileSystem(fileSystem), m_writer(writer), m_items(items), m_outcome(outcome), m_options(options),
+          m_progress(progress)
     {}
 
     Result fill()
     {
-        ChunkPipeline pipeline(m_items, ChunkPipelineOptions{m_options.workers, m_options.chunkSize, m_options.level});
+        ChunkPipeline pipeline(m_fileSystem, m_items,
+                               ChunkPipelineOptions{m_options.workers, m_options.chunkSize, m_options.level});
         for (std::size_t index = 0; index < m_items.size(); ++index) {
             const ArchiveItem& item = m_items[index];
             Result written = Result::success();
@@ -156,6 +153,7 @@ private:
         return Result::success();
     }
 
+    const FileSystem& m_fileSystem;
     ZipArchiveWriter& m_writer;
     const std::vector<ArchiveItem>& m_items;
     ZipOutcome& m_outcome;
@@ -175,22 +173,24 @@ unsigned ZipOptions::defaultWorkers()
 
 std::string archiveTopName(const std::string& source)
 {
+    if (const std::string root = Paths::rootName(source); !root.empty())
+        return root;
     std::string trimmed = source;
-    while (trimmed.size() > 1 && trimmed.back() == Paths::separator)
+    while (trimmed.size() > 1 && Paths::isSeparator(trimmed.back()))
         trimmed.pop_back();
-    if (trimmed == std::string(1, Paths::separator))
+    if (trimmed.size() == 1 && Paths::isSeparator(trimmed[0]))
         return {};
     return Paths::lastComponent(trimmed);
 }
 
-ZipOutcome ZipFolder(const std::string& source, const std::string& archiveBase, const ZipOptions& options,
-                     const ZipProgressCallback& progress)
+ZipOutcome ZipFolder(FileSystem& fileSystem, const std::string& source, const std::string& archiveBase,
+                     const ZipOptions& options, const ZipProgressCallback& progress)
 {
-    return ZipFolders({ZipSource{source, archiveTopName(source)}}, archiveBase, options, progress);
+    return ZipFolders(fileSystem, {ZipSource{source, archiveTopName(source)}}, archiveBase, options, progress);
 }
 
-ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& archiveBase, const ZipOptions& options,
-                      const ZipProgressCallback& progress)
+ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sources, const std::string& archiveBase,
+                      const ZipOptions& options, const ZipProgressCallback& progress)
 {
     ZipOutcome outcome;
     const std::string archivePath = archiveBase + ".zip";
@@ -203,8 +203,8 @@ ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& 
     for (std::size_t index = 0; index < sources.size(); ++index) {
         ZipSourceOutcome& sourceOutcome = outcome.sources.emplace_back();
         sourceOutcome.path = sources[index].path;
-        ArchiveTreeListing listing =
-            listTreeForArchive(sources[index].path, sources[index].topName, index, {temporary, archivePath});
+        ArchiveTreeListing listing = listTreeForArchive(fileSystem, sources[index].path, sources[index].topName, index,
+                                                        {temporary, archivePath});
         sourceOutcome.reachable = listing.reachable;
         sourceOutcome.error = std::move(listing.error);
         sourceOutcome.failures = std::move(listing.failures);
@@ -216,23 +216,22 @@ ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& 
         return outcome;
     }
 
-    removeLeftovers(folder, fileName);
+    removeLeftovers(fileSystem, folder, fileName);
     ZipArchiveWriter writer;
-    if (Result opened = writer.open(temporary); !opened) {
+    if (Result opened = writer.open(fileSystem, temporary); !opened) {
         outcome.archive = opened;
         return outcome;
     }
     auto abandon = [&](Result reason) {
         writer.close();
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
+        fileSystem.removeFile(temporary, RemoveMode::Forced);
         outcome.archive = std::move(reason);
         return outcome;
     };
 
     Result filled = Result::success();
     try {
-        filled = ArchiveFiller(writer, items, outcome, options, progress).fill();
+        filled = ArchiveFiller(fileSystem, writer, items, outcome, options, progress).fill();
     } catch (const std::exception& error) {
         filled = Result::failure(std::string("cannot make the archive \"") + archivePath + "\": " + error.what());
     }
@@ -241,12 +240,9 @@ ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& 
     if (Result closed = writer.close(); !closed)
         return abandon(closed);
 
-    std::error_code renameError;
-    fs::rename(temporary, archivePath, renameError);
-    if (renameError) {
+    if (Result renamed = fileSystem.rename(temporary, archivePath); !renamed)
         return abandon(
-            Result::failure("cannot put the archive in place as \"" + archivePath + "\": " + renameError.message()));
-    }
+            Result::failure("cannot put the archive in place as \"" + archivePath + "\": " + renamed.error()));
     outcome.archive = Result::success();
     return outcome;
 }

@@ -69,13 +69,14 @@ using ZipProgressCallback = std::function<void(const ZipProgress&)>;
 /// cannot be read are left out and listed; the rest is archived. A source that cannot be read at all
 /// produces no archive. Returns when the archive is complete and closed. `progress` is called on the calling
 /// thread.
-ZipOutcome ZipFolder(const std::string& source, const std::string& archiveBase, const ZipOptions& options = {},
-                     const ZipProgressCallback& progress = {});
+ZipOutcome ZipFolder(FileSystem& fileSystem, const std::string& source, const std::string& archiveBase,
+                     const ZipOptions& options = {}, const ZipProgressCallback& progress = {});
 
 /// As ZipFolder, with several folders in one archive, each under its own top-level name (which must differ).
 /// The archive is written when at least one of them can be read.
-ZipOutcome ZipFolders(const std::vector<ZipSource>& sources, const std::string& archiveBase,
+ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sources, const std::string& archiveBase,
                       const ZipOptions& options = {}, const ZipProgressCallback& progress = {});
 
-/// The top-level name of a source in its archive: its last non-empty path component ("" for the root).
+/// The top-level name of a source in its archive: its last non-empty path component ("" for the root "/"; the
+/// drive letter or the share's name for a Windows drive or share).
 std::string archiveTopName(const std::string& source);

@@ -2,8 +2,10 @@
 
 #include "Result.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +41,67 @@ struct FileStat
     std::int64_t modifiedNs = 0; ///< nanoseconds since the epoch
 };
 
+/// One thing in a folder, as the folder's listing shows it: links are described, never followed.
+struct FolderEntry
+{
+    enum class Kind {
+        File,   ///< a regular file
+        Folder, ///< a folder (on Windows: not a junction or other reparse point)
+        Link,   ///< a symbolic link, or on Windows a junction or other reparse point
+        Other   ///< a device, pipe or socket
+    };
+    std::string name;
+    Kind kind = Kind::Other;
+    std::uint64_t size = 0;      ///< files: bytes
+    std::int64_t modifiedNs = 0; ///< nanoseconds since 1970-01-01 UTC
+    std::uint32_t mode = 0;      ///< permission bits as Unix has them; on Windows 0644, 0755 for folders, without
+                                 ///< the write bits when the read-only attribute is set
+    std::string linkTarget;      ///< links: the target as written in the link
+};
+
+/// The entries of a folder, sorted by name (byte order of the UTF-8 names).
+struct FolderListing
+{
+    std::vector<FolderEntry> entries;
+    std::vector<FileFailure> unexamined; ///< names found that could not be examined, with the reason
+    std::string error; ///< why the folder could not be read, or not whole; entries holds what was read
+    bool ok() const { return error.empty(); }
+};
+
+/// Which file or folder a path leads to: two paths with equal identities are the same thing on disk.
+struct FileIdentity
+{
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+/// A file open for reading.
+class InputFile
+{
+public:
+    virtual ~InputFile() = default;
+    /// Reads up to `size` bytes from `offset` into `buffer`: the count read, fewer only at the end of the file
+    /// (0 there); nothing on a read error, with the reason in `error`.
+    virtual std::optional<std::size_t> readAt(std::uint64_t offset, void* buffer, std::size_t size,
+                                              std::string& error) = 0;
+};
+
+/// A new file being written, from the start, with the position movable (archives rewrite their headers).
+class OutputFile
+{
+public:
+    virtual ~OutputFile() = default;
+    /// Writes all `size` bytes at the position and moves it past them; the reason on failure (a full disk).
+    virtual Result write(const void* buffer, std::size_t size) = 0;
+    virtual Result seek(std::uint64_t position) = 0;
+    /// The end of what has been written.
+    virtual std::uint64_t size() const = 0;
+    virtual std::uint64_t position() const = 0;
+    /// Writes everything through to the disk and closes; the file is whole only when this succeeds.
+    virtual Result close() = 0;
+};
+
 enum class RemoveMode {
     NotForced, ///< refuse (and remove nothing) when a file without write permission is in the way
     Forced     ///< remove read-only files too
@@ -61,6 +124,13 @@ public:
     virtual bool isRegularFile(const std::string& path) const = 0;
     /// Size and modification time; nothing when the file cannot be examined.
     virtual std::optional<FileStat> statFile(const std::string& path) const = 0;
+    /// What `path` is; a link is followed when `followLinks`, else described. `name` is the path's last
+    /// component. Nothing when nothing of that name can be examined.
+    virtual std::optional<FolderEntry> examine(const std::string& path, bool followLinks) const = 0;
+    /// The identity of what `path` leads to (links followed); nothing when it cannot be examined.
+    virtual std::optional<FileIdentity> identity(const std::string& path) const = 0;
+    /// Everything in `folder`, links described and never followed.
+    virtual FolderListing listFolder(const std::string& folder) const = 0;
 
     /// Creates one folder level; the parent must exist. Fails when anything of that name exists.
     virtual Result createDirectory(const std::string& path) = 0;
@@ -68,11 +138,16 @@ public:
     virtual Result removeTree(const std::string& path, RemoveMode mode) = 0;
     /// Deletes one file (or link).
     virtual Result removeFile(const std::string& path, RemoveMode mode) = 0;
+    /// Renames `from` to `to`, replacing a file `to`; both in the same folder or at least on the same disk.
+    virtual Result rename(const std::string& from, const std::string& to) = 0;
 
     /// Copies one file to `target` (a full file path), overwriting. The data is written under a temporary
     /// name in the target folder and renamed over `target` only when complete, so a failed copy leaves an
     /// earlier `target` as it was. The modification time is kept.
     virtual Result copyFile(const std::string& source, const std::string& target) = 0;
+
+    /// Copies the link `source` itself (never what it points to) to `target`, replacing what is there.
+    virtual Result copyLink(const std::string& source, const std::string& target) = 0;
 
     /// Copies the contents of folder `source` into the existing folder `target`, recursively: subfolders are
     /// created, files overwritten one by one as copyFile does, files only in `target` left in place. Symbolic
@@ -90,4 +165,10 @@ public:
     virtual std::optional<std::string> readFile(const std::string& path) const = 0;
     /// Replaces `path` with `content` whole: temporary file in the same folder, flushed, then renamed.
     virtual Result writeFileAtomically(const std::string& path, const std::string& content) = 0;
+
+    /// Opens a file for reading; nothing when it cannot be opened, with the reason in `error`.
+    virtual std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) const = 0;
+    /// Creates a new file (fails when something of that name exists) for writing; nothing when it cannot be
+    /// created, with the reason in `error`.
+    virtual std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) = 0;
 };

@@ -1,23 +1,69 @@
 #include "Paths.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace Paths {
+
+namespace {
+
+bool isDriveLetter(char c)
+{
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+
+} // namespace
 
 std::string join(const std::string& folder, const std::string& name)
 {
-    if (!folder.empty() && folder.back() == separator)
+    if (!folder.empty() && isSeparator(folder.back()))
         return folder + name;
     return folder + separator + name;
 }
 
 std::string lastComponent(const std::string& path)
 {
-    const auto position = path.rfind(separator);
-    return position == std::string::npos ? path : path.substr(position + 1);
+    const auto position = std::find_if(path.rbegin(), path.rend(), isSeparator);
+    return position == path.rend() ? path : std::string(position.base(), path.end());
 }
 
 bool hasSeparator(const std::string& path)
 {
-    return path.find(separator) != std::string::npos;
+    return std::any_of(path.begin(), path.end(), isSeparator);
+}
+
+bool isAbsolute(const std::string& path)
+{
+#ifdef _WIN32
+    if (path.size() >= 2 && isDriveLetter(path[0]) && path[1] == ':')
+        return path.size() == 2 || isSeparator(path[2]);
+    return path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]);
+#else
+    return !path.empty() && path.front() == '/';
+#endif
+}
+
+std::string rootName(const std::string& path)
+{
+#ifdef _WIN32
+    std::string trimmed = path;
+    while (!trimmed.empty() && isSeparator(trimmed.back()))
+        trimmed.pop_back();
+    if (trimmed.size() == 2 && isDriveLetter(trimmed[0]) && trimmed[1] == ':')
+        return trimmed.substr(0, 1);
+    // "\\computer\share": two leading separators, then exactly one more between two names.
+    if (trimmed.size() > 2 && isSeparator(trimmed[0]) && isSeparator(trimmed[1])) {
+        const std::string rest = trimmed.substr(2);
+        const auto between = std::find_if(rest.begin(), rest.end(), isSeparator);
+        if (between != rest.begin() && between != rest.end() && between + 1 != rest.end() &&
+            std::none_of(between + 1, rest.end(), isSeparator))
+            return std::string(between + 1, rest.end());
+    }
+    return {};
+#else
+    (void)path;
+    return {};
+#endif
 }
 
 } // namespace Paths

@@ -2,12 +2,27 @@
 
 #include <string>
 
-/// Path rules of this platform. Folders are written without a trailing separator,
-/// except the root of the file system ("/").
+/// Path rules of this platform. Folders are written without a trailing separator, except a root ("/", "C:\").
+/// On Windows both "\" and "/" separate components (what Windows itself accepts), "C:\" and "C:" are the root
+/// of a drive and "\\computer\share" the root of a network share.
 namespace Paths {
 
-/// The separator between path components on this platform.
+/// The separator this platform writes between path components.
+#ifdef _WIN32
+inline constexpr char separator = '\\';
+#else
 inline constexpr char separator = '/';
+#endif
+
+/// True for a character that separates path components here.
+constexpr bool isSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
 
 /// `folder` + separator + `name`; no doubled separator when `folder` already ends in one.
 std::string join(const std::string& folder, const std::string& name);
@@ -18,5 +33,12 @@ std::string lastComponent(const std::string& path);
 
 /// True when the path holds at least one separator.
 bool hasSeparator(const std::string& path);
+
+/// True for a full path: "/..." here; on Windows "C:\...", "C:/...", "C:" and "\\computer\share\...".
+bool isAbsolute(const std::string& path);
+
+/// The name a root goes by, for naming its backup: on Windows the drive letter of "D:\" or "D:" ("D") and the
+/// share of "\\computer\share" or "\\computer\share\" ("share"); "" for anything that is not such a root.
+std::string rootName(const std::string& path);
 
 } // namespace Paths

@@ -285,7 +285,7 @@ private:
     /// A register's path as the server database holds it: relative ones count from the working folder.
     std::string resolve(const std::string& path) const
     {
-        if (!path.empty() && path.front() == Paths::separator)
+        if (Paths::isAbsolute(path))
             return path;
         return Paths::join(m_workingFolder, path);
     }

@@ -1,6 +1,9 @@
 #include "TempDir.h"
 
+#include "Paths.h"
 #include "Utf8Path.h"
+
+#include <algorithm>
 
 #include <filesystem>
 #include <random>
@@ -34,4 +37,11 @@ TempDir::~TempDir()
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
     }
     fs::remove_all(root, error);
+}
+
+std::string TempDir::operator/(const std::string& relative) const
+{
+    std::string native = relative;
+    std::replace(native.begin(), native.end(), '/', Paths::separator);
+    return Paths::join(m_path, native);
 }

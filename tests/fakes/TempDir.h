@@ -12,8 +12,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return m_path; }
-    /// path() + "/" + relative
-    std::string operator/(const std::string& relative) const { return m_path + "/" + relative; }
+    /// path() + separator + `relative`, whose "/" become this platform's separators.
+    std::string operator/(const std::string& relative) const;
 
 private:
     std::string m_path;

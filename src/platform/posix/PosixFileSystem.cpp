@@ -1,21 +1,18 @@
 #include "PosixFileSystem.h"
 
 #include "Paths.h"
+#include "TreeCopy.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <dirent.h>
-#include <exception>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -121,7 +118,7 @@ int copyBytes(int in, int out, std::uint64_t size)
     }
 }
 
-Result copyRegularFile(const std::string& source, const std::string& target, std::uint64_t* bytes)
+Result copyRegularFile(const std::string& source, const std::string& target)
 {
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
@@ -150,8 +147,6 @@ Result copyRegularFile(const std::string& source, const std::string& target, std
         return fail(describe("cannot finish writing", target, errno));
     if (::rename(temporary.c_str(), target.c_str()) != 0)
         return fail(describe("cannot replace", target, errno));
-    if (bytes)
-        *bytes = static_cast<std::uint64_t>(info.st_size);
     return Result::success();
 }
 
@@ -173,172 +168,153 @@ Result copySymlink(const std::string& source, const std::string& target)
     return Result::success();
 }
 
-/// A recursive copy. The walk (folders, links) runs on the calling thread; regular files go to a few
-/// worker threads, because with many small files the time goes into waiting for the disk, and several
-/// files in flight keep it busy.
-class TreeCopy
+FolderEntry::Kind kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FolderEntry::Kind::File;
+    if (S_ISDIR(mode))
+        return FolderEntry::Kind::Folder;
+    if (S_ISLNK(mode))
+        return FolderEntry::Kind::Link;
+    return FolderEntry::Kind::Other;
+}
+
+std::optional<std::string> readLink(const std::string& path)
+{
+    std::string link(4096, '\0');
+    const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+    if (length < 0)
+        return std::nullopt;
+    link.resize(static_cast<size_t>(length));
+    return link;
+}
+
+FolderEntry entryOf(const std::string& name, const std::string& path, const FileStatus& info)
+{
+    FolderEntry entry;
+    entry.name = name;
+    entry.kind = kindOf(info.st_mode);
+    entry.size = entry.kind == FolderEntry::Kind::File ? static_cast<std::uint64_t>(info.st_size) : 0;
+    entry.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    entry.mode = static_cast<std::uint32_t>(info.st_mode & 07777);
+    if (entry.kind == FolderEntry::Kind::Link)
+        entry.linkTarget = readLink(path).value_or("");
+    return entry;
+}
+
+/// Reads a file with pread; the descriptor is closed with the object.
+class PosixInputFile : public InputFile
 {
 public:
-    TreeCopy(const FileSystem::ProgressCallback& progress, const FileStatus& target)
-        : m_progress(progress), m_targetDevice(target.st_dev), m_targetInode(target.st_ino)
-    {}
+    PosixInputFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
 
-    TreeCopyOutcome run(const std::string& source, const std::string& target)
+    std::optional<std::size_t> readAt(std::uint64_t offset, void* buffer, std::size_t size, std::string& error) override
     {
-        for (unsigned i = 0; i < workerCount; ++i)
-            m_workers.emplace_back([this] { work(); });
-        // Whatever stops the walk (the progress display failing, memory running out) is reported like any
-        // other failure, and the workers still finish and are joined.
-        guarded(source, [&] { copyFolder(source, target); });
-        {
-            std::lock_guard lock(m_mutex);
-            m_walkDone = true;
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t got =
+                ::pread(m_fd.get(), static_cast<char*>(buffer) + done, size - done, static_cast<off_t>(offset + done));
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                error = describe("cannot read", m_path, errno);
+                return std::nullopt;
+            }
+            if (got == 0)
+                break;
+            done += static_cast<std::size_t>(got);
         }
-        m_jobReady.notify_all();
-        for (std::thread& worker : m_workers)
-            worker.join();
-        // Workers finish in any order: the report lists failures by path.
-        std::sort(m_outcome.failures.begin(), m_outcome.failures.end(),
-                  [](const FileFailure& a, const FileFailure& b) { return a.path < b.path; });
-        return std::move(m_outcome);
+        return done;
     }
 
 private:
-    static constexpr unsigned workerCount = 4;
-    static constexpr size_t queueLimit = 256;
+    FileDescriptor m_fd;
+    std::string m_path;
+};
 
-    struct Job
-    {
-        std::string from;
-        std::string to;
-    };
+/// Writes through a buffer of its own, so that the many small header writes of an archive cost no system call
+/// each.
+class PosixOutputFile : public OutputFile
+{
+public:
+    PosixOutputFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
 
-    void fail(const std::string& path, const std::string& reason)
+    Result write(const void* data, std::size_t size) override
     {
-        std::lock_guard lock(m_mutex);
-        m_outcome.failures.push_back({path, reason});
+        if (m_buffer.size() + size > bufferLimit)
+            if (Result flushed = flush(); !flushed)
+                return flushed;
+        if (size >= bufferLimit)
+            return writeThrough(data, size);
+        m_buffer.insert(m_buffer.end(), static_cast<const char*>(data), static_cast<const char*>(data) + size);
+        m_position += size;
+        m_size = std::max(m_size, m_position);
+        return Result::success();
     }
 
-    void done(const std::string& file, std::uint64_t bytes)
+    Result seek(std::uint64_t position) override
     {
-        std::lock_guard lock(m_mutex);
-        ++m_outcome.filesCopied;
-        m_outcome.bytesCopied += bytes;
-        if (m_progress)
-            m_progress(CopyProgress{file, m_outcome.filesCopied, m_outcome.bytesCopied});
+        if (Result flushed = flush(); !flushed)
+            return flushed;
+        m_position = position;
+        return Result::success();
     }
 
-    void enqueue(Job job)
+    std::uint64_t size() const override { return m_size; }
+    std::uint64_t position() const override { return m_position; }
+
+    Result close() override
     {
-        std::unique_lock lock(m_mutex);
-        m_queueHasRoom.wait(lock, [this] { return m_jobs.size() < queueLimit; });
-        m_jobs.push_back(std::move(job));
-        lock.unlock();
-        m_jobReady.notify_one();
+        if (Result flushed = flush(); !flushed)
+            return flushed;
+        if (::fsync(m_fd.get()) != 0 || m_fd.closeNow() != 0)
+            return Result::failure(describe("cannot finish writing", m_path, errno));
+        return Result::success();
     }
 
-    void work()
+private:
+    static constexpr std::size_t bufferLimit = 1 << 20;
+
+    /// Writes `size` bytes at the position of the first buffered byte.
+    Result writeAt(std::uint64_t at, const char* data, std::size_t size)
     {
-        for (;;) {
-            std::unique_lock lock(m_mutex);
-            m_jobReady.wait(lock, [this] { return !m_jobs.empty() || m_walkDone; });
-            if (m_jobs.empty())
-                return;
-            Job job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-            lock.unlock();
-            m_queueHasRoom.notify_one();
-
-            // An exception must never leave a worker thread: that would end the whole program.
-            guarded(job.from, [&] {
-                std::uint64_t bytes = 0;
-                if (Result copied = copyRegularFile(job.from, job.to, &bytes); !copied)
-                    fail(job.from, copied.error());
-                else
-                    done(job.from, bytes);
-            });
-        }
-    }
-
-    /// Runs `step`; an exception it throws becomes a failure of `path`.
-    template <typename Step>
-    void guarded(const std::string& path, Step&& step)
-    {
-        try {
-            step();
-        } catch (const std::exception& error) {
-            fail(path, std::string("the copy stopped at \"") + path + "\": " + error.what());
-        } catch (...) {
-            fail(path, "the copy stopped at \"" + path + "\" on an unknown error");
-        }
-    }
-
-    void copyFolder(const std::string& source, const std::string& target)
-    {
-        DIR* folder = ::opendir(source.c_str());
-        if (!folder) {
-            fail(source, describe("cannot read the folder", source, errno));
-            return;
-        }
-        std::vector<std::string> names;
-        errno = 0;
-        while (const dirent* entry = ::readdir(folder)) {
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.emplace_back(entry->d_name);
-            errno = 0;
-        }
-        const int readError = errno;
-        ::closedir(folder);
-        if (readError != 0)
-            fail(source, describe("cannot read the whole folder", source, readError));
-        std::sort(names.begin(), names.end());
-
-        for (const std::string& name : names) {
-            const std::string from = Paths::join(source, name);
-            const std::string to = Paths::join(target, name);
-            FileStatus info{};
-            if (::lstat(from.c_str(), &info) != 0) {
-                fail(from, describe("cannot examine", from, errno));
-                continue;
-            }
-            if (S_ISDIR(info.st_mode)) {
-                // The backup folder itself may lie inside the source: copying it into itself would never end.
-                if (info.st_dev == m_targetDevice && info.st_ino == m_targetInode)
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t put = ::pwrite(m_fd.get(), data + done, size - done, static_cast<off_t>(at + done));
+            if (put < 0) {
+                if (errno == EINTR)
                     continue;
-                FileStatus existing{};
-                if (::lstat(to.c_str(), &existing) == 0) {
-                    if (!S_ISDIR(existing.st_mode)) {
-                        fail(from, "\"" + to + "\" exists and is not a folder");
-                        continue;
-                    }
-                } else if (::mkdir(to.c_str(), (info.st_mode & 07777) | S_IRWXU) != 0) {
-                    fail(from, describe("cannot create the folder", to, errno));
-                    continue;
-                }
-                copyFolder(from, to);
-            } else if (S_ISLNK(info.st_mode)) {
-                if (Result copied = copySymlink(from, to); !copied)
-                    fail(from, copied.error());
-                else
-                    done(from, 0);
-            } else if (S_ISREG(info.st_mode)) {
-                enqueue(Job{from, to});
-            } else {
-                fail(from, "\"" + from + "\" is a device, pipe or socket: not copied");
+                return Result::failure(describe("cannot write", m_path, errno));
             }
+            done += static_cast<std::size_t>(put);
         }
+        return Result::success();
     }
 
-    const FileSystem::ProgressCallback& m_progress;
-    const dev_t m_targetDevice;
-    const ino_t m_targetInode;
-    TreeCopyOutcome m_outcome;
-    std::mutex m_mutex;
-    std::condition_variable m_jobReady;
-    std::condition_variable m_queueHasRoom;
-    std::deque<Job> m_jobs;
-    bool m_walkDone = false;
-    std::vector<std::thread> m_workers;
+    Result flush()
+    {
+        if (m_buffer.empty())
+            return Result::success();
+        Result written = writeAt(m_position - m_buffer.size(), m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+        return written;
+    }
+
+    Result writeThrough(const void* data, std::size_t size)
+    {
+        Result written = writeAt(m_position, static_cast<const char*>(data), size);
+        if (written) {
+            m_position += size;
+            m_size = std::max(m_size, m_position);
+        }
+        return written;
+    }
+
+    FileDescriptor m_fd;
+    std::string m_path;
+    std::vector<char> m_buffer;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_size = 0;
 };
 
 /// Finds the first file without write permission below `path` (itself included).
@@ -425,6 +401,56 @@ std::optional<FileStat> PosixFileSystem::statFile(const std::string& path) const
                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
+std::optional<FolderEntry> PosixFileSystem::examine(const std::string& path, bool followLinks) const
+{
+    FileStatus info{};
+    if ((followLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0)
+        return std::nullopt;
+    return entryOf(Paths::lastComponent(path), path, info);
+}
+
+std::optional<FileIdentity> PosixFileSystem::identity(const std::string& path) const
+{
+    FileStatus info{};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+FolderListing PosixFileSystem::listFolder(const std::string& folder) const
+{
+    FolderListing listing;
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory) {
+        listing.error = describe("cannot read the folder", folder, errno);
+        return listing;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+        errno = 0;
+    }
+    if (errno != 0)
+        listing.error = describe("cannot read the whole folder", folder, errno);
+    ::closedir(directory);
+    std::sort(names.begin(), names.end());
+    listing.entries.reserve(names.size());
+    for (std::string& name : names) {
+        const std::string path = Paths::join(folder, name);
+        FileStatus info{};
+        if (::lstat(path.c_str(), &info) != 0) {
+            // Gone since the folder was read: nothing to report.
+            if (errno != ENOENT)
+                listing.unexamined.push_back({path, describe("cannot examine", path, errno)});
+            continue;
+        }
+        listing.entries.push_back(entryOf(name, path, info));
+    }
+    return listing;
+}
+
 Result PosixFileSystem::createDirectory(const std::string& path)
 {
     if (::mkdir(path.c_str(), 0777) != 0)
@@ -458,30 +484,27 @@ Result PosixFileSystem::removeFile(const std::string& path, RemoveMode mode)
     return Result::success();
 }
 
+Result PosixFileSystem::rename(const std::string& from, const std::string& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return Result::failure(describe("cannot rename", from, errno) + " (to \"" + to + "\")");
+    return Result::success();
+}
+
 Result PosixFileSystem::copyFile(const std::string& source, const std::string& target)
 {
-    return copyRegularFile(source, target, nullptr);
+    return copyRegularFile(source, target);
+}
+
+Result PosixFileSystem::copyLink(const std::string& source, const std::string& target)
+{
+    return copySymlink(source, target);
 }
 
 TreeCopyOutcome PosixFileSystem::copyTreeContents(const std::string& source, const std::string& target,
                                                   const ProgressCallback& progress)
 {
-    TreeCopyOutcome outcome;
-    FileStatus targetInfo{};
-    if (::stat(target.c_str(), &targetInfo) != 0 || !S_ISDIR(targetInfo.st_mode)) {
-        outcome.failures.push_back({target, "the backup folder \"" + target + "\" does not exist or is not a folder"});
-        return outcome;
-    }
-    FileStatus sourceInfo{};
-    if (::stat(source.c_str(), &sourceInfo) != 0) {
-        outcome.failures.push_back({source, describe("cannot reach", source, errno)});
-        return outcome;
-    }
-    if (!S_ISDIR(sourceInfo.st_mode)) {
-        outcome.failures.push_back({source, "\"" + source + "\" is not a folder"});
-        return outcome;
-    }
-    return TreeCopy(progress, targetInfo).run(source, target);
+    return copyTreeWith(*this, source, target, progress);
 }
 
 std::vector<std::string> PosixFileSystem::listFiles(const std::string& folder) const
@@ -553,4 +576,24 @@ Result PosixFileSystem::writeFileAtomically(const std::string& path, const std::
     if (::rename(temporary.c_str(), path.c_str()) != 0)
         return fail(describe("cannot replace", path, errno));
     return Result::success();
+}
+
+std::unique_ptr<InputFile> PosixFileSystem::openForReading(const std::string& path, std::string& error) const
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = describe("cannot open", path, errno);
+        return nullptr;
+    }
+    return std::make_unique<PosixInputFile>(fd, path);
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& path, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = describe("cannot create", path, errno);
+        return nullptr;
+    }
+    return std::make_unique<PosixOutputFile>(fd, path);
 }

@@ -11,13 +11,20 @@ public:
     bool isDirectory(const std::string& path) const override;
     bool isRegularFile(const std::string& path) const override;
     std::optional<FileStat> statFile(const std::string& path) const override;
+    std::optional<FolderEntry> examine(const std::string& path, bool followLinks) const override;
+    std::optional<FileIdentity> identity(const std::string& path) const override;
+    FolderListing listFolder(const std::string& folder) const override;
     Result createDirectory(const std::string& path) override;
     Result removeTree(const std::string& path, RemoveMode mode) override;
     Result removeFile(const std::string& path, RemoveMode mode) override;
+    Result rename(const std::string& from, const std::string& to) override;
     Result copyFile(const std::string& source, const std::string& target) override;
+    Result copyLink(const std::string& source, const std::string& target) override;
     TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
                                      const ProgressCallback& progress) override;
     std::vector<std::string> listFiles(const std::string& folder) const override;
     std::optional<std::string> readFile(const std::string& path) const override;
     Result writeFileAtomically(const std::string& path, const std::string& content) override;
+    std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) const override;
+    std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
 };

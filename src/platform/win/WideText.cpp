@@ -39,6 +39,9 @@ std::wstring longPath(const std::string& path)
             c = L'\\';
     if (wide.starts_with(L"\\\\?\\"))
         return wide;
+    // "D:" alone is the drive itself, not the folder last used on it.
+    if (wide.size() == 2 && wide[1] == L':')
+        wide += L'\\';
     // GetFullPathNameW resolves "." and "..", makes a relative path full and is not held to MAX_PATH.
     const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed > 0) {

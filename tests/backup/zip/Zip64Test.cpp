@@ -1,6 +1,8 @@
 // Archives past the classic ZIP limits. Slow (gigabytes are compressed and checked): ctest label "slow".
 #include "ZipFolder.h"
 
+#include "SystemPlatform.h"
+
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "ZipReadBack.h"
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+SystemFileSystem disk;
 
 namespace fs = std::filesystem;
 
@@ -29,7 +33,7 @@ TEST(Zip64Test, EntriesAndArchivesPastFourGigabytesAreReadBackWhole)
         TestFiles::write(dir / "Docs/z.txt", "iza granice");
 
         const ZipOutcome outcome =
-            ZipFolder(dir / "Docs", dir / "05_12_2026_Docs_backup", ZipOptions{2, 1 << 20, level});
+            ZipFolder(disk, dir / "Docs", dir / "05_12_2026_Docs_backup", ZipOptions{2, 1 << 20, level});
 
         ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
         const std::string archive = dir / "05_12_2026_Docs_backup.zip";
@@ -55,7 +59,7 @@ TEST(Zip64Test, MoreThan65535EntriesAreAllListed)
             std::ofstream(folder + "/" + std::to_string(i) + ".txt") << i;
     }
 
-    const ZipOutcome outcome = ZipFolder(dir / "Docs", dir / "05_12_2026_Docs_backup");
+    const ZipOutcome outcome = ZipFolder(disk, dir / "Docs", dir / "05_12_2026_Docs_backup");
 
     ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
     const std::string archive = dir / "05_12_2026_Docs_backup.zip";

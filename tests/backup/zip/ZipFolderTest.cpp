@@ -1,5 +1,6 @@
 #include "ZipFolder.h"
 
+#include "SystemPlatform.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "ZipReadBack.h"
@@ -41,6 +42,7 @@ class ZipFolderTest : public ::testing::Test
 {
 protected:
     TempDir dir;
+    SystemFileSystem disk;
     std::string source = dir / "podaci/Docs";
     std::string backups = dir / "kopije";
     std::string base = backups + "/05_12_2026_Docs_backup";
@@ -81,7 +83,7 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
          {ZipOptions{1, 1 << 20, 6}, ZipOptions{3, 4096, 1}, ZipOptions{2, 65536, 6}, ZipOptions{4, 100003, 12}}) {
         SCOPED_TRACE(std::to_string(options.workers) + " workers, chunks of " + std::to_string(options.chunkSize));
         // A trailing separator does not change the top folder's name.
-        const ZipOutcome outcome = ZipFolder(source + "/", base, options);
+        const ZipOutcome outcome = ZipFolder(disk, source + "/", base, options);
 
         ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
         ASSERT_EQ(outcome.sources.at(0).failures.size(), 1u);
@@ -108,14 +110,14 @@ TEST_F(ZipFolderTest, ASecondRunReplacesTheArchiveOnlyWhenCompleteEvenInsideItsO
     const std::string inner = source + "/kopije/05_12_2026_Docs_backup";
     TestFiles::write(source + "/b.txt", "obrisan poslije");
     TestFiles::makeFolder(source + "/kopije");
-    ASSERT_TRUE(ZipFolder(source, inner).archive.ok());
+    ASSERT_TRUE(ZipFolder(disk, source, inner).archive.ok());
     const std::string earlier = TestFiles::read(inner + ".zip");
     fs::remove(source + "/b.txt");
     TestFiles::write(source + "/a.txt", "drugi");
     TestFiles::write(source + "/c.txt", text(10000));
 
     std::vector<bool> earlierSeen;
-    const ZipOutcome outcome = ZipFolder(source, inner, {}, [&](const ZipProgress&) {
+    const ZipOutcome outcome = ZipFolder(disk, source, inner, {}, [&](const ZipProgress&) {
         earlierSeen.push_back(TestFiles::read(inner + ".zip") == earlier);
     });
 
@@ -129,7 +131,7 @@ TEST_F(ZipFolderTest, ASecondRunReplacesTheArchiveOnlyWhenCompleteEvenInsideItsO
 TEST_F(ZipFolderTest, AFailureMidArchiveKeepsTheEarlierArchiveAndLeavesNoTemporary)
 {
     TestFiles::write(source + "/a.txt", text(20000));
-    ASSERT_TRUE(ZipFolder(source, base).archive.ok());
+    ASSERT_TRUE(ZipFolder(disk, source, base).archive.ok());
     const std::string earlier = TestFiles::read(archive);
     TestFiles::write(source + "/snimak.mp4", noise(3 * 1024 * 1024, 4));
 
@@ -139,7 +141,7 @@ TEST_F(ZipFolderTest, AFailureMidArchiveKeepsTheEarlierArchiveAndLeavesNoTempora
     const rlimit small{1024 * 1024, saved.rlim_max};
     std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const ZipOutcome outcome = ZipFolder(source, base);
+    const ZipOutcome outcome = ZipFolder(disk, source, base);
     ::setrlimit(RLIMIT_FSIZE, &saved);
 
     EXPECT_FALSE(outcome.archive.ok());
@@ -154,7 +156,7 @@ TEST_F(ZipFolderTest, AFileThatShrinksWhileArchivedKeepsWhatWasReadAndIsReported
     TestFiles::write(source + "/b.bin", original);
 
     // One worker with small chunks reads only a few chunks ahead: when a.txt is in, b.bin is cut well past them.
-    const ZipOutcome outcome = ZipFolder(source, base, ZipOptions{1, 4096, 6}, [&](const ZipProgress& progress) {
+    const ZipOutcome outcome = ZipFolder(disk, source, base, ZipOptions{1, 4096, 6}, [&](const ZipProgress& progress) {
         if (progress.currentFile == source + "/a.txt")
             fs::resize_file(source + "/b.bin", 100000);
     });

@@ -3,7 +3,8 @@
 #include <string>
 
 /// A small tmpfs mounted on a folder for the life of the object, to fill a disk for real. mounted() is false
-/// (with the reason in error()) where mounting is not allowed; tests skip then.
+/// (with the reason in error()) where mounting is not allowed, and always on Windows, where a test cannot make
+/// a small disk of its own; tests skip then.
 class TmpfsMount
 {
 public:

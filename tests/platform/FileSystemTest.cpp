@@ -1,0 +1,229 @@
+// The real disk of this platform, through the same cases on Linux and on Windows (under Wine).
+#include "NoAccess.h"
+#include "Paths.h"
+#include "SystemPlatform.h"
+#include "TempDir.h"
+#include "TestFiles.h"
+#include "TestLinks.h"
+#include "TmpfsMount.h"
+#include "Utf8Path.h"
+
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+std::vector<std::string> temporaryLeftovers(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(Utf8Path::toPath(folder)))
+        if (Utf8Path::fromPath(entry.path().filename()).find(".kopirko-tmp-") != std::string::npos)
+            found.push_back(Utf8Path::fromPath(entry.path()));
+    return found;
+}
+
+void makeReadOnly(const std::string& path)
+{
+    fs::permissions(Utf8Path::toPath(path), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
+
+class FileSystemTest : public ::testing::Test
+{
+protected:
+    TempDir dir;
+    SystemFileSystem fileSystem;
+    std::string source = dir / "source";
+    std::string target = dir / "target";
+
+    void SetUp() override
+    {
+        TestFiles::makeFolder(source);
+        TestFiles::makeFolder(target);
+    }
+    std::string in(const std::string& folder, const std::string& relative) const
+    {
+        std::string native = relative;
+        std::replace(native.begin(), native.end(), '/', Paths::separator);
+        return Paths::join(folder, native);
+    }
+};
+
+TEST_F(FileSystemTest, CopiesATreeWithContentsTimesAndEmptyFoldersWhateverTheNames)
+{
+    const std::string names[] = {"a.txt", "sub/deeper/b.bin", "Računi/plaće_žšđ ČĆ.txt", "Кирилица/ђ.txt"};
+    for (const std::string& name : names)
+        TestFiles::write(in(source, name), name + std::string("\0\x01\xff", 3));
+    TestFiles::makeFolder(in(source, "empty"));
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    fs::last_write_time(Utf8Path::toPath(in(source, "Računi/plaće_žšđ ČĆ.txt")), old);
+
+    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
+
+    EXPECT_TRUE(outcome.complete()) << outcome.failures.front().reason;
+    EXPECT_EQ(outcome.filesCopied, 4u);
+    for (const std::string& name : names)
+        EXPECT_EQ(TestFiles::read(in(target, name)), name + std::string("\0\x01\xff", 3)) << name;
+    EXPECT_TRUE(fileSystem.isDirectory(in(target, "empty")));
+    EXPECT_EQ(fileSystem.statFile(in(target, "Računi/plaće_žšđ ČĆ.txt"))->modifiedNs,
+              fileSystem.statFile(in(source, "Računi/plaće_žšđ ČĆ.txt"))->modifiedNs);
+    EXPECT_TRUE(temporaryLeftovers(target).empty());
+}
+
+TEST_F(FileSystemTest, SecondCopyOverwritesEvenAReadOnlyCopyAndKeepsFilesTheSourceNoLongerHas)
+{
+    TestFiles::write(in(source, "kept.txt"), "first");
+    TestFiles::write(in(source, "removed.txt"), "soon gone");
+    ASSERT_TRUE(fileSystem.copyTreeContents(source, target, {}).complete());
+    TestFiles::write(in(source, "kept.txt"), "second, longer");
+    fs::remove(Utf8Path::toPath(in(source, "removed.txt")));
+    makeReadOnly(in(target, "kept.txt"));
+
+    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
+
+    ASSERT_TRUE(outcome.complete()) << outcome.failures.front().reason;
+    EXPECT_EQ(TestFiles::read(in(target, "kept.txt")), "second, longer");
+    EXPECT_EQ(TestFiles::read(in(target, "removed.txt")), "soon gone");
+}
+
+TEST_F(FileSystemTest, SymbolicLinksAreCopiedAsLinksAndNeverFollowed)
+{
+    TestFiles::write(dir / "outside/secret.txt", "not part of the source");
+    TestFiles::write(in(source, "real.txt"), "real");
+    if (!TestLinks::make(source, in(source, "loop"), true)) // a loop back to the source
+        GTEST_SKIP() << "this system makes no symbolic links (Wine 8 does not)";
+    ASSERT_TRUE(TestLinks::make(dir / "outside", in(source, "out"), true)); // a way out of the source
+    ASSERT_TRUE(TestLinks::make("real.txt", in(source, "alias.txt"), false));
+    ASSERT_TRUE(TestLinks::make("missing.txt", in(source, "dangling.txt"), false));
+
+    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
+
+    EXPECT_TRUE(outcome.complete());
+    EXPECT_EQ(TestLinks::targetOf(in(target, "loop")), source);
+    EXPECT_EQ(TestLinks::targetOf(in(target, "out")), dir / "outside");
+    EXPECT_EQ(TestLinks::targetOf(in(target, "alias.txt")), "real.txt");
+    EXPECT_EQ(TestLinks::targetOf(in(target, "dangling.txt")), "missing.txt");
+    EXPECT_EQ(fileSystem.listFolder(target).entries.size(), 5u);
+    EXPECT_EQ(fileSystem.examine(in(target, "out"), false)->kind, FolderEntry::Kind::Link);
+}
+
+TEST_F(FileSystemTest, BackupFolderInsideTheSourceIsNotCopiedIntoItself)
+{
+    TestFiles::write(in(source, "data.txt"), "data");
+    const std::string inside = in(source, "backups");
+    TestFiles::makeFolder(inside);
+    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, inside, {});
+    EXPECT_TRUE(outcome.complete());
+    EXPECT_EQ(TestFiles::read(in(inside, "data.txt")), "data");
+    EXPECT_FALSE(fileSystem.exists(in(inside, "backups")));
+}
+
+/// On Linux the file and the folder are closed to the user; on Windows another program holds them locked.
+TEST_F(FileSystemTest, UnreadableFileAndFolderDoNotStopTheRest)
+{
+    TestFiles::write(in(source, "a.txt"), "a");
+    TestFiles::write(in(source, "locked.txt"), "secret");
+    TestFiles::write(in(source, "closed/inner.txt"), "inner");
+    TestFiles::write(in(source, "z/last.txt"), "last");
+
+    std::vector<FileFailure> failures;
+    const int code = runWithoutAccess(dir.path(), {in(source, "locked.txt"), in(source, "closed")}, [&] {
+        const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
+        if (outcome.failures.size() != 2)
+            return 1;
+        if (outcome.failures[0].path != in(source, "closed") || outcome.failures[1].path != in(source, "locked.txt"))
+            return 2;
+        if (TestFiles::read(in(target, "a.txt")) != "a" || TestFiles::read(in(target, "z/last.txt")) != "last")
+            return 3;
+        failures = outcome.failures; // in this process only on Windows
+        return fileSystem.exists(in(target, "locked.txt")) ? 4 : 0;
+    });
+    EXPECT_EQ(code, 0);
+#ifdef _WIN32
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_THAT(failures[1].reason, HasSubstr("in use by another program"));
+#endif
+}
+
+TEST_F(FileSystemTest, FullDiskLeavesTheEarlierCopyIntactAndNoTemporaryFile)
+{
+    TmpfsMount disk(target, "1m");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.error();
+    TestFiles::write(in(source, "big.bin"), std::string(400 * 1024, 'a'));
+    ASSERT_TRUE(fileSystem.copyTreeContents(source, target, {}).complete());
+    TestFiles::write(in(source, "big.bin"), std::string(900 * 1024, 'b'));
+
+    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
+
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_THAT(outcome.failures[0].reason, HasSubstr("No space left"));
+    EXPECT_EQ(TestFiles::read(in(target, "big.bin")), std::string(400 * 1024, 'a'));
+    EXPECT_TRUE(temporaryLeftovers(target).empty());
+}
+
+TEST_F(FileSystemTest, NotForcedRemovalRefusesAFolderWithAReadOnlyFileAndRemovesNothing)
+{
+    TestFiles::write(in(target, "a/writable.txt"), "w");
+    TestFiles::write(in(target, "b/readonly.txt"), "r");
+    makeReadOnly(in(target, "b/readonly.txt"));
+
+    const Result refused = fileSystem.removeTree(target, RemoveMode::NotForced);
+    EXPECT_FALSE(refused);
+    EXPECT_THAT(refused.error(), HasSubstr("readonly.txt"));
+    EXPECT_TRUE(fileSystem.exists(in(target, "a/writable.txt")));
+
+    TestFiles::write(in(source, "precious.txt"), "keep me");
+    const bool linked = TestLinks::make(source, in(target, "link"), true); // removed as a link, never followed
+    EXPECT_TRUE(fileSystem.removeTree(target, RemoveMode::Forced));
+    EXPECT_FALSE(fileSystem.exists(target));
+    EXPECT_EQ(TestFiles::read(in(source, "precious.txt")), "keep me") << "link made: " << linked;
+}
+
+/// Folders nested beyond 260 characters, which the plain Win32 calls cannot reach; on Linux an ordinary tree.
+TEST_F(FileSystemTest, TreeDeeperThanTwoHundredSixtyCharactersIsCopiedAndRemoved)
+{
+    std::string deep = source;
+    while (deep.size() < 320) {
+        deep = in(deep, "dubina-" + std::to_string(deep.size()));
+        ASSERT_TRUE(fileSystem.createDirectory(deep));
+    }
+    const std::string relative = deep.substr(source.size() + 1);
+    ASSERT_TRUE(fileSystem.writeFileAtomically(in(deep, "duboko.txt"), "deep"));
+
+    const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
+
+    ASSERT_TRUE(outcome.complete()) << outcome.failures.front().reason;
+    EXPECT_EQ(fileSystem.readFile(in(in(target, relative), "duboko.txt")), "deep");
+    EXPECT_TRUE(fileSystem.removeTree(target, RemoveMode::NotForced));
+    EXPECT_FALSE(fileSystem.exists(target));
+}
+
+TEST_F(FileSystemTest, ListingDescribesWhatAFolderHoldsWithoutFollowingLinks)
+{
+    TestFiles::write(in(source, "b.txt"), "12345");
+    TestFiles::makeFolder(in(source, "a"));
+    makeReadOnly(in(source, "b.txt"));
+    const bool linked = TestLinks::make("a", in(source, "c"), true);
+
+    const FolderListing listing = fileSystem.listFolder(source);
+
+    ASSERT_TRUE(listing.ok());
+    ASSERT_EQ(listing.entries.size(), linked ? 3u : 2u);
+    EXPECT_EQ(listing.entries[0].name, "a");
+    EXPECT_EQ(listing.entries[0].kind, FolderEntry::Kind::Folder);
+    EXPECT_EQ(listing.entries[1].kind, FolderEntry::Kind::File);
+    EXPECT_EQ(listing.entries[1].size, 5u);
+    EXPECT_EQ(listing.entries[1].mode & 0200, 0u);
+    if (linked) {
+        EXPECT_EQ(listing.entries[2].kind, FolderEntry::Kind::Link);
+        EXPECT_EQ(listing.entries[2].linkTarget, "a");
+    }
+    EXPECT_FALSE(fileSystem.listFolder(in(source, "nema")).ok());
+}
+
+} // namespace
