@@ -364,13 +364,13 @@ Result ZipArchiveWriter::close()
         return Result::failure("the archive \"" + m_path + "\" is not open");
     const int closed = zipClose(handle(m_zip), nullptr);
     m_zip = nullptr;
+    // Whatever happens, the file is closed here: a file still open cannot be deleted on Windows.
+    const std::unique_ptr<OutputFile> file = std::move(m_stream->file);
     if (closed != ZIP_OK || !m_stream->error.empty())
         return failure("cannot finish the archive");
     if (m_entries >= 0xFFFF) {
-        if (Result added = addZip64EndRecords(*m_stream->fileSystem, *m_stream->file, m_path, m_entries); !added)
+        if (Result added = addZip64EndRecords(*m_stream->fileSystem, *file, m_path, m_entries); !added)
             return added;
     }
-    Result closedFile = m_stream->file->close();
-    m_stream->file.reset();
-    return closedFile;
+    return file->close();
 }

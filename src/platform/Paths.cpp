@@ -37,7 +37,7 @@ bool isAbsolute(const std::string& path)
 #ifdef _WIN32
     if (path.size() >= 2 && isDriveLetter(path[0]) && path[1] == ':')
         return path.size() == 2 || isSeparator(path[2]);
-    return path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]);
+    return !path.empty() && isSeparator(path[0]);
 #else
     return !path.empty() && path.front() == '/';
 #endif

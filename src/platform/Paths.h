@@ -34,7 +34,8 @@ std::string lastComponent(const std::string& path);
 /// True when the path holds at least one separator.
 bool hasSeparator(const std::string& path);
 
-/// True for a full path: "/..." here; on Windows "C:\...", "C:/...", "C:" and "\\computer\share\...".
+/// True for a path that does not count from a folder: "/..."; on Windows also "C:\...", "C:/...", "C:",
+/// "\\computer\share\..." and "\..." (from the root of the current drive).
 bool isAbsolute(const std::string& path);
 
 /// The name a root goes by, for naming its backup: on Windows the drive letter of "D:\" or "D:" ("D") and the

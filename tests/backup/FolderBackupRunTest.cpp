@@ -1,16 +1,17 @@
 #include "FolderBackupRun.h"
 
-#include "AsNobody.h"
 #include "BackupSettings.h"
 #include "FakeBackupHost.h"
+#include "NoAccess.h"
 #include "RunGuard.h"
 #include "TempDir.h"
 #include "TestFiles.h"
+#include "TestLinks.h"
 #include "TestPlatform.h"
+#include "Utf8Path.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -38,8 +39,8 @@ protected:
     std::vector<std::string> backupFolders() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(backups))
-            names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(Utf8Path::toPath(backups)))
+            names.push_back(Utf8Path::fromPath(entry.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -57,7 +58,7 @@ TEST_F(FolderBackupRunTest, CopiesEverySourceIntoItsDatedFolder)
     EXPECT_FALSE(report.hasFailures());
     EXPECT_EQ(report.backedUp, host.folders);
     EXPECT_EQ(backupFolders(), (std::vector<std::string>{"12_12_2026_Baza_backup", "12_12_2026_Docs_backup"}));
-    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup/2026/dec.txt"), "december");
+    EXPECT_EQ(TestFiles::read(dir / "backups/12_12_2026_Docs_backup/2026/dec.txt"), "december");
     EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Baza_backup/baza.mdb"), "db");
     EXPECT_EQ(host.processEventsCalls, 2);
     EXPECT_EQ(host.busyPointer, (std::vector<bool>{true, false}));
@@ -102,7 +103,7 @@ TEST_F(FolderBackupRunTest, OldBackupWithAReadOnlyFileIsKeptAndTheSourceReported
     TestFiles::write(dir / "shop/Baza/b.txt", "b");
     host.folders = {dir / "shop/Docs", dir / "shop/Baza"};
     TestFiles::write(backups + "/05_12_2026_Docs_backup/locked.txt", "old");
-    ::chmod((backups + "/05_12_2026_Docs_backup/locked.txt").c_str(), 0444);
+    fs::permissions(Utf8Path::toPath(backups + "/05_12_2026_Docs_backup/locked.txt"), fs::perms::owner_read);
     settings.Brisati = 1;
     settings.Starost = 7;
 
@@ -111,7 +112,7 @@ TEST_F(FolderBackupRunTest, OldBackupWithAReadOnlyFileIsKeptAndTheSourceReported
     ASSERT_EQ(report.failed.size(), 1u);
     EXPECT_EQ(report.failed[0].source, dir / "shop/Docs");
     EXPECT_NE(report.failed[0].reason.find("locked.txt"), std::string::npos);
-    EXPECT_TRUE(fs::exists(backups + "/05_12_2026_Docs_backup/locked.txt"));
+    EXPECT_TRUE(TestFiles::exists(backups + "/05_12_2026_Docs_backup/locked.txt"));
     EXPECT_EQ(report.backedUp, (std::vector<std::string>{dir / "shop/Baza"}));
 }
 
@@ -123,7 +124,7 @@ TEST_F(FolderBackupRunTest, SameDayAndSameNameMergeIntoOneFolder)
     host.folders = {dir / "shop/Docs"};
     run();
     TestFiles::write(dir / "shop/Docs/a.txt", "second");
-    fs::remove(dir / "shop/Docs/gone.txt");
+    fs::remove(Utf8Path::toPath(dir / "shop/Docs/gone.txt"));
     TestFiles::write(dir / "other/Docs/b.txt", "from the other Docs");
     host.folders.push_back(dir / "other/Docs");
     EXPECT_FALSE(run().hasFailures());
@@ -185,25 +186,22 @@ TEST_F(FolderBackupRunTest, SourcesThatCannotBeBackedUpAreNamedAndGetNoFolder)
         EXPECT_EQ(run().failed.size(), 4u) << destination;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator("/"), fs::directory_iterator()), rootEntries);
-    EXPECT_FALSE(fs::exists(dir / "usb-stick-not-plugged"));
+    EXPECT_FALSE(TestFiles::exists(dir / "usb-stick-not-plugged"));
 }
 
 TEST_F(FolderBackupRunTest, UnreadableFileFailsTheSourceButTheRestIsCopied)
 {
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
     TestFiles::write(dir / "shop/Docs/private.txt", "secret");
-    ::chmod((dir / "shop/Docs/private.txt").c_str(), 0000);
-    for (const std::string& path : {dir.path(), dir / "shop", dir / "shop/Docs", backups})
-        openToEverybody(path);
     host.folders = {dir / "shop/Docs"};
 
-    const int code = runAsNobody([&] {
+    const int code = runWithoutAccess(dir.path(), {dir / "shop/Docs/private.txt"}, [&] {
         const RunReport report = run();
         if (report.failed.size() != 1 || report.failed[0].files.size() != 1)
             return 1;
         if (report.failed[0].files[0].path != dir / "shop/Docs/private.txt")
             return 2;
-        return TestFiles::read(backups + "/12_12_2026_Docs_backup/a.txt") == "a" ? 0 : 3;
+        return TestFiles::read(dir / "backups/12_12_2026_Docs_backup/a.txt") == "a" ? 0 : 3;
     });
     EXPECT_EQ(code, 0);
 }
@@ -245,7 +243,7 @@ TEST_F(FolderBackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
     } brokenHost;
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
     TestFiles::write(dir / "shop/Docs/b.txt", "b");
-    fs::create_symlink("a.txt", dir / "shop/Docs/link");
+    TestLinks::make("a.txt", dir / "shop/Docs/link", false); // where links can be made: one more file done
     brokenHost.folders = {dir / "shop/Docs", dir / "shop/Empty"};
     TestFiles::makeFolder(dir / "shop/Empty");
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PosixNetworkHostLookup.h"
+#include "SystemPlatform.h"
 
 #include <string>
 
@@ -13,5 +13,9 @@ public:
     NetworkHost hostOf(const std::string& entry) const override { return m_lookup.hostOf(entry); }
 
 private:
+#ifdef _WIN32
+    WinNetworkHostLookup m_lookup{[](const std::string&) { return std::optional<std::string>(); }};
+#else
     PosixNetworkHostLookup m_lookup{[this] { return mountInfo; }};
+#endif
 };

@@ -43,7 +43,7 @@ TEST(Zip64Test, EntriesAndArchivesPastFourGigabytesAreReadBackWhole)
         ASSERT_EQ(entries.size(), 3u);
         EXPECT_EQ(entries[1].name, "Docs/a.img");
         EXPECT_EQ(entries[1].size, large);
-        EXPECT_EQ(ZipReadBack::run("unzip -p " + ZipReadBack::quoted(archive) + " Docs/z.txt"), "iza granice");
+        EXPECT_EQ(ZipReadBack::readEntry(archive, "Docs/z.txt"), "iza granice");
     }
 }
 
