@@ -1,5 +1,6 @@
 // Windows' own services, tested only on Windows: they are Win32 calls with no Linux twin.
 #include "WideText.h"
+#include "WinPrivilege.h"
 #include "WindowsCommandLine.h"
 
 #include <windows.h>
@@ -44,6 +45,16 @@ TEST(WindowsCommandLineRoundTrip, CommandLineToArgvWReadsBackEveryArgument)
         ASSERT_EQ(splitByWindows(WindowsCommandLine::build(program, given)), expected)
             << testing::PrintToString(argument);
     }
+}
+
+TEST(WinPrivilegeTest, TakesTheShutdownPrivilegeAndNamesOneThatCannotBeHad)
+{
+    // Only the privilege is switched on: nothing is shut down.
+    const Result shutdown = enablePrivilege("SeShutdownPrivilege");
+    EXPECT_TRUE(shutdown) << shutdown.error();
+    const Result unknown = enablePrivilege("SeKopirkoNoSuchPrivilege");
+    ASSERT_FALSE(unknown);
+    EXPECT_NE(unknown.error().find("SeKopirkoNoSuchPrivilege"), std::string::npos) << unknown.error();
 }
 
 } // namespace
