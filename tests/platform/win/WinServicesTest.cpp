@@ -1,5 +1,6 @@
 // Windows' own services, tested only on Windows: they are Win32 calls with no Linux twin.
 #include "WideText.h"
+#include "WinNetworkHostLookup.h"
 #include "WinPrivilege.h"
 #include "WindowsCommandLine.h"
 
@@ -55,6 +56,12 @@ TEST(WinPrivilegeTest, TakesTheShutdownPrivilegeAndNamesOneThatCannotBeHad)
     const Result unknown = enablePrivilege("SeKopirkoNoSuchPrivilege");
     ASSERT_FALSE(unknown);
     EXPECT_NE(unknown.error().find("SeKopirkoNoSuchPrivilege"), std::string::npos) << unknown.error();
+}
+
+TEST(WinNetworkHostLookupTest, TheSystemDriveIsNoShare)
+{
+    EXPECT_EQ(WinNetworkHostLookup::connectedShare("C:"), std::nullopt);
+    EXPECT_EQ(WinNetworkHostLookup().hostOf("C:\\Windows").kind, NetworkHost::Kind::Local);
 }
 
 } // namespace
