@@ -28,7 +28,14 @@ public:
     virtual NetworkHost hostOf(const std::string& entry) const = 0;
 };
 
-/// The rule for entries written "\\computer\share\...", the same on every platform: the computer is everything
-/// between the leading "\\" and the next "\". Local for an entry that does not begin with "\\"; Malformed when
-/// no "\" follows the computer's name ("\\PC1") or the name is empty.
+/// The rules for network paths, the same on every platform (an entry may have been written on either).
+///
+/// "\\computer\share\...": the computer is everything between the leading "\\" and the next "\". Local for an
+/// entry that does not begin with "\\"; Malformed when no "\" follows the computer's name ("\\PC1") or the name
+/// is empty.
 NetworkHost hostOfUncPath(const std::string& entry);
+/// "//computer/share/...": the text between "//" and the next "/". Local for anything else (on Linux "///x" is
+/// "/x"); Malformed without a share ("//PC1").
+NetworkHost hostOfSlashPath(const std::string& entry);
+/// The first of the two rules above that finds a network path; Local when neither does.
+NetworkHost hostOfNetworkPath(const std::string& entry);

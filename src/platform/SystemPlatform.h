@@ -62,12 +62,12 @@ struct SystemPlatform
     SystemNetworkHostLookup networkHosts;
     SystemConnectivity connectivity;
     SystemHttpClient http;
+    SystemCommandRunner commandRunner;
 #ifdef _WIN32
     WinPowerControl power;
     WinRemoteShutdown remoteShutdown;
 #else
     SystemPowerControl power{launcher};
-    PosixCommandRunner commandRunner;
     SambaRemoteShutdown remoteShutdown{commandRunner};
 #endif
 };

@@ -1,8 +1,13 @@
 #include "LocalDateTime.h"
 #include "SystemPlatform.h"
 #include "TempDir.h"
+#include "TestChildProgram.h"
+#include "TestFiles.h"
+#include "TestInstanceLocks.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -10,27 +15,92 @@ using namespace std::chrono;
 
 TEST(InstanceLockTest, SecondHolderOfTheSameTitleIsRefusedWhateverTheLetterCase)
 {
-    TempDir dir;
-    PosixInstanceLock first(dir.path());
-    PosixInstanceLock second(dir.path());
-    ASSERT_TRUE(first.tryAcquire("Izrada rezervnih kopija podataka"));
-    EXPECT_FALSE(second.tryAcquire("IZRADA REZERVNIH KOPIJA PODATAKA"));
-    EXPECT_TRUE(second.tryAcquire("Another program"));
+    TestInstanceLocks locks;
+    const auto first = locks.make();
+    const auto second = locks.make();
+    ASSERT_TRUE(first->tryAcquire("Izrada rezervnih kopija podataka"));
+    EXPECT_FALSE(second->tryAcquire("IZRADA REZERVNIH KOPIJA PODATAKA"));
+    EXPECT_TRUE(second->tryAcquire("Another program"));
 }
 
 TEST(InstanceLockTest, LockThatCannotBeCheckedLetsTheStartGoOn)
 {
-    PosixInstanceLock lock("/nonexistent-kopirko-folder");
-    EXPECT_TRUE(lock.tryAcquire("Kopirko"));
+    TestInstanceLocks locks;
+    EXPECT_TRUE(locks.unusable("Kopirko")->tryAcquire("Kopirko"));
 }
 
-TEST(ProcessLauncherTest, StartsWithoutWaitingAndReportsAMissingProgram)
+/// The arguments kopirko_test_child wrote into `file` ("args" mode), once it has written them.
+std::optional<std::vector<std::string>> argumentsWritten(const std::string& file)
 {
-    PosixProcessLauncher launcher;
-    EXPECT_TRUE(launcher.startDetached("true", {}));
+    for (int attempt = 0; attempt < 3000 && !TestFiles::exists(file); ++attempt)
+        std::this_thread::sleep_for(10ms);
+    if (!TestFiles::exists(file))
+        return std::nullopt;
+    std::vector<std::string> arguments;
+    const std::string content = TestFiles::read(file);
+    for (size_t start = 0; start < content.size();) {
+        const size_t end = content.find('\0', start);
+        arguments.push_back(content.substr(start, end - start));
+        start = end + 1;
+    }
+    return arguments;
+}
+
+// Each argument must arrive as one, byte for byte, whatever a shell or the command line's quoting would make of it.
+TEST(ProcessLauncherTest, EveryArgumentArrivesExactlyAsGiven)
+{
+    TempDir dir;
+    const std::string file = dir / "arguments";
+    const std::vector<std::string> given = {"plain",
+                                            "",
+                                            "two words",
+                                            " leading",
+                                            "trailing ",
+                                            "tab\there",
+                                            "line\nend",
+                                            "quote\"inside",
+                                            "\"",
+                                            "\"\"",
+                                            "trailing\\",
+                                            "trailing\\\\",
+                                            "back\\\"slash",
+                                            "\\\\server\\share\\",
+                                            "C:\\Program Files\\",
+                                            "a\\\\b c",
+                                            "%PATH%",
+                                            "^&|<>()",
+                                            "*",
+                                            "?.txt",
+                                            "$(id) `id` $HOME",
+                                            "'single'",
+                                            "-",
+                                            "--help",
+                                            "\xC4\x8D\xC4\x87\xC5\xBE\xC5\xA1\xC4\x91 \xCE\xA9 \xF0\x9F\x98\x80"};
+    std::vector<std::string> arguments = {"args", file};
+    arguments.insert(arguments.end(), given.begin(), given.end());
+
+    SystemProcessLauncher launcher;
+    const Result started = launcher.startDetached(testChildProgram(), arguments);
+
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_EQ(argumentsWritten(file), given);
+}
+
+TEST(ProcessLauncherTest, FindsAProgramGivenWithoutAFolderAndNamesAMissingOne)
+{
+    SystemProcessLauncher launcher;
+#ifdef _WIN32
+    // As CreateProcessW looks: first the folder of the program that starts it, with ".exe" added.
+    TempDir dir;
+    const Result found = launcher.startDetached("kopirko_test_child", {"args", dir / "arguments", "found"});
+    ASSERT_TRUE(found) << found.error();
+    EXPECT_EQ(argumentsWritten(dir / "arguments"), std::vector<std::string>{"found"});
+#else
+    EXPECT_TRUE(launcher.startDetached("true", {})); // on PATH
+#endif
     const Result missing = launcher.startDetached("kopirko-no-such-program", {"x"});
     EXPECT_FALSE(missing);
-    EXPECT_NE(missing.error().find("kopirko-no-such-program"), std::string::npos);
+    EXPECT_NE(missing.error().find("kopirko-no-such-program"), std::string::npos) << missing.error();
 }
 
 TEST(LocalDateTimeTest, FormatsAndCountsCalendarDays)

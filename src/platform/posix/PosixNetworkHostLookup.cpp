@@ -90,9 +90,7 @@ std::string normalised(const std::string& path)
 /// The computer of a mount source: "//computer/share" or "\\computer\share".
 NetworkHost hostOfMountSource(const std::string& source)
 {
-    if (source.starts_with("\\\\"))
-        return hostOfUncPath(source);
-    const NetworkHost host = PosixNetworkHostLookup::hostOfSlashPath(source);
+    const NetworkHost host = hostOfNetworkPath(source);
     if (host.kind == NetworkHost::Kind::Local)
         return NetworkHost::malformed("the share \"" + source + "\" names no computer");
     return host;
@@ -108,25 +106,13 @@ PosixNetworkHostLookup::PosixNetworkHostLookup(MountTableReader readMountTable)
 
 NetworkHost PosixNetworkHostLookup::hostOf(const std::string& entry) const
 {
-    if (NetworkHost host = hostOfUncPath(entry); host.kind != NetworkHost::Kind::Local)
-        return host;
-    if (NetworkHost host = hostOfSlashPath(entry); host.kind != NetworkHost::Kind::Local)
+    if (NetworkHost host = hostOfNetworkPath(entry); host.kind != NetworkHost::Kind::Local)
         return host;
     if (NetworkHost host = hostOfGvfsPath(entry); host.kind != NetworkHost::Kind::Local)
         return host;
     if (!entry.starts_with('/'))
         return NetworkHost::local();
     return hostOfMountedPath(m_readMountTable(), entry);
-}
-
-NetworkHost PosixNetworkHostLookup::hostOfSlashPath(const std::string& entry)
-{
-    if (!entry.starts_with("//") || entry.starts_with("///"))
-        return NetworkHost::local();
-    const size_t end = entry.find('/', 2);
-    if (end == std::string::npos)
-        return NetworkHost::malformed("no share follows the computer's name in \"" + entry + "\"");
-    return NetworkHost::remote(entry.substr(2, end - 2));
 }
 
 NetworkHost PosixNetworkHostLookup::hostOfGvfsPath(const std::string& path)

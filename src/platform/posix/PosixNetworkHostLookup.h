@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-/// Which computer an entry lies on, on Linux. Besides "\\computer\share\..." it knows how a share is reached
-/// here: written "//computer/share/...", a folder on a CIFS/SMB mount (the computer of the mount's source), and
-/// the desktop's share folders "/run/user/UID/gvfs/smb-share:server=COMPUTER,share=SHARE/...".
+/// Which computer an entry lies on, on Linux. Besides the network paths of every platform ("\\computer\share\...",
+/// "//computer/share/...") it knows how a share is reached here: a folder on a CIFS/SMB mount (the computer of the
+/// mount's source), and the desktop's share folders "/run/user/UID/gvfs/smb-share:server=COMPUTER,share=SHARE/...".
 class PosixNetworkHostLookup : public NetworkHostLookup
 {
 public:
@@ -20,9 +20,6 @@ public:
 
     NetworkHost hostOf(const std::string& entry) const override;
 
-    /// "//computer/share/...": the text between "//" and the next "/". Local for anything else; Malformed
-    /// without a share ("//PC1") or without a name.
-    static NetworkHost hostOfSlashPath(const std::string& entry);
     /// "/run/user/UID/gvfs/smb-share:...,server=COMPUTER,.../...": the server's name, %-escapes decoded. Local
     /// for other paths; Malformed for an smb-share folder without a server.
     static NetworkHost hostOfGvfsPath(const std::string& path);

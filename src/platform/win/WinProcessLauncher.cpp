@@ -1,6 +1,32 @@
 #include "WinProcessLauncher.h"
 
-Result WinProcessLauncher::startDetached(const std::string& program, const std::vector<std::string>&)
+#include "WideText.h"
+#include "WindowsCommandLine.h"
+
+#include <windows.h>
+
+Result WinProcessLauncher::startDetached(const std::string& program, const std::vector<std::string>& arguments)
 {
-    return Result::failure("cannot start \"" + program + "\": not written yet");
+    const std::string refused = WindowsCommandLine::problem(program, arguments);
+    if (!refused.empty())
+        return Result::failure("cannot start \"" + program + "\": " + refused);
+    // CreateProcessW may write into the command line: it must be a buffer of our own.
+    std::wstring commandLine = WideText::fromUtf8(WindowsCommandLine::build(program, arguments));
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // No application name: CreateProcessW takes the program from the command line's first word and looks for it
+    // as it always does (this program's folder, the current one, the system folders, PATH; ".exe" added).
+    // Nothing of ours is inherited. A console program gets a console window of its own, as when it is started
+    // from the desktop: what is started this way (the updater) is meant to be seen, and a hidden one could not
+    // be closed by the user. Our error mode (no system error boxes) is not handed on either.
+    const DWORD flags = CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP | CREATE_DEFAULT_ERROR_MODE;
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                          &process))
+        return Result::failure("cannot start \"" + program + "\": " + WideText::errorText(::GetLastError()));
+    // Not waited for: the handles are only closed.
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return Result::success();
 }

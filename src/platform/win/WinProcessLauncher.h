@@ -3,7 +3,9 @@
 #include "ProcessLauncher.h"
 
 /// Starts programs with CreateProcessW, each argument quoted by the rules of Windows' command line, never
-/// through a shell; the program is found as CreateProcessW finds it (its own folder, the system folders, PATH).
+/// through a shell (batch files, which Windows runs through cmd.exe, are refused); the program is found as
+/// CreateProcessW finds it (this program's folder, the current one, the system folders, PATH; ".exe" added).
+/// Nothing is inherited and nothing is waited for; a console program gets a console window of its own.
 class WinProcessLauncher : public ProcessLauncher
 {
 public:

@@ -1,0 +1,112 @@
+#include "ProcessProbe.h"
+#include "SystemPlatform.h"
+#include "TempDir.h"
+#include "TestChildProgram.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Status = CommandOutcome::Status;
+
+/// Waits a while for the process whose id kopirko_test_child wrote into `pidFile` to be gone; true when it is.
+bool endsSoon(const std::string& pidFile)
+{
+    const long pid = std::stol(TestFiles::read(pidFile));
+    for (int attempt = 0; attempt < 1000 && ProcessProbe::runs(pid); ++attempt)
+        std::this_thread::sleep_for(10ms);
+    return !ProcessProbe::runs(pid);
+}
+
+TEST(CommandRunnerTest, ArgumentsArriveOneEachAndOutputAndErrorsComeBackWithTheExitStatus)
+{
+    SystemCommandRunner runner;
+    const CommandOutcome outcome =
+        runner.run(testChildProgram(), {"echo", "7", "two words", "\"quoted\"", "", "back\\", "$(id)"}, 60s);
+    EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
+    EXPECT_EQ(outcome.exitCode, 7);
+    EXPECT_EQ(outcome.output, "[two words][\"quoted\"][][back\\][$(id)](errors)");
+}
+
+// A command that writes more than the pipe holds must be read while it runs, or both wait for each other.
+TEST(CommandRunnerTest, ACommandThatWritesALotEndsAndTheLast4KiBAreKept)
+{
+    constexpr size_t written = 1 << 20;
+    std::string expected(written, '\n');
+    for (size_t i = 0; i < written; ++i)
+        if (i % 64 != 63)
+            expected[i] = static_cast<char>('a' + i % 26);
+    expected += "end\n";
+
+    const CommandOutcome outcome =
+        SystemCommandRunner().run(testChildProgram(), {"flood", std::to_string(written)}, 60s);
+
+    EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.output, expected.substr(expected.size() - 4096));
+}
+
+TEST(CommandRunnerTest, InputIsEmptySoNothingWaitsForAnAnswer)
+{
+    const CommandOutcome outcome = SystemCommandRunner().run(testChildProgram(), {"stdin"}, 30s);
+    EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
+    EXPECT_EQ(outcome.output, "read 0");
+}
+
+TEST(CommandRunnerTest, AMissingProgramIsNotStartedAndNamed)
+{
+    const CommandOutcome outcome = SystemCommandRunner().run("kopirko-no-such-program", {"x"}, 10s);
+    EXPECT_EQ(outcome.status, Status::NotStarted);
+    EXPECT_NE(outcome.error.find("kopirko-no-such-program"), std::string::npos) << outcome.error;
+}
+
+// The command ends while a program it started still holds its output open, and would hold it for longer than the
+// test may take: the run must end with the command (at the latest at the time limit) and report how it ended, and
+// what it left behind must not stay.
+TEST(CommandRunnerTest, EndsWithTheCommandEvenWhenWhatItStartedHoldsTheOutputOpen)
+{
+    TempDir dir;
+    const CommandOutcome outcome = SystemCommandRunner().run(testChildProgram(), {"starter", dir / "pid", "exit"}, 30s);
+
+    EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_NE(outcome.output.find("started\n"), std::string::npos) << outcome.output;
+    EXPECT_TRUE(endsSoon(dir / "pid"));
+}
+
+TEST(CommandRunnerTest, AtTheTimeLimitTheCommandAndWhatItStartedAreEnded)
+{
+    TempDir dir;
+    const CommandOutcome outcome = SystemCommandRunner().run(testChildProgram(), {"starter", dir / "pid", "stay"}, 5s);
+
+    EXPECT_EQ(outcome.status, Status::TimedOut);
+    ASSERT_TRUE(TestFiles::exists(dir / "pid")) << "the started program never ran: " << outcome.output;
+    EXPECT_TRUE(endsSoon(dir / "pid.starter"));
+    EXPECT_TRUE(endsSoon(dir / "pid"));
+}
+
+// The runner is used again and again in one run of the program: it must give back every pipe and handle.
+TEST(CommandRunnerTest, RunsLeaveNoHandleOpen)
+{
+    SystemCommandRunner runner;
+    TempDir dir;
+    int runs = 0;
+    const auto runAll = [&] {
+        runner.run(testChildProgram(), {"echo", "0", "x"}, 60s);
+        runner.run(testChildProgram(), {"flood", "100000"}, 60s);
+        runner.run(testChildProgram(), {"starter", dir / ("pid" + std::to_string(++runs)), "exit"}, 60s);
+        runner.run("kopirko-no-such-program", {}, 60s);
+    };
+    runAll(); // whatever is opened once for good (libraries, the C runtime's buffers) is opened now
+    const int before = ProcessProbe::openHandles();
+    ASSERT_GT(before, 0);
+    for (int round = 0; round < 3; ++round)
+        runAll();
+    EXPECT_EQ(ProcessProbe::openHandles(), before);
+}
+
+} // namespace
