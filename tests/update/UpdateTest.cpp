@@ -159,6 +159,7 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
 
         EXPECT_EQ(platform.launcher.starts.size(), handOffWritable ? 1u : 0u); // no updater without its hand-off
         EXPECT_FALSE(platform.terminator.ended());
+        ASSERT_FALSE(platform.messages.shown.empty());
         EXPECT_TRUE(platform.messages.shown.back().text.starts_with("Nadogradnja nije pokrenuta: "));
         EXPECT_EQ(store.IniFilePath(), folder / "KOPIRKO.ini");
     }
