@@ -64,6 +64,9 @@ public:
                         return true;
                     });
         });
+        // One request a connection: a client that keeps its connections open after a download (Wine's WinHTTP
+        // does) would otherwise hold the server's threads, and its destruction, for the keep-alive time.
+        m_server.set_keep_alive_max_count(1);
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         while (!m_server.is_running())

@@ -83,9 +83,9 @@ TEST_F(UpdateTest, AnAddressOrDestinationThatCannotBeUsedFailsAndWritesNothing)
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2); // version.txt, a-folder
     EXPECT_TRUE(fs::is_directory(folder / "a-folder"));
 
-    // A destination without a folder is taken from the working folder.
-    EXPECT_TRUE(client.download(ok, "file", UpdateLimits{}.versionFile).result);
-    EXPECT_EQ(TestFiles::read(folder / "file"), "body");
+    // A destination without a folder is taken from the working folder; names are UTF-8.
+    EXPECT_TRUE(client.download(ok, "preuzeto-čćžšđ", UpdateLimits{}.versionFile).result);
+    EXPECT_EQ(TestFiles::read(folder / "preuzeto-čćžšđ"), "body");
 }
 
 TEST(PurgeUrlCache, RemovesEveryCachedCopyThenWaitsASecondButNeverForEver)
@@ -179,7 +179,11 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
     const std::string handOff = TestFiles::read(folder / "update.ini");
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "url"), address());
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "cilj"), folder.path());
+#ifdef _WIN32
+    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko.exe");
+#else
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko");
+#endif
     EXPECT_EQ(IniFile::valueIn(handOff, "other", "a"), "1");
     ASSERT_EQ(platform.launcher.starts.size(), 2u);
     EXPECT_EQ(platform.launcher.starts[1].program, folder / "updater.exe");
