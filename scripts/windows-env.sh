@@ -87,16 +87,21 @@ Cflags: -I\${includedir} ${3:-}
 EOF
 }
 
-# cpp-httplib (one header, for the tests' HTTP server) from Debian's package, with Windows' socket library.
+# cpp-httplib (for the tests' HTTP server) from Debian's source, with Windows' socket library. Debian's package
+# ships the header without its implementation (that is in a Linux library); the source's header holds it all.
 win_httplib()
 {
     local version
     version=$(dpkg-query -W -f='${Version}' libcpp-httplib-dev)
-    win_stamp_ok httplib "$version" && return 0
+    win_stamp_ok httplib "$version whole" && return 0
+    win_say "taking cpp-httplib $version from its source"
+    win_fetch_source cpp-httplib "$version"
+    local src
+    src=$(win_unpack cpp-httplib "$version")
     mkdir -p "$win_prefix/include/httplib"
-    cp /usr/include/httplib.h "$win_prefix/include/httplib/"
+    cp "$src/httplib.h" "$win_prefix/include/httplib/"
     win_pc cpp-httplib "-lws2_32" "-I\${includedir}/httplib"
-    win_stamp httplib "$version"
+    win_stamp httplib "$version whole"
 }
 
 win_tools()

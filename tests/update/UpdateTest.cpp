@@ -1,130 +1,17 @@
-// The update check against a real HTTP server on 127.0.0.1, and the start of the program around it.
-#include "AppContext.h"
+// The update check, the downloads it makes and the connectivity rule, against a real HTTP server on 127.0.0.1 and
+// the system's own HTTP client (WinHTTP on Windows, libcurl on Linux): the same cases hold for both.
 #include "DownloadFile.h"
-#include "IfaddrsConnectivity.h"
 #include "IniFile.h"
-#include "StartupSequence.h"
-#include "StartupWindow.h"
-#include "TempDir.h"
-#include "TestFiles.h"
-#include "TestPlatform.h"
-#include "UpdateCheck.h"
+#include "InterfaceAddress.h"
+#include "UpdateFixture.h"
 #include "VersionFile.h"
 
-#include <gtest/gtest.h>
-#include <httplib.h>
-
-#include <arpa/inet.h>
-#include <atomic>
-#include <filesystem>
-#include <ifaddrs.h>
-#include <map>
-#include <mutex>
-#include <net/if.h>
-#include <thread>
+#include <optional>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-enum class Kind {
-    Body,     ///< with its length
-    Chunked,  ///< without a length in front: the client learns the size only while it reads
-    Redirect, ///< to the body
-    Stall,    ///< with its length, but only its first half until the server is destroyed
-    Late      ///< the body, but only after 3 s: far longer than the tests' client waits for a stalled answer
-};
-
-/// A real HTTP server on a free port of 127.0.0.1, answering from a table; paths not in it get 404.
-class TestHttpServer
-{
-public:
-    TestHttpServer()
-    {
-        m_server.Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
-            std::unique_lock lock(m_mutex);
-            const auto [body, status, kind] =
-                m_answers.contains(request.path) ? m_answers[request.path] : Answer{"", 404, Kind::Body};
-            lock.unlock();
-            response.status = status;
-            if (kind == Kind::Late)
-                std::this_thread::sleep_for(std::chrono::seconds(3));
-            if (kind == Kind::Body || kind == Kind::Late)
-                response.set_content(body, "application/octet-stream");
-            if (kind == Kind::Stall)
-                response.set_content_provider(
-                    body.size(), "application/octet-stream", [this, body](size_t at, size_t, httplib::DataSink& sink) {
-                        while (at > 0 && !m_stopping)
-                            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                        return sink.write(body.data() + at, at ? body.size() - at : body.size() / 2);
-                    });
-            if (kind == Kind::Redirect)
-                response.set_redirect(body, status);
-            if (kind == Kind::Chunked)
-                response.set_chunked_content_provider(
-                    "application/octet-stream", [body](size_t at, httplib::DataSink& sink) {
-                        sink.write(body.data() + at, std::min<size_t>(1000, body.size() - at));
-                        if (at + 1000 >= body.size())
-                            sink.done();
-                        return true;
-                    });
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~TestHttpServer()
-    {
-        m_stopping = true;
-        m_server.stop();
-        m_thread.join();
-    }
-    std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(m_port); }
-    void serve(const std::string& path, std::string body, int status = 200, Kind kind = Kind::Body)
-    {
-        std::lock_guard lock(m_mutex);
-        m_answers[path] = {std::move(body), status, kind};
-    }
-
-private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    std::mutex m_mutex;
-    std::atomic<bool> m_stopping = false;
-    using Answer = std::tuple<std::string, int, Kind>;
-    std::map<std::string, Answer> m_answers;
-};
-
-const std::string updater = std::string("\177ELF\0\r\n", 7) + std::string(20000, 'u');
-
-/// The program's folder as the working folder, as the program runs; version 1016 here, an updater of version 1
-/// on the server.
-class UpdateTest : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        fs::current_path(folder.path());
-        platform.appInfo.folder = folder.path();
-        platform.connectivity.answer.state = 1;
-        TestFiles::write(folder / "version.txt", "1016\r\n");
-        server.serve("/kopirko/versionu.txt", "1\r\n");
-        server.serve("/kopirko/updater.exe", updater);
-        store.setIniFilePath(folder / "KOPIRKO.ini");
-    }
-    void TearDown() override { fs::current_path(m_oldFolder); }
-
-    std::string address() const { return server.hostAndPort() + "/kopirko"; }
-    bool check() { return CheckForUpdate(platform.services, store, address()); }
-
-    const fs::path m_oldFolder = fs::current_path();
-    TempDir folder;
-    TestPlatform platform;
-    TestHttpServer server;
-    SettingsStore store{platform.fileSystem};
-};
+using namespace std::chrono_literals;
 
 TEST_F(UpdateTest, DownloadFileReplacesAFileOnlyWithTheWholeBodyOfAnOkAnswer)
 {
@@ -133,29 +20,38 @@ TEST_F(UpdateTest, DownloadFileReplacesAFileOnlyWithTheWholeBodyOfAnOkAnswer)
     {
         std::string path, body;
         int status;
-        Kind kind;
+        AnswerKind kind;
         std::optional<std::string> written; ///< nothing: the destination stays as it was
-    } cases[] = {{"/ok", binary, 200, Kind::Body, binary},
-                 {"/missing", "1099", 404, Kind::Body, {}},
-                 {"/other-success", "1099", 203, Kind::Body, {}},
-                 {"/moved", "/ok", 302, Kind::Redirect, binary},
-                 {"/at-limit", std::string(4096, '7'), 200, Kind::Chunked, std::string(4096, '7')},
-                 {"/over-limit", std::string(4097, '7'), 200, Kind::Body, {}},
-                 {"/over-limit-unannounced", std::string(5000, '7'), 200, Kind::Chunked, {}},
-                 {"/stalls", "10", 200, Kind::Stall, {}},
-                 {"/late", "10", 200, Kind::Late, {}}};
+        const char* reason = "";            ///< in the failure's text; both clients name the limit that ended it
+        std::chrono::milliseconds totalLimit = UpdateLimits{}.versionFile.totalTimeLimit;
+    } cases[] = {
+        {"/ok", binary, 200, AnswerKind::Body, binary},
+        {"/missing", "1099", 404, AnswerKind::Body, {}, "answered 404"},
+        {"/other-success", "1099", 203, AnswerKind::Body, {}, "answered 203"},
+        {"/moved", "/ok", 302, AnswerKind::Redirect, binary},
+        {"/moved-to-missing", "/missing", 301, AnswerKind::Redirect, {}, "answered 404"},
+        {"/loop", "/loop", 302, AnswerKind::Redirect, {}},
+        {"/at-limit", std::string(4096, '7'), 200, AnswerKind::Chunked, std::string(4096, '7')},
+        {"/over-limit", std::string(4097, '7'), 200, AnswerKind::Body, {}, "longer than 4096 bytes"},
+        {"/over-limit-unannounced", std::string(5000, '7'), 200, AnswerKind::Chunked, {}, "longer than 4096"},
+        {"/stalls", "10", 200, AnswerKind::Stall, {}, "stood still for 1 s"},
+        {"/late", "10", 200, AnswerKind::Late, {}, "stood still for 1 s"},
+        {"/trickles", std::string(100, 't'), 200, AnswerKind::Trickle, {}, "not complete within 1500 ms", 1500ms}};
     const std::string downloads = folder / "downloads";
     TestFiles::makeFolder(downloads);
     long kept = 0;
     for (const auto& c : cases) {
         server.serve(c.path, c.body, c.status, c.kind);
+        DownloadOptions options = UpdateLimits{}.versionFile;
+        options.totalTimeLimit = c.totalLimit;
         for (const bool earlier : {false, true}) {
             const std::string destination = downloads + c.path + (earlier ? "-earlier" : "");
             if (earlier)
                 TestFiles::write(destination, "an earlier copy");
-            const Result result = DownloadFile(platform.services, "http://" + server.hostAndPort() + c.path,
-                                               destination, UpdateLimits{}.versionFile);
+            const Result result =
+                DownloadFile(platform.services, "http://" + server.hostAndPort() + c.path, destination, options);
             EXPECT_EQ(result.ok(), c.written.has_value()) << destination << ": " << result.error();
+            EXPECT_NE(result.error().find(c.reason), std::string::npos) << destination << ": " << result.error();
             if (c.written || earlier)
                 EXPECT_EQ(TestFiles::read(destination), c.written.value_or("an earlier copy")) << destination;
             else
@@ -164,6 +60,32 @@ TEST_F(UpdateTest, DownloadFileReplacesAFileOnlyWithTheWholeBodyOfAnOkAnswer)
         }
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(downloads), {}), kept); // no temporary file is left behind
+}
+
+TEST_F(UpdateTest, AnAddressOrDestinationThatCannotBeUsedFailsAndWritesNothing)
+{
+    server.serve("/ok", "body");
+    const std::string ok = "http://" + server.hostAndPort() + "/ok";
+    TestFiles::makeFolder(folder / "a-folder");
+    SystemHttpClient client(HttpTimeLimits{2000ms, 1s});
+    const std::pair<std::string, std::string> cases[] = {{"", "file"},
+                                                         {"http://127.0.0.1:99999/ok", "file"},
+                                                         {"http://127.0.0.1:1/ok", "file"},
+                                                         {"ftp://127.0.0.1/ok", "file"},
+                                                         {"file:///kopirko-no-such-file", "file"},
+                                                         {ok, "no-such-folder/file"},
+                                                         {ok, "a-folder"}};
+    for (const auto& [url, destination] : cases) {
+        const DownloadOutcome outcome = client.download(url, destination, UpdateLimits{}.versionFile);
+        EXPECT_FALSE(outcome.result) << url << " to " << destination;
+        EXPECT_FALSE(outcome.result.error().empty());
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2); // version.txt, a-folder
+    EXPECT_TRUE(fs::is_directory(folder / "a-folder"));
+
+    // A destination without a folder is taken from the working folder; names are UTF-8.
+    EXPECT_TRUE(client.download(ok, "preuzeto-čćžšđ", UpdateLimits{}.versionFile).result);
+    EXPECT_EQ(TestFiles::read(folder / "preuzeto-čćžšđ"), "body");
 }
 
 TEST(PurgeUrlCache, RemovesEveryCachedCopyThenWaitsASecondButNeverForEver)
@@ -237,6 +159,7 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
 
         EXPECT_EQ(platform.launcher.starts.size(), handOffWritable ? 1u : 0u); // no updater without its hand-off
         EXPECT_FALSE(platform.terminator.ended());
+        ASSERT_FALSE(platform.messages.shown.empty());
         EXPECT_TRUE(platform.messages.shown.back().text.starts_with("Nadogradnja nije pokrenuta: "));
         EXPECT_EQ(store.IniFilePath(), folder / "KOPIRKO.ini");
     }
@@ -256,7 +179,11 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
     const std::string handOff = TestFiles::read(folder / "update.ini");
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "url"), address());
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "cilj"), folder.path());
+#ifdef _WIN32
+    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko.exe");
+#else
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko");
+#endif
     EXPECT_EQ(IniFile::valueIn(handOff, "other", "a"), "1");
     ASSERT_EQ(platform.launcher.starts.size(), 2u);
     EXPECT_EQ(platform.launcher.starts[1].program, folder / "updater.exe");
@@ -276,37 +203,6 @@ TEST_F(UpdateTest, NotConnectedAsksNoServerAndOnlyAFailedQueryIsShown)
     EXPECT_EQ(platform.messages.texts(), std::vector<std::string>{"interfaces cannot be read"});
 }
 
-TEST_F(UpdateTest, TheStartGoesOnWhateverTheServerDoesUnlessTheUserTakesTheUpdate)
-{
-    const struct
-    {
-        const char* versionFile;
-        Kind kind;
-        bool windowMade;
-    } cases[] = {{"", Kind::Body, true},
-                 {"abc", Kind::Body, true},
-                 {"99999999999", Kind::Body, true},
-                 {"1017\r\n", Kind::Late, true},
-                 {"1017\r\n", Kind::Body, false}};
-    for (const auto& c : cases) {
-        server.serve("/kopirko/version.txt", c.versionFile, 200, c.kind);
-        platform.messages.shown.clear();
-        platform.messages.answers = {true};
-        AppContext context(platform.services);
-        bool windowMade = false;
-        StartupSequence startup(context, address(), [&] {
-            windowMade = true;
-            return std::unique_ptr<StartupWindow>();
-        });
-
-        startup.run();
-
-        EXPECT_EQ(windowMade, c.windowMade) << c.versionFile;
-        EXPECT_EQ(platform.terminator.ended(), !c.windowMade) << c.versionFile;
-        EXPECT_EQ(platform.messages.shown.size(), c.windowMade ? 0u : 1u) << c.versionFile; // the question only
-    }
-}
-
 TEST(ParseVersionNumber, ReadsTheFirstFieldAsA32BitWholeNumber)
 {
     for (const std::string text : {"1016\r\n", " \t1016 \t\r\n", "1016,2,3\r\n", "1016\n999\n", "\uFEFF1016", "+1016"})
@@ -319,37 +215,47 @@ TEST(ParseVersionNumber, ReadsTheFirstFieldAsA32BitWholeNumber)
     EXPECT_EQ(parseVersionNumber(std::string("10\0\x31\x36", 5)), std::nullopt);
 }
 
-TEST(IfaddrsConnectivity, ConnectedOnlyThroughARunningInterfaceWithAnAddressBeyondItsLink)
+TEST(ConnectivityRule, ConnectedOnlyThroughAnInterfaceThatIsUpWithAnAddressBeyondItsLink)
 {
-    // Interfaces by flags and address (IPv4, IPv6, "" for a link-layer entry, nullptr for none).
-    const auto stateOf = [](const std::vector<std::pair<unsigned, const char*>>& interfaces) {
-        std::vector<sockaddr_in6> addresses(interfaces.size());
-        std::vector<ifaddrs> list(interfaces.size());
-        for (size_t i = 0; i < list.size(); ++i) {
-            const auto [flags, text] = interfaces[i];
-            auto* v4 = reinterpret_cast<sockaddr_in*>(&addresses[i]);
-            if (text && inet_pton(AF_INET6, text, &addresses[i].sin6_addr) == 1)
-                addresses[i].sin6_family = AF_INET6;
-            else if (text && inet_pton(AF_INET, text, &v4->sin_addr) == 1)
-                v4->sin_family = AF_INET;
-            else
-                addresses[i].sin6_family = AF_PACKET;
-            list[i].ifa_next = i + 1 < list.size() ? &list[i + 1] : nullptr;
-            list[i].ifa_flags = flags;
-            list[i].ifa_addr = text ? reinterpret_cast<sockaddr*>(&addresses[i]) : nullptr;
-        }
-        return IfaddrsConnectivity::stateOf(list.empty() ? nullptr : list.data());
+    using Bytes = std::array<std::uint8_t, 16>;
+    const auto v4 = [](Bytes bytes, bool up = true, bool loopback = false) {
+        return InterfaceAddress{up, loopback, InterfaceAddress::Family::IPv4, bytes};
     };
-    constexpr unsigned on = IFF_UP | IFF_RUNNING;
-    EXPECT_EQ(stateOf({}), 0);
-    EXPECT_EQ(stateOf({{on | IFF_LOOPBACK, "127.0.0.1"}, {on | IFF_LOOPBACK, "::1"}}), 0);
-    EXPECT_EQ(stateOf({{on | IFF_LOOPBACK, "127.0.0.1"}, {on, ""}, {on, "192.168.1.5"}}), 1);
-    EXPECT_EQ(stateOf({{IFF_UP, "192.168.1.5"}}), 0);      // cable out
-    EXPECT_EQ(stateOf({{IFF_RUNNING, "192.168.1.5"}}), 0); // switched off
-    EXPECT_EQ(stateOf({{on, "169.254.10.20"}}), 0);        // no address from the network
-    EXPECT_EQ(stateOf({{on, "fe80::1"}}), 0);
-    EXPECT_EQ(stateOf({{on, "fe80::1"}, {on, "2001:db8::5"}}), 1);
-    EXPECT_EQ(stateOf({{on, nullptr}, {on, ""}}), 0);
+    const auto v6 = [](Bytes bytes, bool up = true, bool loopback = false) {
+        return InterfaceAddress{up, loopback, InterfaceAddress::Family::IPv6, bytes};
+    };
+    const Bytes lan{192, 168, 1, 5}, self4{169, 254, 10, 20}, loop4{127, 0, 0, 1};
+    const Bytes loop6{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+        fe80{0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+        febf{0xFE, 0xBF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+        fec0{0xFE, 0xC0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+        global6{0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5};
+    const struct
+    {
+        const char* name;
+        std::vector<InterfaceAddress> addresses;
+        long state;
+    } cases[] = {
+        {"none", {}, 0},
+        {"loopback only", {v4(loop4, true, true), v6(loop6, true, true)}, 0},
+        {"loopback, no address, a network address", {v4(loop4, true, true), InterfaceAddress{true}, v4(lan)}, 1},
+        {"down (cable out, switched off)", {v4(lan, false)}, 0},
+        {"a network address on loopback", {v4(lan, true, true)}, 0},
+        {"169.254/16: no address from the network", {v4(self4)}, 0},
+        {"just below 169.254/16", {v4({169, 253, 255, 255})}, 1},
+        {"just above 169.254/16", {v4({169, 255, 0, 1})}, 1},
+        {"fe80::/10 only", {v6(fe80), v6(febf)}, 0},
+        {"just outside fe80::/10", {v6(fec0)}, 1},
+        {"global IPv6 beside fe80::", {v6(fe80), v6(global6)}, 1},
+        {"::1 outside loopback", {v6(loop6)}, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(connectedStateOf(c.addresses), c.state) << c.name;
+}
+
+TEST(SystemConnectivity, TheInterfacesOfThisComputerCanBeRead)
+{
+    const ConnectedState answer = SystemConnectivity().connectedState();
+    EXPECT_FALSE(answer.queryFailed) << answer.error;
 }
 
 } // namespace

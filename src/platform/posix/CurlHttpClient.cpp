@@ -1,6 +1,7 @@
 #include "CurlHttpClient.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -22,6 +23,21 @@ std::string folderOf(const std::string& path)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+/// Which of the limits ended a transfer that timed out after `elapsed` (taken around curl_easy_perform), in the words
+/// every HttpClient uses. curl counts whole milliseconds, so its total limit may end a transfer up to about one
+/// millisecond before `elapsed` reaches it.
+std::string timeOutReason(CURL* curl, std::chrono::steady_clock::duration elapsed, const DownloadOptions& options,
+                          const HttpTimeLimits& limits)
+{
+    curl_off_t connected = 0; // microseconds from the start to the connection; 0 when none was made
+    curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected);
+    if (options.totalTimeLimit.count() > 0 && elapsed + std::chrono::milliseconds(5) >= options.totalTimeLimit)
+        return "not complete within " + std::to_string(options.totalTimeLimit.count()) + " ms";
+    if (connected == 0)
+        return "no connection within " + std::to_string(limits.connect.count()) + " ms";
+    return "the transfer stood still for " + std::to_string(limits.stall.count()) + " s";
 }
 
 std::string nameOf(const std::string& path)
@@ -197,7 +213,9 @@ DownloadOutcome CurlHttpClient::download(const std::string& url, const std::stri
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
+    const auto started = std::chrono::steady_clock::now();
     const CURLcode code = curl_easy_perform(curl);
+    const auto elapsed = std::chrono::steady_clock::now() - started;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &outcome.status);
     if (code != CURLE_OK) {
         std::string reason = !body.failure().empty() ? body.failure()
@@ -205,6 +223,8 @@ DownloadOutcome CurlHttpClient::download(const std::string& url, const std::stri
                                                      : std::string(curl_easy_strerror(code));
         if (code == CURLE_FILESIZE_EXCEEDED)
             reason = "the answer is longer than " + std::to_string(options.maxBytes) + " bytes";
+        if (code == CURLE_OPERATION_TIMEDOUT)
+            reason = timeOutReason(curl, elapsed, options, m_limits);
         outcome.result = Result::failure(url + ": " + reason);
         return outcome;
     }

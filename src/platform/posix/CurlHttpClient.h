@@ -4,7 +4,8 @@
 
 #include <chrono>
 
-/// HTTP through libcurl. It keeps no cache, so every download asks the server.
+/// HTTP through libcurl. It keeps no cache, so every download asks the server. A failure names the limit that ended
+/// it: "no connection within N ms", "the transfer stood still for N s", "not complete within N ms".
 class CurlHttpClient : public HttpClient
 {
 public:

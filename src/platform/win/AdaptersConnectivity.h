@@ -2,8 +2,8 @@
 
 #include "Connectivity.h"
 
-/// Connected (1) when a network adapter other than loopback is up and has an address that is not only good for
-/// its own link, as GetAdaptersAddresses gives them.
+/// Connected (1) by connectedStateOf (InterfaceAddress.h) over the unicast addresses GetAdaptersAddresses lists:
+/// an adapter is up when its operational status is up, loopback when it is the software loopback.
 class AdaptersConnectivity : public Connectivity
 {
 public:

@@ -2,8 +2,11 @@
 
 #include "HttpClient.h"
 
-/// HTTP through WinHTTP, with the system's proxy settings and certificate store. It keeps no cache, so every
-/// download asks the server.
+/// HTTP through WinHTTP, with the system's proxy settings (the automatic ones where Windows has them, else WinHTTP's
+/// default proxy) and WinHTTP's own certificate checks against the system's store. It keeps no cache, so every
+/// download asks the server. A failure names the limit that ended it: "no connection within N ms", "the transfer
+/// stood still for N s", "not complete within N ms". DownloadedFileKind::Program is written as Data is: Windows runs
+/// a file by its name, not by a permission of the file.
 class WinHttpClient : public HttpClient
 {
 public:
