@@ -185,7 +185,7 @@ win_build_qt()
         -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
         -DFEATURE_tabletevent=OFF -DFEATURE_zstd=OFF -DFEATURE_printsupport=OFF -DFEATURE_testlib=OFF \
         -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_system_zlib=OFF \
-        -DFEATURE_direct2d=OFF >"$out.configure.log" 2>&1 ||
+        -DFEATURE_direct2d=OFF -DFEATURE_dynamicgl=OFF >"$out.configure.log" 2>&1 ||
         { tail -30 "$out.configure.log" >&2; return 1; }
     # One progress line instead of ninja's per-file lines.
     NINJA_STATUS='[windows] Qt: %f of %t compiled, %e s ' cmake --build "$out" -j "$win_jobs" 2>&1 |

@@ -1,6 +1,7 @@
 #include "ZipArchiveWriter.h"
 
 #include "FileSystem.h"
+#include "Utf8.h"
 
 #include <array>
 #include <cstdio>
@@ -40,46 +41,6 @@ constexpr std::uint64_t zip64Threshold = 0xFFFFFFFFull - (64ull << 20);
 zipFile handle(void* zip)
 {
     return static_cast<zipFile>(zip);
-}
-
-bool isValidUtf8Beyond7Bit(std::string_view text, bool& hasNonAscii)
-{
-    hasNonAscii = false;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        }
-        hasNonAscii = true;
-        std::size_t length = 0;
-        std::uint32_t codePoint = 0;
-        if ((byte & 0xE0) == 0xC0) {
-            length = 2;
-            codePoint = byte & 0x1F;
-        } else if ((byte & 0xF0) == 0xE0) {
-            length = 3;
-            codePoint = byte & 0x0F;
-        } else if ((byte & 0xF8) == 0xF0) {
-            length = 4;
-            codePoint = byte & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < smallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 /// The DOS date and time of `seconds` in local time (2-second steps), held within 1980..2107.
@@ -291,8 +252,7 @@ Result ZipArchiveWriter::beginEntry(const ZipEntryInfo& info, ZipMethod method, 
     zip_fileinfo fileInfo{};
     fileInfo.dosDate = dosDateTime(info.modifiedSeconds);
     fileInfo.external_fa = attributes;
-    bool nonAscii = false;
-    const unsigned long flags = isValidUtf8Beyond7Bit(info.name, nonAscii) && nonAscii ? utf8NameFlag : 0;
+    const unsigned long flags = Utf8::hasNonAscii(info.name) && Utf8::isValid(info.name) ? utf8NameFlag : 0;
     const std::string timestamp = extendedTimestamp(info.modifiedSeconds);
     const int level = method == ZipMethod::Deflated ? Z_DEFAULT_COMPRESSION : 0;
 

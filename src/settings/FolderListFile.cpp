@@ -2,6 +2,7 @@
 
 #include "FileSystem.h"
 #include "Paths.h"
+#include "SettingsText.h"
 
 std::vector<std::string> FolderListFile::parse(const std::string& content)
 {
@@ -39,7 +40,7 @@ FolderListFile::Loaded FolderListFile::load(const FileSystem& fileSystem, const 
         loaded.result = Result::failure("the folder list \"" + path + "\" cannot be read");
         return loaded;
     }
-    loaded.entries = parse(*content);
+    loaded.entries = parse(SettingsText::decode(*content).text);
     return loaded;
 }
 

@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "FileSystem.h"
+#include "SettingsText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -183,7 +184,7 @@ std::string IniFile::read(const FileSystem& fileSystem, const std::string& path,
                           const std::string& key)
 {
     const auto content = fileSystem.readFile(path);
-    return content ? valueIn(*content, section, key) : std::string();
+    return content ? valueIn(SettingsText::decode(*content).text, section, key) : std::string();
 }
 
 Result IniFile::write(FileSystem& fileSystem, const std::string& path, const std::string& section,
@@ -191,12 +192,13 @@ Result IniFile::write(FileSystem& fileSystem, const std::string& path, const std
 {
     if (Result writable = checkWritable(section, key, value); !writable)
         return writable;
-    std::string content;
+    SettingsText::Decoded content;
     if (fileSystem.exists(path)) {
         const auto existing = fileSystem.readFile(path);
         if (!existing)
             return Result::failure("the settings file \"" + path + "\" cannot be read, so it was not changed");
-        content = *existing;
+        content = SettingsText::decode(*existing);
     }
-    return fileSystem.writeFileAtomically(path, withValue(content, section, key, value));
+    return fileSystem.writeFileAtomically(
+        path, SettingsText::encode(withValue(content.text, section, key, value), content.encoding));
 }

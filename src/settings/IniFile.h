@@ -31,12 +31,15 @@ public:
     /// anywhere, no "]" in a section name, no "=" in a key, no empty name.
     static Result checkWritable(const std::string& section, const std::string& key, const std::string& value);
 
-    /// Reads one value from the file at `path`; a missing or unreadable file gives "" and creates nothing.
+    /// Reads one value from the file at `path`; a missing or unreadable file gives "" and creates nothing. The
+    /// file may be UTF-8 (with or without a byte-order mark), UTF-16 with its mark, or in the system's ANSI code
+    /// page (a file of an earlier Windows install).
     static std::string read(const FileSystem& fileSystem, const std::string& path, const std::string& section,
                             const std::string& key);
 
     /// Sets one value in the file at `path`, creating the file and the section when missing. The file is
-    /// replaced whole (temporary file, then rename), so a failed write leaves it as it was.
+    /// replaced whole (temporary file, then rename), so a failed write leaves it as it was. It keeps its form,
+    /// but for a file in the ANSI code page, which becomes UTF-8.
     static Result write(FileSystem& fileSystem, const std::string& path, const std::string& section,
                         const std::string& key, const std::string& value);
 };

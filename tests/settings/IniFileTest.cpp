@@ -2,8 +2,13 @@
 #include "SystemPlatform.h"
 #include "TempDir.h"
 #include "TestFiles.h"
+#include "Utf8.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -109,6 +114,54 @@ TEST(IniFileTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothin
         EXPECT_FALSE(refused.error().empty());
     }
     EXPECT_EQ(TestFiles::read(path), written);
+}
+
+/// Files an editor saved with a byte-order mark or in UTF-16 are read, and a key written keeps their form.
+TEST(IniFileTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirForm)
+{
+    TempDir dir;
+    SystemFileSystem fileSystem;
+    const std::string path = dir / "KOPIRKO.ini";
+    const std::string text = "[BACKUP]\r\nBackupDir=D:\\Kopije\\Čaša Кк\r\n";
+    auto utf16 = [](const std::string& utf8, bool littleEndian) {
+        std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+        for (const char16_t unit : Utf8::toUtf16(utf8)) {
+            const char low = static_cast<char>(unit & 0xFF);
+            const char high = static_cast<char>(unit >> 8);
+            bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    };
+    const std::pair<std::string, std::string> forms[] = {
+        {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + text + "ZIPOVANJE=1\r\n"},
+        {utf16(text, true), utf16(text + "ZIPOVANJE=1\r\n", true)},
+        {utf16(text, false), utf16(text + "ZIPOVANJE=1\r\n", false)}};
+    for (const auto& [stored, afterWrite] : forms) {
+        TestFiles::write(path, stored);
+        EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), "D:\\Kopije\\Čaša Кк");
+        ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "ZIPOVANJE", "1"));
+        EXPECT_EQ(TestFiles::read(path), afterWrite);
+    }
+}
+
+/// A file of an earlier Windows install, in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61. Windows
+/// reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È); a key written
+/// turns the file into UTF-8. Linux has no ANSI code page and keeps the bytes.
+TEST(IniFileTest, FileInTheAnsiCodePageIsReadInItAndWrittenBackAsUtf8)
+{
+    TempDir dir;
+    SystemFileSystem fileSystem;
+    const std::string path = dir / "KOPIRKO.ini";
+    TestFiles::write(path, "[BACKUP]\r\nBackupDir=D:\\Kopije\\\xC8a\x9Aa\r\n");
+#ifdef _WIN32
+    const std::string expected = ::GetACP() == 1250 ? "D:\\Kopije\\Čaša" : "D:\\Kopije\\Èaša";
+    ASSERT_TRUE(::GetACP() == 1250 || ::GetACP() == 1252) << "code page " << ::GetACP();
+#else
+    const std::string expected = "D:\\Kopije\\\xC8a\x9Aa";
+#endif
+    EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), expected);
+    ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "ZIPOVANJE", "1"));
+    EXPECT_EQ(TestFiles::read(path), "[BACKUP]\r\nBackupDir=" + expected + "\r\nZIPOVANJE=1\r\n");
 }
 
 } // namespace
