@@ -7,6 +7,8 @@ win_cache=${KOPIRKO_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kopirko-windows}
 win_triplet=x86_64-w64-mingw32
 win_prefix=$win_cache/prefix-$win_triplet
 win_toolchain=$win_root/cmake/mingw-w64-x86_64.cmake
+# kopirko-kase.exe as Windows gets it: 32-bit, for the Access driver that exists for 32-bit programs only.
+win_kase_toolchain=$win_root/cmake/mingw-w64-i686.cmake
 win_jobs=$(nproc)
 
 # Versions of the sources, as Debian 12 ships them. A change here rebuilds that dependency.
@@ -106,8 +108,10 @@ win_httplib()
 
 win_tools()
 {
+    # unixodbc and odbc-mdbtools: the Linux side of Wine's ODBC bridge, through which the tests reach .mdb files.
     win_install g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev \
-        wine wine64 xvfb xauth dpkg-dev cmake ninja-build googletest libcpp-httplib-dev locales
+        wine wine64 xvfb xauth dpkg-dev cmake ninja-build googletest libcpp-httplib-dev locales \
+        unixodbc odbc-mdbtools
     mkdir -p "$win_prefix"
 }
 
@@ -194,6 +198,16 @@ win_build_qt()
     cmake --install "$out" >/dev/null
     echo "$win_qt_version" >"$win_qt_prefix/.stamp"
     rm -rf "$win_cache/build/qt6-base"
+}
+
+# Builds the 32-bit kopirko-kase.exe into $1/bin (nothing else of the project; it needs no dependencies). These
+# machines cannot run it: its 64-bit twin is the one tested under Wine.
+win_build_kase_32()
+{
+    local out=$1
+    cmake -S "$win_root" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_kase_toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DKOPIRKO_KASE_HELPER_ONLY=ON -DKOPIRKO_WERROR="${2:-OFF}" >/dev/null
+    cmake --build "$out" -j "$win_jobs"
 }
 
 # The mingw runtime DLLs a program built with shared Qt needs beside it.

@@ -8,15 +8,19 @@
 #include "Clock.h"
 #include "FileProbes.h"
 #include "FileSystem.h"
+#include "HelperRegisterReader.h"
+#include "KaseListText.h"
 #include "LocalDateTime.h"
-#include "MdbRegisterReader.h"
 #include "MessageBoxService.h"
 #include "Paths.h"
 #include "PlatformServices.h"
 #include "RegisterRules.h"
 #include "RunGuard.h"
+#include "SystemPlatform.h"
+#include "Utf8Path.h"
 
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -317,11 +321,28 @@ private:
     std::map<std::string, std::string> m_registerFolders; ///< label -> database folder backed up under it
 };
 
+/// The system's folder for temporary files, without a trailing separator; `fallback` when it has none.
+std::string temporaryFolder(const std::string& fallback)
+{
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    std::string text = error ? std::string() : Utf8Path::fromPath(folder);
+    while (text.size() > 1 && (text.back() == '/' || text.back() == '\\') && text[text.size() - 2] != ':')
+        text.pop_back();
+    return text.empty() ? fallback : text;
+}
+
 } // namespace
 
 RunReport RunDatabaseBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform)
 {
-    const MdbRegisterReader reader;
+    // The registers come from kopirko-kase beside the program, in a child process of its own.
+    // (Windows: SystemCommandRunner is WinCommandRunner, which must run the program without a console window.)
+    SystemCommandRunner runner;
+    const std::string programFolder = platform.appInfo.programFolder();
+    const HelperRegisterReader reader(runner, platform.fileSystem,
+                                      Paths::join(programFolder, KaseListText::programName),
+                                      temporaryFolder(programFolder));
     return RunDatabaseBackup(settings, host, platform, reader);
 }
 

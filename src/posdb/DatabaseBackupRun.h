@@ -16,6 +16,7 @@ class RegisterReader;
 /// wrong in its `warnings`. Refused, untouched, while another run is in progress.
 RunReport RunDatabaseBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform);
 
-/// The same, with the registers read by `reader` instead of from the .mdb file with libmdb.
+/// The same, with the registers read by `reader` instead of by the program kopirko-kase in the program folder
+/// (HelperRegisterReader).
 RunReport RunDatabaseBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform,
                             const RegisterReader& reader);
