@@ -20,6 +20,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     SystemPlatform system;
+    system.appInfo.settleStartFolder();
     QtMessageBoxService messages;
     QtWebOpener web;
     QtPause pause;

@@ -5,6 +5,7 @@
 
 namespace Paths {
 
+#ifdef _WIN32
 namespace {
 
 bool isDriveLetter(char c)
@@ -13,6 +14,7 @@ bool isDriveLetter(char c)
 }
 
 } // namespace
+#endif
 
 std::string join(const std::string& folder, const std::string& name)
 {

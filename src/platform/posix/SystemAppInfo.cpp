@@ -24,3 +24,5 @@ std::string SystemAppInfo::workingFolder() const
     const std::string folder = std::filesystem::current_path(error).string();
     return error || folder.empty() ? std::string(".") : folder;
 }
+
+void SystemAppInfo::settleStartFolder() const {}

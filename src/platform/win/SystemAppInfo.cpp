@@ -57,3 +57,19 @@ std::string SystemAppInfo::workingFolder() const
         folder.pop_back();
     return WideText::toUtf8(folder);
 }
+
+void SystemAppInfo::settleStartFolder() const
+{
+    auto folderOfSystem = [](UINT (*get)(LPWSTR, UINT)) {
+        wchar_t buffer[MAX_PATH + 1] = {};
+        const UINT length = get(buffer, MAX_PATH);
+        return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+    };
+    const std::wstring current = WideText::fromUtf8(workingFolder());
+    for (const std::wstring& system : {folderOfSystem(::GetSystemDirectoryW), folderOfSystem(::GetWindowsDirectoryW)}) {
+        if (!system.empty() && ::CompareStringOrdinal(current.c_str(), -1, system.c_str(), -1, TRUE) == CSTR_EQUAL) {
+            ::SetCurrentDirectoryW(WideText::fromUtf8(programFolder()).c_str());
+            return;
+        }
+    }
+}

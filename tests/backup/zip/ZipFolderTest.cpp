@@ -129,8 +129,9 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
 
         ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
         ASSERT_EQ(outcome.sources.at(0).failures.size(), pipes);
-        if (pipes)
+        if (pipes) {
             EXPECT_EQ(outcome.sources[0].failures[0].path, source + "/cijev");
+        }
         Names pythonNames;
         for (const ZipReadBack::Entry& entry : ZipReadBack::entries(archive)) {
             const bool ascii = std::all_of(entry.name.begin(), entry.name.end(), [](char c) { return c >= 0; });
