@@ -8,6 +8,8 @@
 ; Defined on the makensis command line:
 ;   VERSION  the program's version, "1.0.16"
 ;   STAGE    the folder holding Kopirko.exe and everything it needs beside it
+;   ICON     the program's icon (src/app/Kopirko.ico)
+;   FILES    a list of "Delete" and "RMDir" lines for everything in STAGE, made with it, for the uninstaller
 ;   OUTFILE  where the setup program is written
 
 Unicode true
@@ -28,8 +30,8 @@ InstallDir "$LOCALAPPDATA\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
 
-!define MUI_ICON "${STAGE}\Kopirko.ico"
-!define MUI_UNICON "${STAGE}\Kopirko.ico"
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Kopirko.exe"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
@@ -50,7 +52,7 @@ Section "Kopirko" SecProgram
     SectionIn RO
     SetOutPath "$INSTDIR"
     ; Everything the program needs beside itself: Qt, the C++ runtime, the database helper.
-    File /r "${STAGE}\*.*"
+    File /r "${STAGE}/*.*"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
     ; The Start menu entry starts the program in its own folder, where its settings live.
@@ -79,7 +81,7 @@ Section "Uninstall"
 
     ; Only what the setup installed. KOPIRKO.ini, backuplista.ini and version.txt stay, and with them the
     ; folder; nothing outside it is touched.
-    !include "${STAGE}\..\uninstall-files.nsh"
+    !include "${FILES}"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
 SectionEnd

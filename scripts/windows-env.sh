@@ -12,7 +12,7 @@ win_kase_toolchain=$win_root/cmake/mingw-w64-i686.cmake
 win_jobs=$(nproc)
 
 # Versions of the sources, as Debian 12 ships them. A change here rebuilds that dependency.
-win_zlib_version=1.2.13.dfsg-1
+win_zlib_version=1:1.2.13.dfsg-1
 win_libdeflate_version=1.14-1
 win_gtest_version=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)
 win_qt_version=6.4.2+dfsg-10
@@ -37,29 +37,37 @@ win_install()
     DEBIAN_FRONTEND=noninteractive $win_sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# The sources come from Debian's own archive (deb-src for bookworm).
+# The sources come from Debian's own archive (deb-src for bookworm). Prints the path of the fetched .dsc: the
+# version asked for (an epoch such as "1:" is apt's, not the file's), or, should the archive no longer have it,
+# the newest one it has.
 win_fetch_source()
 {
     local package=$1 version=$2
+    local dsc=$win_cache/src/${package}_${version#*:}.dsc
     mkdir -p "$win_cache/src"
-    if ! ls "$win_cache/src/${package}_${version}.dsc" >/dev/null 2>&1; then
-        if ! apt-cache showsrc "$package" 2>/dev/null | grep -q "^Version: $version"; then
-            win_say "adding Debian's source archive (deb-src bookworm)"
+    if [ ! -f "$dsc" ]; then
+        if ! apt-cache showsrc "$package" 2>/dev/null | grep -q "^Version: "; then
+            win_say "adding Debian's source archive (deb-src bookworm)" >&2
             printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
                 $win_sudo tee /etc/apt/sources.list.d/kopirko-src.sources >/dev/null
             $win_sudo apt-get update -qq
         fi
-        (cd "$win_cache/src" && apt-get source --download-only "$package=$version" >/dev/null 2>&1) ||
-            { echo "cannot fetch the source of $package $version" >&2; return 1; }
+        if ! (cd "$win_cache/src" && apt-get source --download-only "$package=$version" >/dev/null 2>&1); then
+            win_say "$package $version is no longer in Debian's archive: taking its newest source" >&2
+            (cd "$win_cache/src" && apt-get source --download-only "$package" >/dev/null 2>&1) ||
+                { echo "cannot fetch the source of $package" >&2; return 1; }
+            dsc=$(ls -t "$win_cache/src/${package}_"*.dsc | head -1)
+        fi
     fi
+    echo "$dsc"
 }
 
-# Unpacks a fetched source into a fresh folder and prints that folder.
+# Unpacks a fetched source (its .dsc) into a fresh folder and prints that folder.
 win_unpack()
 {
-    local package=$1 version=$2 dir=$win_cache/build/$1
+    local package=$1 dsc=$2 dir=$win_cache/build/$1
     rm -rf "$dir" && mkdir -p "$dir"
-    (cd "$dir" && dpkg-source --no-check -x "$win_cache/src/${package}_${version}.dsc" src >/dev/null)
+    (cd "$dir" && dpkg-source --no-check -x "$dsc" src >/dev/null)
     echo "$dir/src"
 }
 
@@ -97,9 +105,9 @@ win_httplib()
     version=$(dpkg-query -W -f='${Version}' libcpp-httplib-dev)
     win_stamp_ok httplib "$version whole" && return 0
     win_say "taking cpp-httplib $version from its source"
-    win_fetch_source cpp-httplib "$version"
-    local src
-    src=$(win_unpack cpp-httplib "$version")
+    local dsc src
+    dsc=$(win_fetch_source cpp-httplib "$version")
+    src=$(win_unpack cpp-httplib "$dsc")
     mkdir -p "$win_prefix/include/httplib"
     cp "$src/httplib.h" "$win_prefix/include/httplib/"
     win_pc cpp-httplib "-lws2_32" "-I\${includedir}/httplib"
@@ -120,9 +128,9 @@ win_build_zlib()
 {
     win_stamp_ok zlib "$win_zlib_version" && return 0
     win_say "building zlib and minizip $win_zlib_version"
-    win_fetch_source zlib "$win_zlib_version"
-    local src
-    src=$(win_unpack zlib "$win_zlib_version")
+    local dsc src
+    dsc=$(win_fetch_source zlib "$win_zlib_version")
+    src=$(win_unpack zlib "$dsc")
     cmake -S "$src" -B "$src/../out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$win_prefix" >/dev/null 2>&1
     cmake --build "$src/../out" --target zlibstatic >/dev/null
@@ -148,9 +156,9 @@ win_build_libdeflate()
 {
     win_stamp_ok libdeflate "$win_libdeflate_version" && return 0
     win_say "building libdeflate $win_libdeflate_version"
-    win_fetch_source libdeflate "$win_libdeflate_version"
-    local src
-    src=$(win_unpack libdeflate "$win_libdeflate_version")
+    local dsc src
+    dsc=$(win_fetch_source libdeflate "$win_libdeflate_version")
+    src=$(win_unpack libdeflate "$dsc")
     make -C "$src" -j "$win_jobs" CC=$win_triplet-gcc-posix AR=$win_triplet-ar libdeflatestatic.lib >/dev/null
     cp "$src/libdeflatestatic.lib" "$win_prefix/lib/libdeflate.a"
     cp "$src/libdeflate.h" "$win_prefix/include/"
@@ -178,9 +186,9 @@ win_build_qt()
     [ "$(cat "$win_qt_prefix/.stamp" 2>/dev/null)" = "$win_qt_version" ] && return 0
     win_install qt6-base-dev qt6-base-dev-tools perl
     win_say "building Qt $win_qt_version for Windows (once per machine; more than an hour on two cores)"
-    win_fetch_source qt6-base "$win_qt_version"
-    local src
-    src=$(win_unpack qt6-base "$win_qt_version")
+    local dsc src
+    dsc=$(win_fetch_source qt6-base "$win_qt_version")
+    src=$(win_unpack qt6-base "$dsc")
     local out=$src/../out
     cmake -S "$src" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$win_qt_prefix" \
@@ -208,12 +216,4 @@ win_build_kase_32()
     cmake -S "$win_root" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_kase_toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DKOPIRKO_KASE_HELPER_ONLY=ON -DKOPIRKO_WERROR="${2:-OFF}" >/dev/null
     cmake --build "$out" -j "$win_jobs"
-}
-
-# The mingw runtime DLLs a program built with shared Qt needs beside it.
-win_runtime_dlls()
-{
-    local gccdir
-    gccdir=$(dirname "$($win_triplet-g++-posix -print-libgcc-file-name)")
-    echo "$gccdir/libstdc++-6.dll" "$gccdir/libgcc_s_seh-1.dll" "/usr/$win_triplet/lib/libwinpthread-1.dll"
 }

@@ -49,6 +49,9 @@ int main(int argc, char** argv)
     latest.failed.push_back(SourceFailure{"/mnt/server/Racuni", "fascikla nije dostupna", {}});
     window.runFinished(latest);
     AppIcon::picture(128).save(out + "/icon.png");
+    // The sizes Windows shows the program's file and window in; scripts/make-icon joins them into Kopirko.ico.
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        AppIcon::picture(size).save(out + "/icon-" + QString::number(size) + ".png");
 
     bool ok = true;
     for (const auto& [tab1, tab2, name] : {std::tuple{0, 0, "backup"},
