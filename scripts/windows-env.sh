@@ -190,6 +190,10 @@ win_build_qt()
     dsc=$(win_fetch_source qt6-base "$win_qt_version")
     src=$(win_unpack qt6-base "$dsc")
     local out=$src/../out
+    # Qt 6.4's windows platform plugin uses the DirectWrite font database, which Gui builds only with Direct2D:
+    # without Direct2D, the plugin takes the GDI one.
+    sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+        "$src/src/plugins/platforms/windows/qwindowsintegration.cpp"
     cmake -S "$src" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$win_qt_prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \

@@ -10,6 +10,7 @@
 #include "ProcessLauncher.h"
 #include "ProcessTerminator.h"
 #include "SettingsStore.h"
+#include "Utf8.h"
 #include "VersionFile.h"
 
 #include <optional>
@@ -44,6 +45,13 @@ private:
 
 Result writeHandOffFile(SettingsStore& settingsStore, const std::string& programFolder, const std::string& urlUpdate)
 {
+    // The updater reads update.ini in the ANSI code page of earlier Windows programs: a letter outside ASCII
+    // would reach it as another letter, and it would install into a folder that does not exist.
+    for (const std::string& value : {urlUpdate, programFolder}) {
+        if (Utf8::hasNonAscii(value))
+            return Result::failure("program za nadogradnju ne moze raditi sa putanjom \"" + value +
+                                   "\" jer sadrzi slova kao sto su č, ć, š, ž ili đ");
+    }
     settingsStore.setIniFilePath(Paths::join(programFolder, "update.ini"));
     if (Result written = settingsStore.WriteIniValue("update", "url", urlUpdate); !written)
         return written;
