@@ -1,13 +1,12 @@
 #include <QApplication>
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
     // Also when ctest lists the tests at build time: there is no display then.
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setApplicationName("Kopirko");
     ::testing::InitGoogleTest(&argc, argv);
