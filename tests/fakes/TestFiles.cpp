@@ -2,6 +2,7 @@
 
 #include "Utf8Path.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -36,6 +37,29 @@ bool exists(const std::string& path)
 {
     std::error_code error;
     return std::filesystem::exists(std::filesystem::symlink_status(Utf8Path::toPath(path), error));
+}
+
+std::vector<std::string> names(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(Utf8Path::toPath(folder)))
+        found.push_back(Utf8Path::fromPath(entry.path().filename()));
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::vector<std::string> files(const std::string& folder)
+{
+    std::vector<std::string> found;
+    const std::filesystem::path root = Utf8Path::toPath(folder);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (!entry.is_directory() || entry.is_symlink()) {
+            std::string relative = Utf8Path::fromPath(std::filesystem::relative(entry.path(), root));
+            std::replace(relative.begin(), relative.end(), '\\', '/');
+            found.push_back(relative);
+        }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 } // namespace TestFiles

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 /// Small helpers for the real files of a test.
 namespace TestFiles {
@@ -9,4 +10,8 @@ std::string read(const std::string& path);
 /// Creates the folder and its missing parents.
 void makeFolder(const std::string& path);
 bool exists(const std::string& path);
+/// The names of what `folder` holds, sorted.
+std::vector<std::string> names(const std::string& folder);
+/// Every file (links too) below `folder`, relative to it with "/" between parts, sorted.
+std::vector<std::string> files(const std::string& folder);
 } // namespace TestFiles

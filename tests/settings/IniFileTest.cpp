@@ -28,47 +28,26 @@ const std::string editorIni = "; settings of the shop computer\r\n"
                               "[Other]\r\n"
                               "BackupDir=/wrong/section\r\n";
 
-struct ReadCase
+TEST(IniFileTest, ReadsWhatAnEditorWroteInTheWholeSectionAndCutsLongValuesTo255Characters)
 {
-    const char* section;
-    const char* key;
-    const char* expected;
-};
+    const std::tuple<const char*, const char*, const char*> cases[] = {{"BACKUP", "VrijemeBackupa", "08:00"},
+                                                                       {"backup", "BackupDir", "/mnt/backup disk"},
+                                                                       {"BACKUP", "Unknown", "kept"},
+                                                                       {"BACKUP", "Starost", ""},
+                                                                       {"BACKUP", "Missing", ""},
+                                                                       {"POD", "urlupdate", "old.example/kopirko"},
+                                                                       {"Other", "BackupDir", "/wrong/section"},
+                                                                       {"Nowhere", "BackupDir", ""}};
+    for (const auto& [section, key, expected] : cases)
+        EXPECT_EQ(IniFile::valueIn(editorIni, section, key), expected) << section << "/" << key;
 
-void PrintTo(const ReadCase& c, std::ostream* out)
-{
-    *out << c.section << "/" << c.key;
-}
-
-class IniReadTest : public ::testing::TestWithParam<ReadCase>
-{};
-
-TEST_P(IniReadTest, ReadsWhatAnEditorWrote)
-{
-    const ReadCase& c = GetParam();
-    EXPECT_EQ(IniFile::valueIn(editorIni, c.section, c.key), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(EditorFile, IniReadTest,
-                         ::testing::Values(ReadCase{"BACKUP", "VrijemeBackupa", "08:00"},
-                                           ReadCase{"backup", "BackupDir", "/mnt/backup disk"},
-                                           ReadCase{"BACKUP", "Unknown", "kept"}, ReadCase{"BACKUP", "Starost", ""},
-                                           ReadCase{"BACKUP", "Missing", ""},
-                                           ReadCase{"POD", "urlupdate", "old.example/kopirko"},
-                                           ReadCase{"Other", "BackupDir", "/wrong/section"},
-                                           ReadCase{"Nowhere", "BackupDir", ""}));
-
-TEST(IniFileTest, LongValueIsCutTo255Characters)
-{
-    const std::string longValue(300, 'x');
-    EXPECT_EQ(IniFile::valueIn("[BACKUP]\r\nBackupDir=" + longValue + "\r\n", "BACKUP", "BackupDir"),
+    EXPECT_EQ(IniFile::valueIn("[BACKUP]\r\nBackupDir=" + std::string(300, 'x') + "\r\n", "BACKUP", "BackupDir"),
               std::string(255, 'x'));
     // Characters, not bytes: a path of "š" (two bytes each) is not cut in the middle of one.
     std::string wide;
     for (int i = 0; i < 300; ++i)
         wide += "š";
-    const std::string cut = IniFile::valueIn("[BACKUP]\nBackupDir=" + wide + "\n", "BACKUP", "BackupDir");
-    EXPECT_EQ(cut.size(), 510u);
+    EXPECT_EQ(IniFile::valueIn("[BACKUP]\nBackupDir=" + wide + "\n", "BACKUP", "BackupDir"), wide.substr(0, 510));
 }
 
 // A write changes one line (or adds one at the end of its section, or a section at the end) and keeps every
@@ -89,12 +68,16 @@ TEST(IniFileTest, WriteTouchesOnlyItsOwnLine)
               "[POD]\r\nURLUpdate=x\r\n[BACKUP]\r\nBrisati=1\r\n");
 }
 
-TEST(IniFileTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothing)
+class IniFileOnDiskTest : public ::testing::Test
 {
+protected:
     TempDir dir;
     SystemFileSystem fileSystem;
     const std::string path = dir / "KOPIRKO.ini";
+};
 
+TEST_F(IniFileOnDiskTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothing)
+{
     EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), "");
     EXPECT_FALSE(TestFiles::exists(path));
 
@@ -117,11 +100,8 @@ TEST(IniFileTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothin
 }
 
 /// Files an editor saved with a byte-order mark or in UTF-16 are read, and a key written keeps their form.
-TEST(IniFileTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirForm)
+TEST_F(IniFileOnDiskTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirForm)
 {
-    TempDir dir;
-    SystemFileSystem fileSystem;
-    const std::string path = dir / "KOPIRKO.ini";
     const std::string text = "[BACKUP]\r\nBackupDir=D:\\Kopije\\Čaša Кк\r\n";
     auto utf16 = [](const std::string& utf8, bool littleEndian) {
         std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
@@ -147,11 +127,8 @@ TEST(IniFileTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirForm)
 /// A file of an earlier Windows install, in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61. Windows
 /// reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È); a key written
 /// turns the file into UTF-8. Linux has no ANSI code page and keeps the bytes.
-TEST(IniFileTest, FileInTheAnsiCodePageIsReadInItAndWrittenBackAsUtf8)
+TEST_F(IniFileOnDiskTest, FileInTheAnsiCodePageIsReadInItAndWrittenBackAsUtf8)
 {
-    TempDir dir;
-    SystemFileSystem fileSystem;
-    const std::string path = dir / "KOPIRKO.ini";
     TestFiles::write(path, "[BACKUP]\r\nBackupDir=D:\\Kopije\\\xC8a\x9Aa\r\n");
 #ifdef _WIN32
     const std::string expected = ::GetACP() == 1250 ? "D:\\Kopije\\Čaša" : "D:\\Kopije\\Èaša";
