@@ -68,13 +68,6 @@ std::string changed(std::size_t page, std::size_t offset, char value)
     return database;
 }
 
-Names sources(const RunReport& report)
-{
-    Names names;
-    std::ranges::transform(report.failed, std::back_inserter(names), &SourceFailure::source);
-    return names;
-}
-
 } // namespace
 
 /// The program folder "Kasa" is the working folder; the destination "kopije" is empty; it is 5 December 2026.
@@ -159,7 +152,7 @@ TEST_F(KaseRunTest, SevenRegistersAreHandledInIdOrderOnceTheDestinationIsThere)
     for (const auto& [destination, reason] : missing) {
         settings.BackupDir = destination;
         const RunReport report = run();
-        ASSERT_EQ(sources(report), (Names{work})) << reason; // and no register is touched
+        ASSERT_EQ(failedSources(report), (Names{work})) << reason; // and no register is touched
         EXPECT_THAT(report.failed[0].reason, HasSubstr(reason));
         EXPECT_THAT(host.label1, StartsWith("Rezervna kopija baza podataka nije izradjena ")) << reason;
     }
@@ -175,7 +168,7 @@ TEST_F(KaseRunTest, SevenRegistersAreHandledInIdOrderOnceTheDestinationIsThere)
     EXPECT_EQ(TestFiles::read(root + "/kasa_Šank/baza.mdb"), "šank");
     EXPECT_THAT(report.backedUp, ElementsAre(work, "Kasa 1", "Kasa 3", "Šank"));
     // Kasa 2's folder is missing; "Kasa/7" cannot name a folder.
-    EXPECT_EQ(sources(report), (Names{"Kasa 2", "Kasa/7"}));
+    EXPECT_EQ(failedSources(report), (Names{"Kasa 2", "Kasa/7"}));
     EXPECT_THAT(report.failed[0].reason, HasSubstr("\"kase/nema\" nije dostupna"));
 }
 
@@ -212,7 +205,7 @@ TEST_P(DamagedDatabaseTest, IsReportedByNameWhileTheWorkingFolderIsStillBackedUp
 
     EXPECT_EQ(TestFiles::files(root), (Names{"server/napomena.txt", "server/tezga.mdb"}));
     EXPECT_EQ(report.backedUp, (Names{work}));
-    ASSERT_EQ(sources(report), (Names{"tezga.mdb"}));
+    ASSERT_EQ(failedSources(report), (Names{"tezga.mdb"}));
     EXPECT_THAT(report.failed[0].reason, AllOf(StartsWith("kase nisu kopirane: "), HasSubstr(GetParam().reason)));
 }
 
@@ -299,7 +292,7 @@ TEST_F(DatabaseBackupRunTest, RegisterPathsRepeatedLabelsAndASecondRunOnTheSameD
 
     // A second register under K would overwrite the first one's database; an empty folder is no backup.
     EXPECT_EQ(TestFiles::read(root + "/kasa_K/baza.mdb"), "first");
-    EXPECT_EQ(sources(report), (Names{"K", "P", "K/", "N", "B"}));
+    EXPECT_EQ(failedSources(report), (Names{"K", "P", "K/", "N", "B"}));
     EXPECT_THAT(report.failed[3].reason, HasSubstr("nije dostupna"));
     for (const char* none : {"/kasa_P", "/kasa_N", "/kasa_B"})
         EXPECT_FALSE(TestFiles::exists(root + none)) << none;
@@ -313,7 +306,7 @@ TEST_F(DatabaseBackupRunTest, RegisterPathsRepeatedLabelsAndASecondRunOnTheSameD
 
     EXPECT_EQ(TestFiles::read(root + "/server/a.txt"), "second");
     EXPECT_EQ(TestFiles::read(root + "/kasa_K/baza.mdb"), "first"); // the earlier copy outlives a failed one
-    ASSERT_EQ(sources(report), (Names{"K", "K", "P", "K/", "N", "B"}));
+    ASSERT_EQ(failedSources(report), (Names{"K", "K", "P", "K/", "N", "B"}));
     EXPECT_THAT(report.failed[0].reason, HasSubstr("injected: disk error"));
 }
 
@@ -331,7 +324,7 @@ TEST_F(DatabaseBackupRunTest, CopyWhoseSourceChangedIsMadeOnceMoreThenReportedAs
         const RunReport report = run();
 
         EXPECT_EQ(TestFiles::read(root + "/podaci.mdb"), TestFiles::read(work + "/podaci.mdb")) << changes;
-        EXPECT_EQ(sources(report), changes < 2 ? Names{} : Names{work}) << changes;
+        EXPECT_EQ(failedSources(report), changes < 2 ? Names{} : Names{work}) << changes;
     }
 }
 
