@@ -27,16 +27,6 @@ bool writeOut(const std::string& text)
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
-/// The same bytes the test expects: lines of 63 letters and a line end.
-std::string floodPattern(size_t size)
-{
-    std::string text(size, '\n');
-    for (size_t i = 0; i < size; ++i)
-        if (i % 64 != 63)
-            text[i] = static_cast<char>('a' + i % 26);
-    return text;
-}
-
 /// Writes a dot every 100 ms until nobody reads its output any more (at most ten minutes, longer than any test
 /// may take): a runner that waits for the end of the output waits for good.
 int hold(const std::string& pidFile)
@@ -67,9 +57,9 @@ int starter(const std::string& pidFile, bool stay)
 } // namespace
 
 /// args FILE ARG...       writes every ARG, each followed by a NUL, into FILE
-/// echo CODE ARG...       writes "[ARG]" for each to its output, "(errors)" to its errors, ends with CODE
-/// flood BYTES            writes BYTES of lines to its output, then "end\n" to its errors
-/// stdin                  reads its input to the end and writes "read N"
+/// echo CODE ARG...       reads its input to the end, writes "[ARG]" for each and "(read N bytes)" to its output,
+///                        "(errors)" to its errors, and ends with CODE
+/// flood BYTES            writes floodPattern(BYTES) to its output, then "end\n" to its errors
 /// hold PIDFILE           see hold()
 /// starter PIDFILE exit|stay   see starter()
 int runTestChild(const std::vector<std::string>& arguments)
@@ -83,8 +73,12 @@ int runTestChild(const std::vector<std::string>& arguments)
         return 0;
     }
     if (mode == "echo" && arguments.size() >= 2) {
+        size_t read = 0;
+        for (char buffer[256]; const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);)
+            read += got;
         for (size_t i = 2; i < arguments.size(); ++i)
             writeOut("[" + arguments[i] + "]");
+        writeOut("(read " + std::to_string(read) + " bytes)");
         std::fputs("(errors)", stderr);
         std::fflush(stderr);
         return std::stoi(arguments[1]);
@@ -94,14 +88,6 @@ int runTestChild(const std::vector<std::string>& arguments)
             return 4;
         std::fputs("end\n", stderr);
         std::fflush(stderr);
-        return 0;
-    }
-    if (mode == "stdin") {
-        size_t total = 0;
-        char buffer[256];
-        while (const size_t got = std::fread(buffer, 1, sizeof buffer, stdin))
-            total += got;
-        writeOut("read " + std::to_string(total));
         return 0;
     }
     if (mode == "hold" && arguments.size() == 2)

@@ -12,5 +12,15 @@ int runTestChild(const std::vector<std::string>& arguments);
 
 /// The process id of this process.
 long currentProcessId();
+/// Lines of 63 letters and a line end, `size` bytes in all: what "flood" writes, and the tests expect.
+inline std::string floodPattern(size_t size)
+{
+    std::string text(size, '\n');
+    for (size_t i = 0; i < size; ++i)
+        if (i % 64 != 63)
+            text[i] = static_cast<char>('a' + i % 26);
+    return text;
+}
+
 /// Starts this program again with `arguments`, with this process's output as its output, without waiting.
 bool startCopyOfSelf(const std::vector<std::string>& arguments);
