@@ -94,6 +94,7 @@ TEST_F(FolderBackupRunTest, DeletesOnlyTheBackupOfExactlyStarostDaysAgoAndNoneWi
     TestFiles::write(dir / "shop/Baza/b.txt", "b");
     host.folders.push_back(dir / "shop/Baza");
     fs::permissions(Utf8Path::toPath(backups + "/05_12_2026_Docs_backup/old.txt"), fs::perms::owner_read);
+    settings.Brisati = 1;
     settings.Starost = 7;
     const RunReport report = run();
     ASSERT_EQ(failedSources(report), Names{dir / "shop/Docs"});

@@ -90,7 +90,7 @@ struct Ending
     const char* what;
     std::optional<std::string> text;
     CommandOutcome outcome;
-    const char* reason;
+    std::string reason;
 };
 
 class HelperRegisterReaderEndingTest : public HelperRegisterReaderTest, public ::testing::WithParamInterface<Ending>
