@@ -23,8 +23,10 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -335,6 +337,44 @@ TEST_F(WindowTest, Timer2ShutsThisComputerDownOnceAndOnlyWhenTheRunAskedForIt)
         window->Timer2_Timer(); // a late tick shuts down nothing more
         EXPECT_EQ(platform.power.shutdowns, asked ? 1 : 0);
     }
+}
+
+// Timer2, as a timed run that shuts this computer down leaves it, asks every network computer once, and only then
+// this one goes down; meanwhile the window stays usable, and the button does not start a second round.
+TEST_F(WindowTest, Timer2AsksEveryNetworkComputerOnceThenThisOneGoesDownWhileTheWindowStaysUsable)
+{
+    TestFiles::write(listFile, "C:\\Data\r\n\\\\PC1\\Docs\r\n//nas/backup\r\n");
+    start({"NacinBackupa=2"});
+    auto* button = get<QAbstractButton>("Command10");
+    std::atomic<bool> clickSent{false}, clicked{false};
+    QObject::connect(button, &QAbstractButton::clicked, [&] { clicked = true; });
+    std::vector<int> shutdownsWhenAsked;
+    platform.remoteShutdown.onRequest = [&](const std::string& host) {
+        shutdownsWhenAsked.push_back(platform.power.shutdowns);
+        if (host == "PC1" && !clickSent.exchange(true)) { // the window handles a click while PC1 is asked
+            QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+            for (int waited = 0; waited < 1000 && !clicked; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return Result::success();
+    };
+    get<QTimer>("Timer2")->setInterval(50); // instead of a minute
+    window->switchOnTimer2(true);
+    const auto spin = [](std::chrono::milliseconds limit, const std::function<bool()>& done) {
+        for (const auto end = std::chrono::steady_clock::now() + limit;
+             !done() && std::chrono::steady_clock::now() < end;)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    spin(std::chrono::seconds(10), [&] { return platform.power.shutdowns > 0; });
+    spin(std::chrono::milliseconds(300), [] { return false; }); // further ticks of a timer that failed to stop
+
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(platform.remoteShutdown.asked(), (std::vector<std::string>{"PC1", "nas"}));
+    EXPECT_EQ(shutdownsWhenAsked, (std::vector<int>{0, 0}));
+    EXPECT_EQ(platform.power.shutdowns, 1);
+    button->click(); // on its own: every computer again, and this one stays on
+    EXPECT_EQ(platform.remoteShutdown.asked(), (std::vector<std::string>{"PC1", "nas", "PC1", "nas"}));
+    EXPECT_EQ(platform.power.shutdowns, 1);
 }
 
 TEST(DailySchedule, OnlyTimesTheClockCanShowAreValid)
