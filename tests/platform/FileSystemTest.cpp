@@ -1,5 +1,4 @@
 // The real disk of this platform, through the same cases on Linux and on Windows (under Wine).
-#include "NoAccess.h"
 #include "Paths.h"
 #include "SystemPlatform.h"
 #include "TempDir.h"
@@ -105,33 +104,6 @@ TEST_F(FileSystemTest, SymbolicLinksAreCopiedAsLinksAndNeverFollowed)
     EXPECT_EQ(TestLinks::targetOf(in(target, "dangling.txt")), "missing.txt");
     EXPECT_EQ(fileSystem.listFolder(target).entries.size(), 5u);
     EXPECT_EQ(fileSystem.examine(in(target, "out"), false)->kind, FolderEntry::Kind::Link);
-}
-
-/// On Linux the file and the folder are closed to the user; on Windows another program holds them locked.
-TEST_F(FileSystemTest, UnreadableFileAndFolderDoNotStopTheRest)
-{
-    TestFiles::write(in(source, "a.txt"), "a");
-    TestFiles::write(in(source, "locked.txt"), "secret");
-    TestFiles::write(in(source, "closed/inner.txt"), "inner");
-    TestFiles::write(in(source, "z/last.txt"), "last");
-
-    std::vector<FileFailure> failures;
-    const int code = runWithoutAccess(dir.path(), {in(source, "locked.txt"), in(source, "closed")}, [&] {
-        const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
-        if (outcome.failures.size() != 2)
-            return 1;
-        if (outcome.failures[0].path != in(source, "closed") || outcome.failures[1].path != in(source, "locked.txt"))
-            return 2;
-        if (TestFiles::read(in(target, "a.txt")) != "a" || TestFiles::read(in(target, "z/last.txt")) != "last")
-            return 3;
-        failures = outcome.failures; // in this process only on Windows
-        return fileSystem.exists(in(target, "locked.txt")) ? 4 : 0;
-    });
-    EXPECT_EQ(code, 0);
-#ifdef _WIN32
-    ASSERT_EQ(failures.size(), 2u);
-    EXPECT_THAT(failures[1].reason, HasSubstr("in use by another program"));
-#endif
 }
 
 TEST_F(FileSystemTest, FullDiskLeavesTheEarlierCopyIntactAndNoTemporaryFile)

@@ -26,13 +26,6 @@ TEST(WindowsCommandLineTest, QuotesOnlyWhatNeedsItAndEscapesBackslashesOnlyBefor
         EXPECT_EQ(WindowsCommandLine::quoteArgument(argument), quoted) << argument;
 }
 
-TEST(WindowsCommandLineTest, ProgramComesFirstInQuotesAndEveryArgumentFollowsQuoted)
-{
-    EXPECT_EQ(WindowsCommandLine::build("C:\\Program Files\\Kopirko\\updater.exe", {}),
-              "\"C:\\Program Files\\Kopirko\\updater.exe\"");
-    EXPECT_EQ(WindowsCommandLine::build("cmd", {"/c", "exit 0", ""}), "\"cmd\" /c \"exit 0\" \"\"");
-}
-
 TEST(WindowsCommandLineTest, RefusesWhatACommandLineCannotCarryExactly)
 {
     const std::pair<std::string, std::vector<std::string>> refused[] = {
