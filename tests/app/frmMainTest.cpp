@@ -15,6 +15,7 @@
 #include "TestPlatform.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,7 +77,7 @@ protected:
                                                                     .zipRun = counted(zipRuns),
                                                                     .databaseRun = counted(databaseRuns)});
         window->load();
-        loaded = platform.messages.texts();
+        loaded = platform.messages.shown;
         platform.messages.shown.clear();
     }
 
@@ -157,7 +158,7 @@ TEST_F(WindowTest, SavedOptionsAreWrittenInOrderAndAppliedNowAndAtTheNextStart)
                   "[BACKUP]\r\n" + dirLine + "\r\nVrijemeBackupa=22:00\r\nGasitiRacunar=" + digit(1) +
                       "\r\nZIPOVANJE=" + digit(2) + "\r\nGasenjeRacunaraMreze=" + digit(3) +
                       "\r\nNacinBackupa=" + std::to_string(mode) + "\r\nOpsegBackupa=0\r\nBrisati=1\r\nStarost=14\r\n");
-        const auto texts = platform.messages.texts(); // mode 1 also says to start the program again
+        const auto texts = platform.messages.shown; // mode 1 also says to start the program again
         ASSERT_EQ(texts.size(), mode == 1 ? 2u : 1u);
         EXPECT_EQ(texts[0], "Podesavanje je spremljeno");
         EXPECT_EQ(platform.terminator.ended(), mode == 1);
@@ -195,7 +196,7 @@ TEST_F(WindowTest, ASaveThatCannotBeDoneIsNeverReportedAsSaved)
     context->settingsStore.setIniFilePath(temp / "missing/KOPIRKO.ini");
     click("Command5");
 
-    const auto texts = platform.messages.texts();
+    const auto texts = platform.messages.shown;
     ASSERT_EQ(texts.size(), 4u);
     EXPECT_EQ(texts[0], "Broj dana \"40000\" nije ispravan.");
     EXPECT_EQ(texts[1], "Odaberite vrijeme izrade rezervne kopije (na primjer 08:00).");
@@ -228,7 +229,7 @@ TEST_F(WindowTest, FolderPageRoundTrip)
     get<QLineEdit>("Text1")->setText("/mnt/other");
     click("Command6");
     ASSERT_EQ(platform.messages.shown.size(), 1u);
-    EXPECT_NE(platform.messages.shown[0].text.find("Popis fascikli nije spremljen"), std::string::npos);
+    EXPECT_NE(platform.messages.shown[0].find("Popis fascikli nije spremljen"), std::string::npos);
     EXPECT_EQ(items("List2"), std::vector<std::string>{"/data/D"}); // still there to save again
     EXPECT_EQ(savedDestination(), "/mnt/other");
 }
@@ -277,7 +278,7 @@ TEST_F(WindowTest, TheTimedBackupRunsAtItsMinuteOnceADayAndNeverBesideAnotherRun
         click("Command1");
     }
     EXPECT_FALSE(TestFiles::exists(backupOf(5)));
-    EXPECT_EQ(platform.messages.texts(), std::vector<std::string>{"Izrada rezervne kopije je vec u toku."});
+    EXPECT_EQ(platform.messages.shown, std::vector<std::string>{"Izrada rezervne kopije je vec u toku."});
     tickAt(5, 7, 30, 30); // the day stayed open
     EXPECT_EQ(TestFiles::read(backupOf(5) + "/racun.txt"), "1");
     EXPECT_TRUE(timer1()); // armed again for tomorrow
@@ -323,7 +324,7 @@ TEST_F(WindowTest, AFreshStartSetUpFromTheWindowBacksUpDailyAndByHandAndKeepsWha
     platform.clock.set(2026, 12, 7, 13, 5);
     click("Command1");
     EXPECT_TRUE(TestFiles::exists(backupOf(7) + "/racun.txt"));
-    EXPECT_EQ(platform.messages.texts().back(), "Izrada rezervne kopije je zavrsena");
+    EXPECT_EQ(platform.messages.shown.back(), "Izrada rezervne kopije je zavrsena");
     EXPECT_FALSE(shown("List1") || shown("Label3"));
     EXPECT_EQ(tray.balloons.size(), 1u);
 }

@@ -116,7 +116,7 @@ TEST_F(FolderBackupRunTest, EmptyEntryEndsTheListAndEmptyListStillRunsTheEndStep
     platform.messages.shown.clear();
     const RunReport report = run();
     EXPECT_TRUE(report.backedUp.empty());
-    EXPECT_EQ(platform.messages.texts(), (Names{"Izrada rezervne kopije je zavrsena"}));
+    EXPECT_EQ(platform.messages.shown, (Names{"Izrada rezervne kopije je zavrsena"}));
     EXPECT_EQ(host.busyPointer.back(), false);
 }
 
@@ -136,13 +136,13 @@ TEST_F(FolderBackupRunTest, SourcesThatCannotBeBackedUpAreNamedAndGetNoFolder)
     EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Baza_backup", "12_12_2026_Docs_backup"}));
     EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Baza_backup"), "a file in the way");
     ASSERT_EQ(platform.messages.shown.size(), 1u);
-    EXPECT_EQ(platform.messages.shown[0].text.rfind("Izrada rezervne kopije je zavrsena\r\n\r\n"
+    EXPECT_EQ(platform.messages.shown[0].rfind("Izrada rezervne kopije je zavrsena\r\n\r\n"
                                                     "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu "
                                                     "bile dostupne\r\n" +
                                                         (dir / "unplugged/share") + ": ",
                                                     0),
               0u);
-    EXPECT_EQ(platform.messages.shown[0].text.find(dir / "shop/Docs"), std::string::npos);
+    EXPECT_EQ(platform.messages.shown[0].find(dir / "shop/Docs"), std::string::npos);
 
     // With no destination, or one that is not there, nothing is created anywhere (not at "/" either).
     std::size_t rootEntries = std::distance(fs::directory_iterator("/"), fs::directory_iterator());

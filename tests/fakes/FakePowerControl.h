@@ -2,14 +2,10 @@
 
 #include "PowerControl.h"
 
+/// Counts the shutdowns of this computer instead of shutting it down.
 class FakePowerControl : public PowerControl
 {
 public:
     int shutdowns = 0;
-    bool fail = false;
-    Result shutDownThisComputer() override
-    {
-        ++shutdowns;
-        return fail ? Result::failure("systemctl is missing") : Result::success();
-    }
+    Result shutDownThisComputer() override { return ++shutdowns, Result::success(); }
 };

@@ -2,22 +2,10 @@
 
 #include "WebOpener.h"
 
-#include <string>
-#include <vector>
-
+/// Opens nothing.
 class FakeWebOpener : public WebOpener
 {
 public:
-    std::vector<std::string> urls;
-    std::vector<std::string> folders;
-    Result openUrl(const std::string& url) override
-    {
-        urls.push_back(url);
-        return Result::success();
-    }
-    Result openFolder(const std::string& path) override
-    {
-        folders.push_back(path);
-        return Result::success();
-    }
+    Result openUrl(const std::string&) override { return Result::success(); }
+    Result openFolder(const std::string&) override { return Result::success(); }
 };

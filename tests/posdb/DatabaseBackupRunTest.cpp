@@ -140,7 +140,7 @@ TEST_F(DatabaseBackupRunTest, WithoutServerDatabaseOnlyTheFilesGoStraightIntoThe
     EXPECT_EQ(TestFiles::files(root), (Names{".skriveno", "podaci.dat"}));
     EXPECT_THAT(report.failed, IsEmpty());
     EXPECT_THAT(host.label1, StartsWith("Rezervna kopija baza podataka je izradjena "));
-    EXPECT_THAT(test.messages.texts(), ElementsAre("Izrada rezervne kopije je zavrsena"));
+    EXPECT_THAT(test.messages.shown, ElementsAre("Izrada rezervne kopije je zavrsena"));
 }
 
 TEST_F(KaseRunTest, SevenRegistersAreHandledInIdOrderOnceTheDestinationIsThere)
@@ -192,6 +192,7 @@ struct Damage
     const char* what;
     std::string (*database)();
     std::string reason;
+    friend void PrintTo(const Damage& c, std::ostream* out) { *out << c.what; }
 };
 
 class DamagedDatabaseTest : public KaseRunTest, public ::testing::WithParamInterface<Damage>
@@ -364,7 +365,7 @@ TEST_P(StartupTest, BacksUpServerAndRegistersAndListsTheUnreachableOnesOnTheWind
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(window->findChild<QTimer*>("Timer1")->isActive(), GetParam() == 0);
     // Only the start in mode 1 ends with the completion message, which lists what was not backed up.
-    EXPECT_THAT(test.messages.texts(), AllOf(SizeIs(GetParam() == 1 ? 1u : 0u), Each(HasSubstr("Kasa 2: "))));
+    EXPECT_THAT(test.messages.shown, AllOf(SizeIs(GetParam() == 1 ? 1u : 0u), Each(HasSubstr("Kasa 2: "))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, StartupTest, ::testing::Values(1, 0));

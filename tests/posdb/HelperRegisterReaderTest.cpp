@@ -91,6 +91,7 @@ struct Ending
     std::optional<std::string> text;
     CommandOutcome outcome;
     std::string reason;
+    friend void PrintTo(const Ending& c, std::ostream* out) { *out << c.what; }
 };
 
 class HelperRegisterReaderEndingTest : public HelperRegisterReaderTest, public ::testing::WithParamInterface<Ending>

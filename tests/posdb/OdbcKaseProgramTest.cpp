@@ -113,6 +113,7 @@ struct Listing
     std::string rows;
     std::optional<KaseProblem::Kind> problem;
     const char* detail;
+    friend void PrintTo(const Listing& c, std::ostream* out) { *out << c.what; }
 };
 
 class OdbcKaseListingTest : public OdbcKaseProgramTest, public ::testing::WithParamInterface<Listing>

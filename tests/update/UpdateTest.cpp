@@ -136,7 +136,7 @@ TEST_F(UpdateTest, OnlyHigherNumbersAreFetchedOrOfferedAndNoGoesOn)
         EXPECT_FALSE(check()); // the answer is No
 
         EXPECT_EQ(TestFiles::read(folder / "updater.exe") == updater, c.fetched);
-        EXPECT_EQ(platform.messages.texts(),
+        EXPECT_EQ(platform.messages.shown,
                   c.offered ? std::vector<std::string>{updateQuestion} : std::vector<std::string>{});
         EXPECT_TRUE(platform.launcher.starts.empty());
         EXPECT_FALSE(platform.terminator.ended());
@@ -160,7 +160,7 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
         EXPECT_EQ(platform.launcher.starts.size(), handOffWritable ? 1u : 0u); // no updater without its hand-off
         EXPECT_FALSE(platform.terminator.ended());
         ASSERT_FALSE(platform.messages.shown.empty());
-        EXPECT_TRUE(platform.messages.shown.back().text.starts_with("Nadogradnja nije pokrenuta: "));
+        EXPECT_TRUE(platform.messages.shown.back().starts_with("Nadogradnja nije pokrenuta: "));
         EXPECT_EQ(store.IniFilePath(), folder / "KOPIRKO.ini");
     }
     TestFiles::write(folder / "update.ini", "[other]\r\na=1\r\n[update]\r\nurl=old.example/kopirko\r\n");
@@ -200,7 +200,7 @@ TEST_F(UpdateTest, NotConnectedAsksNoServerAndOnlyAFailedQueryIsShown)
         EXPECT_FALSE(check()) << answer.state;
     }
     EXPECT_TRUE(platform.http.calls.empty());
-    EXPECT_EQ(platform.messages.texts(), std::vector<std::string>{"interfaces cannot be read"});
+    EXPECT_EQ(platform.messages.shown, std::vector<std::string>{"interfaces cannot be read"});
 }
 
 TEST(ParseVersionNumber, ReadsTheFirstFieldAsA32BitWholeNumber)

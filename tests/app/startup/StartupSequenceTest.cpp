@@ -93,7 +93,7 @@ TEST_F(StartupSequenceTest, SecondInstanceIsRefusedAfterTheVersionFileAndBeforeA
     TestFiles::write(workingFolder / "version.txt", "999\r\n");
     platform.instanceLock.otherInstanceRuns = true;
     EXPECT_FALSE(start());
-    EXPECT_EQ(platform.messages.texts(), (std::vector<std::string>{"Program je vec pokrenut"}));
+    EXPECT_EQ(platform.messages.shown, (std::vector<std::string>{"Program je vec pokrenut"}));
     EXPECT_EQ(platform.terminator.exitCode, 0);
     EXPECT_EQ(windowsCreated, 0);
     EXPECT_EQ(TestFiles::read(workingFolder / "version.txt"), "1016\r\n");
@@ -119,7 +119,7 @@ TEST_F(StartupSequenceTest, StartModeCopiesTheFoldersThenSaysSoThenShowsTheWindo
     EXPECT_EQ(TestFiles::names(programFolder / "backups"), std::vector<std::string>{"05_12_2026_Docs_backup"});
     EXPECT_EQ(TestFiles::read(programFolder / "backups/05_12_2026_Docs_backup/racun.txt"), "racun");
     ASSERT_EQ(platform.messages.shown.size(), 1u);
-    const std::string& message = platform.messages.shown[0].text;
+    const std::string& message = platform.messages.shown[0];
     EXPECT_EQ(message.rfind("Izrada rezervne kopije je zavrsena", 0), 0u);
     EXPECT_NE(message.find(programFolder / "offline/Share"), std::string::npos);
 }

@@ -69,7 +69,7 @@ TEST_F(ZipBackupRunTest, SameNamedSourcesShareOneArchiveUnderDistinctTopFoldersA
     EXPECT_EQ(host.busyPointer, (std::vector<bool>{true, false}));
     EXPECT_EQ(host.timer2, std::vector<bool>{false});
     ASSERT_EQ(platform.messages.shown.size(), 1u);
-    EXPECT_NE(platform.messages.shown[0].text.find(dir / "nema/Docs"), std::string::npos)
+    EXPECT_NE(platform.messages.shown[0].find(dir / "nema/Docs"), std::string::npos)
         << "the completion message names the folder that was not backed up";
 }
 
