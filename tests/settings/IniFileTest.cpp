@@ -124,17 +124,17 @@ TEST_F(IniFileOnDiskTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirFor
     }
 }
 
-/// A file of an earlier Windows install, in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61. Windows
-/// reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È); a key written
-/// turns the file into UTF-8. Linux has no ANSI code page and keeps the bytes.
+/// A file of an earlier Windows install, in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61 (octal 310 a 232
+/// a). Windows reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È); a key
+/// written turns the file into UTF-8. Linux has no ANSI code page and keeps the bytes.
 TEST_F(IniFileOnDiskTest, FileInTheAnsiCodePageIsReadInItAndWrittenBackAsUtf8)
 {
-    TestFiles::write(path, "[BACKUP]\r\nBackupDir=D:\\Kopije\\\xC8a\x9Aa\r\n");
+    TestFiles::write(path, "[BACKUP]\r\nBackupDir=D:\\Kopije\\\310a\232a\r\n");
 #ifdef _WIN32
     const std::string expected = ::GetACP() == 1250 ? "D:\\Kopije\\Čaša" : "D:\\Kopije\\Èaša";
     ASSERT_TRUE(::GetACP() == 1250 || ::GetACP() == 1252) << "code page " << ::GetACP();
 #else
-    const std::string expected = "D:\\Kopije\\\xC8a\x9Aa";
+    const std::string expected = "D:\\Kopije\\\310a\232a";
 #endif
     EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), expected);
     ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "ZIPOVANJE", "1"));
