@@ -1,4 +1,7 @@
+// The two runs over the folder list: copies (RunFolderBackup) and ZIP archives (RunZipBackup). A guarantee both
+// give is checked for both (BothRunsTest); archives are read back by readers other than our writer (ZipReadBack.h).
 #include "FolderBackupRun.h"
+#include "ZipBackupRun.h"
 
 #include "BackupSettings.h"
 #include "FakeBackupHost.h"
@@ -9,6 +12,7 @@
 #include "TestLinks.h"
 #include "TestPlatform.h"
 #include "Utf8Path.h"
+#include "ZipReadBack.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -18,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class FolderBackupRunTest : public ::testing::Test
+class BackupRunTest : public ::testing::Test
 {
 protected:
     TempDir dir;
@@ -26,6 +30,8 @@ protected:
     FakeBackupHost host;
     BackupSettings settings;
     std::string backups = dir / "backups";
+    bool zip = false; ///< the run of the compressed mode
+    std::string ext;  ///< ".zip" after the name of a backup of that run
 
     void SetUp() override
     {
@@ -35,11 +41,33 @@ protected:
         platform.clock.set(2026, 12, 12);
     }
 
-    RunReport run() { return RunFolderBackup(settings, host, platform.services); }
+    RunReport run() { return (zip ? RunZipBackup : RunFolderBackup)(settings, host, platform.services); }
     std::vector<std::string> backupFolders() const { return TestFiles::names(backups); }
+    /// The files of today's backup of `name` (an archive unpacked first), relative to its top folder.
+    Names backedUpFiles(const std::string& name) const
+    {
+        const std::string backup = backups + "/12_12_2026_" + name + "_backup";
+        if (!zip)
+            return TestFiles::files(backup);
+        ZipReadBack::extract(backup + ".zip", dir / "raspakovano");
+        return TestFiles::files(dir / ("raspakovano/" + name));
+    }
 };
 
-TEST_F(FolderBackupRunTest, CopiesEverySourceIntoItsDatedFolderWhereASecondRunAndASameNamedSourceMerge)
+class BothRunsTest : public BackupRunTest, public ::testing::WithParamInterface<bool>
+{
+    void SetUp() override
+    {
+        BackupRunTest::SetUp();
+        zip = GetParam();
+        ext = zip ? ".zip" : "";
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, BothRunsTest, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "Zip" : "Copy"); });
+
+TEST_F(BackupRunTest, CopiesEverySourceIntoItsDatedFolderWhereASecondRunAndASameNamedSourceMerge)
 {
     TestFiles::write(dir / "shop/Docs/a.txt", "first");
     TestFiles::write(dir / "shop/Docs/2026/gone.txt", "gone later");
@@ -67,16 +95,16 @@ TEST_F(FolderBackupRunTest, CopiesEverySourceIntoItsDatedFolderWhereASecondRunAn
     EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup/b.txt"), "from the other Docs");
 }
 
-// Only the backup of exactly Starost days ago is deleted: not an older one, not another source's, not an
-// archive of the compressed mode, and nothing when deletion is off or Starost is not positive. One that holds a
-// read-only file stays, and its source is reported while the others are backed up.
-TEST_F(FolderBackupRunTest, DeletesOnlyTheBackupOfExactlyStarostDaysAgoAndNoneWithAReadOnlyFile)
+// Only the backup of exactly Starost days ago is deleted: not an older one, not another source's, not one of the
+// other mode, and nothing when deletion is off or Starost is not positive. A copy that holds a read-only file
+// stays, and its source is reported while the others are backed up; a read-only archive goes all the same.
+TEST_P(BothRunsTest, DeletesOnlyTheBackupOfExactlyStarostDaysAgo)
 {
-    const std::vector<std::string> old = {"04_12_2026_Docs_backup", "05_12_2026_Docs_backup",
-                                          "05_12_2026_Docs_backup.zip", "05_12_2026_Other_backup"};
-    // Brisati, Starost, the backup that goes.
-    const std::tuple<std::int16_t, std::int16_t, std::string> cases[] = {
-        {1, 7, "05_12_2026_Docs_backup"}, {1, 8, "04_12_2026_Docs_backup"}, {1, 0, ""}, {1, -7, ""}, {2, 7, ""}};
+    const Names old = {"04_12_2026_Docs_backup",     "04_12_2026_Docs_backup.zip", "05_12_2026_Docs_backup",
+                       "05_12_2026_Docs_backup.zip", "05_12_2026_Other_backup",    "05_12_2026_Other_backup.zip"};
+    // Brisati, Starost, the date of the backup that goes.
+    const std::tuple<std::int16_t, std::int16_t, std::string> cases[] = {{1, 7, "05_12"}, {1, 8, "04_12"}, {1, 0, ""},
+                                                                         {1, -7, ""},     {0, 7, ""},      {2, 7, ""}};
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
     host.folders = {dir / "shop/Docs"};
     for (const auto& [brisati, starost, deleted] : cases) {
@@ -85,32 +113,35 @@ TEST_F(FolderBackupRunTest, DeletesOnlyTheBackupOfExactlyStarostDaysAgoAndNoneWi
         settings.Brisati = brisati;
         settings.Starost = starost;
         EXPECT_FALSE(run().hasFailures());
-        std::vector<std::string> expected = old;
-        expected.push_back("12_12_2026_Docs_backup");
-        std::erase(expected, deleted);
+        Names expected = old;
+        expected.push_back("12_12_2026_Docs_backup" + ext);
+        std::sort(expected.begin(), expected.end());
+        std::erase(expected, deleted + "_2026_Docs_backup" + ext);
         EXPECT_EQ(backupFolders(), expected) << "Brisati " << brisati << ", Starost " << starost;
     }
 
     TestFiles::write(dir / "shop/Baza/b.txt", "b");
     host.folders.push_back(dir / "shop/Baza");
-    fs::permissions(Utf8Path::toPath(backups + "/05_12_2026_Docs_backup/old.txt"), fs::perms::owner_read);
+    const std::string readOnly = backups + "/05_12_2026_Docs_backup" + (zip ? ".zip" : "/old.txt");
+    fs::permissions(Utf8Path::toPath(readOnly), fs::perms::owner_read);
     settings.Brisati = 1;
     settings.Starost = 7;
     const RunReport report = run();
-    ASSERT_EQ(failedSources(report), Names{dir / "shop/Docs"});
-    EXPECT_NE(report.failed[0].reason.find("old.txt"), std::string::npos);
-    EXPECT_TRUE(TestFiles::exists(backups + "/05_12_2026_Docs_backup/old.txt"));
-    EXPECT_EQ(report.backedUp, (Names{dir / "shop/Baza"}));
+    EXPECT_EQ(TestFiles::exists(readOnly), !zip);
+    EXPECT_EQ(failedSources(report), zip ? Names{} : Names{dir / "shop/Docs"});
+    EXPECT_EQ(report.backedUp.back(), dir / "shop/Baza");
+    if (!zip)
+        EXPECT_NE(report.failed[0].reason.find("old.txt"), std::string::npos) << report.failed[0].reason;
 }
 
-TEST_F(FolderBackupRunTest, EmptyEntryEndsTheListAndEmptyListStillRunsTheEndSteps)
+TEST_P(BothRunsTest, EmptyEntryEndsTheListAndEmptyListStillRunsTheEndSteps)
 {
     TestFiles::write(dir / "one/a.txt", "a");
     TestFiles::write(dir / "two/b.txt", "b");
     host.folders = {dir / "one", "", dir / "two"};
     settings.NacinBackupa = 2;
     run();
-    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_one_backup"}));
+    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_one_backup" + ext}));
 
     host.folders.clear();
     platform.messages.shown.clear();
@@ -121,7 +152,7 @@ TEST_F(FolderBackupRunTest, EmptyEntryEndsTheListAndEmptyListStillRunsTheEndStep
 }
 
 // Every source that is not backed up is in the report and in the completion message; none gets a folder.
-TEST_F(FolderBackupRunTest, SourcesThatCannotBeBackedUpAreNamedAndGetNoFolder)
+TEST_F(BackupRunTest, SourcesThatCannotBeBackedUpAreNamedAndGetNoFolder)
 {
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
     TestFiles::write(dir / "shop/Baza/b.txt", "b");
@@ -137,27 +168,32 @@ TEST_F(FolderBackupRunTest, SourcesThatCannotBeBackedUpAreNamedAndGetNoFolder)
     EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Baza_backup"), "a file in the way");
     ASSERT_EQ(platform.messages.shown.size(), 1u);
     EXPECT_EQ(platform.messages.shown[0].rfind("Izrada rezervne kopije je zavrsena\r\n\r\n"
-                                                    "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu "
-                                                    "bile dostupne\r\n" +
-                                                        (dir / "unplugged/share") + ": ",
-                                                    0),
+                                               "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu "
+                                               "bile dostupne\r\n" +
+                                                   (dir / "unplugged/share") + ": ",
+                                               0),
               0u);
     EXPECT_EQ(platform.messages.shown[0].find(dir / "shop/Docs"), std::string::npos);
+}
 
-    // With no destination, or one that is not there, nothing is created anywhere (not at "/" either).
-    std::size_t rootEntries = std::distance(fs::directory_iterator("/"), fs::directory_iterator());
+// With no destination, or one that is not there, every source fails and nothing is made (not at "/" either).
+TEST_P(BothRunsTest, AMissingOrUnsetDestinationFailsEverySourceAndMakesNothing)
+{
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    host.folders = {dir / "shop/Docs", dir / "unplugged/share"};
+    settings.Brisati = 1;
+    settings.Starost = 1;
+    const Names root = TestFiles::names("/");
     for (const std::string& destination : {std::string(), dir / "usb-stick-not-plugged"}) {
         settings.BackupDir = destination;
-        settings.Brisati = 1;
-        settings.Starost = 1;
-        EXPECT_EQ(run().failed.size(), 4u) << destination;
+        EXPECT_EQ(run().failed.size(), 2u) << destination;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator("/"), fs::directory_iterator()), rootEntries);
+    EXPECT_EQ(TestFiles::names("/"), root);
     EXPECT_FALSE(TestFiles::exists(dir / "usb-stick-not-plugged"));
 }
 
 /// On Linux the file and the folder are closed to the user the run runs as; on Windows another program holds them.
-TEST_F(FolderBackupRunTest, UnreadableFileAndFolderFailTheSourceWithTheirPathsButTheRestIsCopied)
+TEST_P(BothRunsTest, UnreadableFileAndFolderFailTheSourceWithTheirPathsButTheRestIsBackedUp)
 {
     for (const std::string file : {"a.txt", "locked.txt", "closed/inner.txt", "z/last.txt"})
         TestFiles::write(dir / ("shop/Docs/" + file), file);
@@ -169,22 +205,24 @@ TEST_F(FolderBackupRunTest, UnreadableFileAndFolderFailTheSourceWithTheirPathsBu
         if (failedSources(report) != host.folders)
             return 1;
         failures = report.failed[0].files; // seen by this process only on Windows
-        if (failures.size() != 2 || failures[0].path != dir / "shop/Docs/closed" ||
-            failures[1].path != dir / "shop/Docs/locked.txt")
-            return 2;
-        return TestFiles::files(backups + "/12_12_2026_Docs_backup") == Names{"a.txt", "z/last.txt"} ? 0 : 3;
+        Names paths;
+        for (const FileFailure& failure : failures)
+            paths.push_back(failure.path);
+        std::sort(paths.begin(), paths.end());
+        return paths == Names{dir / "shop/Docs/closed", dir / "shop/Docs/locked.txt"} ? 0 : 2;
     });
     EXPECT_EQ(code, 0);
+    EXPECT_EQ(backedUpFiles("Docs"), (Names{"a.txt", "z/last.txt"}));
 #ifdef _WIN32
     ASSERT_EQ(failures.size(), 2u);
-    EXPECT_NE(failures[1].reason.find("in use by another program"), std::string::npos) << failures[1].reason;
+    EXPECT_NE((failures[0].reason + failures[1].reason).find("in use by another program"), std::string::npos);
 #endif
 }
 
 // Between two sources the window handles its events: a second run started there is refused, an edited list
 // is read as it is when the entry is reached (the bound stays), and a run passing midnight files the later
 // sources under the new date.
-TEST_F(FolderBackupRunTest, WhatHappensBetweenTwoSourcesTakesEffect)
+TEST_F(BackupRunTest, WhatHappensBetweenTwoSourcesTakesEffect)
 {
     for (const char* folder : {"one", "two", "three"})
         TestFiles::write(dir / (std::string(folder) + "/a.txt"), folder);
@@ -210,7 +248,7 @@ TEST_F(FolderBackupRunTest, WhatHappensBetweenTwoSourcesTakesEffect)
 
 // A failure that comes as an exception (here from the progress display, on the copy's worker threads) fails
 // that source like any other and never ends the program.
-TEST_F(FolderBackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
+TEST_F(BackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
 {
     struct BrokenProgressHost : FakeBackupHost
     {
@@ -231,9 +269,35 @@ TEST_F(FolderBackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
     EXPECT_FALSE(RunGuard::busy());
 }
 
+TEST_F(BackupRunTest, SameNamedSourcesShareOneArchiveUnderDistinctTopFolders)
+{
+    zip = true;
+    TestFiles::write(dir / "A/Docs/a.txt", "iz A");
+    TestFiles::write(dir / "B/Docs/a.txt", "iz B");
+    TestFiles::makeFolder(dir / "E/Prazno");
+    host.folders = {dir / "A/Docs", dir / "E/Prazno", dir / "B/Docs", dir / "nema/Docs"};
+    settings.NacinBackupa = 2;
+
+    const RunReport report = run();
+
+    EXPECT_EQ(failedSources(report), Names{dir / "nema/Docs"});
+    EXPECT_EQ(report.backedUp.size(), 3u);
+    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Docs_backup.zip", "12_12_2026_Prazno_backup.zip"}));
+    EXPECT_EQ(ZipReadBack::unzipNames(backups + "/12_12_2026_Prazno_backup.zip"),
+              std::multiset<std::string>{"Prazno/"});
+    ZipReadBack::extract(backups + "/12_12_2026_Docs_backup.zip", dir / "raspakovano");
+    EXPECT_EQ(ZipReadBack::treeContents(dir / "raspakovano"),
+              (std::map<std::string, std::string>{
+                  {"Docs", "<folder>"}, {"Docs/a.txt", "iz A"}, {"Docs (2)", "<folder>"}, {"Docs (2)/a.txt", "iz B"}}));
+    EXPECT_EQ(host.busyPointer, (std::vector<bool>{true, false}));
+    ASSERT_EQ(platform.messages.shown.size(), 1u);
+    EXPECT_NE(platform.messages.shown[0].find(dir / "nema/Docs"), std::string::npos)
+        << "the completion message names the folder that was not backed up";
+}
+
 // After the run: a timed run shuts this computer down itself, or through Timer2 when the network's computers go
 // first; a run at start never shuts down; one by hand only says it is done.
-TEST_F(FolderBackupRunTest, EndStepsFollowTheMode)
+TEST_P(BothRunsTest, EndStepsFollowTheMode)
 {
     const struct
     {
@@ -249,7 +313,7 @@ TEST_F(FolderBackupRunTest, EndStepsFollowTheMode)
         settings.NacinBackupa = c.nacin;
         settings.GasitiRacunar = c.gasiti;
         settings.GasenjeRacunaraMreze = c.mreze;
-        RunFolderBackup(settings, host, fresh.services);
+        (zip ? RunZipBackup : RunFolderBackup)(settings, host, fresh.services);
         EXPECT_EQ(fresh.power.shutdowns, c.shutdowns) << c.nacin << c.gasiti << c.mreze;
         EXPECT_EQ(fresh.messages.shown.size(), c.message ? 1u : 0u) << c.nacin << c.gasiti << c.mreze;
         EXPECT_EQ(host.timer2, c.timer2) << c.nacin << c.gasiti << c.mreze;
