@@ -99,10 +99,13 @@ TEST_F(IniFileOnDiskTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChang
     EXPECT_EQ(TestFiles::read(path), written);
 }
 
-/// Files an editor saved with a byte-order mark or in UTF-16 are read, and a key written keeps their form.
-TEST_F(IniFileOnDiskTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirForm)
+/// Files an editor saved with a byte-order mark or in UTF-16 are read, and a key written keeps their form. A file of
+/// an earlier Windows install is in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61 (octal 310 a 232 a).
+/// Windows reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È), and a
+/// key written turns it into UTF-8; Linux has no ANSI code page and keeps the bytes.
+TEST_F(IniFileOnDiskTest, FilesWithAByteOrderMarkInUtf16OrInTheAnsiCodePageAreRead)
 {
-    const std::string text = "[BACKUP]\r\nBackupDir=D:\\Kopije\\Čaša Кк\r\n";
+    const std::string text = "[BACKUP]\r\nBackupDir=D:\\Kopije\\Čaša Кк\r\n", key = "ZIPOVANJE=1\r\n";
     auto utf16 = [](const std::string& utf8, bool littleEndian) {
         std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
         for (const char16_t unit : Utf8::toUtf16(utf8)) {
@@ -112,33 +115,24 @@ TEST_F(IniFileOnDiskTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirFor
         }
         return bytes;
     };
-    const std::pair<std::string, std::string> forms[] = {
-        {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + text + "ZIPOVANJE=1\r\n"},
-        {utf16(text, true), utf16(text + "ZIPOVANJE=1\r\n", true)},
-        {utf16(text, false), utf16(text + "ZIPOVANJE=1\r\n", false)}};
-    for (const auto& [stored, afterWrite] : forms) {
+#ifdef _WIN32
+    ASSERT_TRUE(::GetACP() == 1250 || ::GetACP() == 1252) << "code page " << ::GetACP();
+    const std::string ansi = ::GetACP() == 1250 ? "D:\\Kopije\\Čaša" : "D:\\Kopije\\Èaša";
+#else
+    const std::string ansi = "D:\\Kopije\\\310a\232a";
+#endif
+    // What is stored, the value read, the file after a key is written.
+    const std::tuple<std::string, std::string, std::string> forms[] = {
+        {"\xEF\xBB\xBF" + text, "D:\\Kopije\\Čaša Кк", "\xEF\xBB\xBF" + text + key},
+        {utf16(text, true), "D:\\Kopije\\Čaša Кк", utf16(text + key, true)},
+        {utf16(text, false), "D:\\Kopije\\Čaša Кк", utf16(text + key, false)},
+        {"[BACKUP]\r\nBackupDir=D:\\Kopije\\\310a\232a\r\n", ansi, "[BACKUP]\r\nBackupDir=" + ansi + "\r\n" + key}};
+    for (const auto& [stored, value, afterWrite] : forms) {
         TestFiles::write(path, stored);
-        EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), "D:\\Kopije\\Čaša Кк");
+        EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), value);
         ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "ZIPOVANJE", "1"));
         EXPECT_EQ(TestFiles::read(path), afterWrite);
     }
-}
-
-/// A file of an earlier Windows install, in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61 (octal 310 a 232
-/// a). Windows reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È); a key
-/// written turns the file into UTF-8. Linux has no ANSI code page and keeps the bytes.
-TEST_F(IniFileOnDiskTest, FileInTheAnsiCodePageIsReadInItAndWrittenBackAsUtf8)
-{
-    TestFiles::write(path, "[BACKUP]\r\nBackupDir=D:\\Kopije\\\310a\232a\r\n");
-#ifdef _WIN32
-    const std::string expected = ::GetACP() == 1250 ? "D:\\Kopije\\Čaša" : "D:\\Kopije\\Èaša";
-    ASSERT_TRUE(::GetACP() == 1250 || ::GetACP() == 1252) << "code page " << ::GetACP();
-#else
-    const std::string expected = "D:\\Kopije\\\310a\232a";
-#endif
-    EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), expected);
-    ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "ZIPOVANJE", "1"));
-    EXPECT_EQ(TestFiles::read(path), "[BACKUP]\r\nBackupDir=" + expected + "\r\nZIPOVANJE=1\r\n");
 }
 
 } // namespace
