@@ -4,13 +4,17 @@
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "TestLinks.h"
-#include "TmpfsMount.h"
 #include "Utf8Path.h"
 
 #include <gmock/gmock.h>
 
 #include <chrono>
 #include <filesystem>
+#ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#endif
 
 namespace {
 
@@ -108,9 +112,13 @@ TEST_F(FileSystemTest, SymbolicLinksAreCopiedAsLinksAndNeverFollowed)
 
 TEST_F(FileSystemTest, FullDiskLeavesTheEarlierCopyIntactAndNoTemporaryFile)
 {
-    TmpfsMount disk(target, "1m");
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.error();
+#ifdef _WIN32
+    GTEST_SKIP() << "a small disk cannot be made from a test on Windows";
+#else
+    if (::mount("tmpfs", target.c_str(), "tmpfs", 0, "size=1m") != 0) // where this process may mount
+        GTEST_SKIP() << "a tmpfs cannot be mounted here: " << std::strerror(errno);
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(target.c_str(), MNT_DETACH); });
+#endif
     TestFiles::write(in(source, "big.bin"), std::string(400 * 1024, 'a'));
     ASSERT_TRUE(fileSystem.copyTreeContents(source, target, {}).complete());
     TestFiles::write(in(source, "big.bin"), std::string(900 * 1024, 'b'));

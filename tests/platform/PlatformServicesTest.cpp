@@ -3,25 +3,44 @@
 #include "TempDir.h"
 #include "TestChildProgram.h"
 #include "TestFiles.h"
-#include "TestInstanceLocks.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
+#ifdef _WIN32
+#include "OwnedHandle.h"
+#include "WideText.h"
+#include "WinInstanceLock.h"
+
+#include <random>
+#include <windows.h>
+#else
+#include "PosixInstanceLock.h"
+#endif
 
 namespace {
 
 using namespace std::chrono;
 
+// Real locks of this platform that meet only each other: on Linux in a folder of their own, on Windows under a name
+// prefix of their own. The unusable one cannot learn anything: on Linux its folder is missing, on Windows the name
+// of its mutex (the session's namespace, prefix and title in lower case) is taken by an event.
 TEST(InstanceLockTest, SecondHolderOfTheSameTitleIsRefusedWhateverTheLetterCaseButALockThatCannotBeCheckedIsNot)
 {
-    TestInstanceLocks locks;
-    const auto first = locks.make();
-    const auto second = locks.make();
-    ASSERT_TRUE(first->tryAcquire("Izrada rezervnih kopija podataka"));
-    EXPECT_FALSE(second->tryAcquire("IZRADA REZERVNIH KOPIJA PODATAKA"));
-    EXPECT_TRUE(second->tryAcquire("Another program"));
-    EXPECT_TRUE(locks.unusable("Kopirko")->tryAcquire("Kopirko")); // the start goes on
+#ifdef _WIN32
+    const std::string place = "kopirko-test-" + std::to_string(std::random_device()()) + "-";
+    WinInstanceLock first(place), second(place), unusable(place);
+    const OwnedHandle squatter(
+        ::CreateEventW(nullptr, TRUE, FALSE, WideText::fromUtf8("Local\\" + place + "kopirko").c_str()));
+    ASSERT_TRUE(squatter && ::GetLastError() != ERROR_ALREADY_EXISTS);
+#else
+    TempDir place;
+    PosixInstanceLock first(place.path()), second(place.path()), unusable(place / "nonexistent");
+#endif
+    ASSERT_TRUE(first.tryAcquire("Izrada rezervnih kopija podataka"));
+    EXPECT_FALSE(second.tryAcquire("IZRADA REZERVNIH KOPIJA PODATAKA"));
+    EXPECT_TRUE(second.tryAcquire("Another program"));
+    EXPECT_TRUE(unusable.tryAcquire("Kopirko")); // the start goes on
 }
 
 /// What kopirko_test_child wrote into `file` ("args" mode: every argument followed by a NUL), once it is there.
