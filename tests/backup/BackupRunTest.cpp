@@ -5,7 +5,6 @@
 
 #include "BackupSettings.h"
 #include "FakeBackupHost.h"
-#include "NoAccess.h"
 #include "RunGuard.h"
 #include "TempDir.h"
 #include "TestFiles.h"
@@ -15,12 +14,57 @@
 #include "ZipReadBack.h"
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include "OwnedHandle.h"
+#include "WideText.h"
+#else
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
+
+/// Runs `work` while `paths` (below the test's folder `root`) cannot be read by it, and gives back its result; 125
+/// when the access could not be taken away. On Linux `work` runs in a child process as "nobody" (root ignores
+/// permission bits), with everything below `root` open to all and `paths` closed to all. On Windows it runs here
+/// while the test holds `paths` open without sharing, as a program that keeps its files locked does.
+int runWithoutAccess(const std::string& root, const std::vector<std::string>& paths, const std::function<int()>& work)
+{
+#ifdef _WIN32
+    std::vector<OwnedHandle> held;
+    for (const std::string& path : paths)
+        if (!held.emplace_back(::CreateFileW(WideText::longPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_BACKUP_SEMANTICS, nullptr)))
+            return 125;
+    return work();
+#else
+    std::error_code error;
+    ::chmod(root.c_str(), 0777);
+    for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error))
+        if (!it->is_symlink())
+            ::chmod(it->path().c_str(), it->is_directory() ? 0777 : 0666);
+    for (const std::string& path : paths)
+        ::chmod(path.c_str(), 0000);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const uid_t nobody = 65534;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+                                 ::setresuid(nobody, nobody, nobody) != 0))
+            ::_exit(125);
+        ::_exit(work());
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : 126;
+#endif
+}
 
 class BackupRunTest : public ::testing::Test
 {
