@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include "Paths.h"
+#include "SystemAppInfo.h"
 #include "Utf8Path.h"
 
 #include <algorithm>
@@ -60,6 +62,15 @@ std::vector<std::string> files(const std::string& folder)
         }
     std::sort(found.begin(), found.end());
     return found;
+}
+
+std::string programBeside(const std::string& name)
+{
+#ifdef _WIN32
+    return Paths::join(SystemAppInfo().programFolder(), name + ".exe");
+#else
+    return Paths::join(SystemAppInfo().programFolder(), name);
+#endif
 }
 
 } // namespace TestFiles

@@ -14,4 +14,6 @@ bool exists(const std::string& path);
 std::vector<std::string> names(const std::string& folder);
 /// Every file (links too) below `folder`, relative to it with "/" between parts, sorted.
 std::vector<std::string> files(const std::string& folder);
+/// The full path of the program `name` built beside the tests (".exe" added on Windows).
+std::string programBeside(const std::string& name);
 } // namespace TestFiles

@@ -1,6 +1,5 @@
 #include "SystemPlatform.h"
 #include "TempDir.h"
-#include "TestChildProgram.h"
 #include "TestFiles.h"
 #include "child/TestChild.h"
 
@@ -18,6 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Status = CommandOutcome::Status;
+const std::string testChild = TestFiles::programBeside("kopirko_test_child");
 
 /// True while the process `pid` runs (on Linux a zombie, ended but not yet reaped, does not count).
 bool runs(long pid)
@@ -67,7 +67,7 @@ TEST(CommandRunnerTest, ArgumentsArriveOneEachAndOutputAndErrorsComeBackWithTheE
 {
     SystemCommandRunner runner;
     const CommandOutcome outcome =
-        runner.run(testChildProgram(), {"echo", "7", "two words", "\"quoted\"", "", "back\\", "$(id)"}, 60s);
+        runner.run(testChild, {"echo", "7", "two words", "\"quoted\"", "", "back\\", "$(id)"}, 60s);
     EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
     EXPECT_EQ(outcome.exitCode, 7);
     EXPECT_EQ(outcome.output, "[two words][\"quoted\"][][back\\][$(id)](read 0 bytes)(errors)");
@@ -79,8 +79,7 @@ TEST(CommandRunnerTest, ACommandThatWritesALotEndsAndTheLast4KiBAreKept)
     constexpr size_t written = 1 << 20;
     const std::string expected = floodPattern(written) + "end\n";
 
-    const CommandOutcome outcome =
-        SystemCommandRunner().run(testChildProgram(), {"flood", std::to_string(written)}, 60s);
+    const CommandOutcome outcome = SystemCommandRunner().run(testChild, {"flood", std::to_string(written)}, 60s);
 
     EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
     EXPECT_EQ(outcome.exitCode, 0);
@@ -100,7 +99,7 @@ TEST(CommandRunnerTest, AMissingProgramIsNotStartedAndNamed)
 TEST(CommandRunnerTest, EndsWithTheCommandEvenWhenWhatItStartedHoldsTheOutputOpen)
 {
     TempDir dir;
-    const CommandOutcome outcome = SystemCommandRunner().run(testChildProgram(), {"starter", dir / "pid", "exit"}, 30s);
+    const CommandOutcome outcome = SystemCommandRunner().run(testChild, {"starter", dir / "pid", "exit"}, 30s);
 
     EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
     EXPECT_EQ(outcome.exitCode, 0);
@@ -111,7 +110,7 @@ TEST(CommandRunnerTest, EndsWithTheCommandEvenWhenWhatItStartedHoldsTheOutputOpe
 TEST(CommandRunnerTest, AtTheTimeLimitTheCommandAndWhatItStartedAreEnded)
 {
     TempDir dir;
-    const CommandOutcome outcome = SystemCommandRunner().run(testChildProgram(), {"starter", dir / "pid", "stay"}, 5s);
+    const CommandOutcome outcome = SystemCommandRunner().run(testChild, {"starter", dir / "pid", "stay"}, 5s);
 
     EXPECT_EQ(outcome.status, Status::TimedOut);
     ASSERT_TRUE(TestFiles::exists(dir / "pid")) << "the started program never ran: " << outcome.output;
@@ -126,9 +125,9 @@ TEST(CommandRunnerTest, RunsLeaveNoHandleOpen)
     TempDir dir;
     int runs = 0;
     const auto runAll = [&] {
-        runner.run(testChildProgram(), {"echo", "0", "x"}, 60s);
-        runner.run(testChildProgram(), {"flood", "100000"}, 60s);
-        runner.run(testChildProgram(), {"starter", dir / ("pid" + std::to_string(++runs)), "exit"}, 60s);
+        runner.run(testChild, {"echo", "0", "x"}, 60s);
+        runner.run(testChild, {"flood", "100000"}, 60s);
+        runner.run(testChild, {"starter", dir / ("pid" + std::to_string(++runs)), "exit"}, 60s);
         runner.run("kopirko-no-such-program", {}, 60s);
     };
     runAll(); // whatever is opened once for good (libraries, the C runtime's buffers) is opened now

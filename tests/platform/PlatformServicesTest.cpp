@@ -1,7 +1,6 @@
 #include "LocalDateTime.h"
 #include "SystemPlatform.h"
 #include "TempDir.h"
-#include "TestChildProgram.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -67,7 +66,8 @@ TEST(ProcessLauncherTest, EveryArgumentArrivesExactlyAsGiven)
     for (auto given = arguments.begin() + 2; given != arguments.end(); ++given)
         expected += *given + '\0';
 
-    const Result started = SystemProcessLauncher().startDetached(testChildProgram(), arguments);
+    const Result started =
+        SystemProcessLauncher().startDetached(TestFiles::programBeside("kopirko_test_child"), arguments);
 
     ASSERT_TRUE(started) << started.error();
     EXPECT_EQ(writtenWhenThere(dir / "arguments"), expected);

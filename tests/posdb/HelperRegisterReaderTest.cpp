@@ -5,8 +5,6 @@
 
 #include "CommandRunner.h"
 #include "KaseListText.h"
-#include "Paths.h"
-#include "SystemAppInfo.h"
 #include "SystemPlatform.h"
 #include "TempDir.h"
 #include "TestFiles.h"
@@ -45,12 +43,6 @@ CommandOutcome finished(int exitCode, std::string output = {})
 }
 
 const std::string header = "kopirko-kase 1\n";
-
-#ifdef _WIN32
-constexpr const char* sleeperName = "kase-sleeper.exe";
-#else
-constexpr const char* sleeperName = "kase-sleeper";
-#endif
 
 } // namespace
 
@@ -153,8 +145,8 @@ TEST(HelperRegisterReaderProcessTest, AReaderThatHangsIsEndedAtTheTimeLimitAndIt
     SystemCommandRunner runner;
     SystemFileSystem disk;
     // Writes the start of a text, then sleeps for ten minutes.
-    const HelperRegisterReader reader(runner, disk, Paths::join(SystemAppInfo().programFolder(), sleeperName),
-                                      dir.path(), std::chrono::milliseconds(300));
+    const HelperRegisterReader reader(runner, disk, TestFiles::programBeside("kase-sleeper"), dir.path(),
+                                      std::chrono::milliseconds(300));
 
     const RegisterListing listing = reader.readRegisters(dir / "tezga.mdb");
 
