@@ -45,21 +45,15 @@ public:
                     });
             if (kind == AnswerKind::Redirect)
                 response.set_redirect(body, status);
-            if (kind == AnswerKind::Trickle)
-                response.set_chunked_content_provider("application/octet-stream",
-                                                      [this, body](size_t at, httplib::DataSink& sink) {
-                                                          std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                                                          if (m_stopping || !sink.write(body.data() + at, 1))
-                                                              return false;
-                                                          if (at + 1 == body.size())
-                                                              sink.done();
-                                                          return true;
-                                                      });
-            if (kind == AnswerKind::Chunked)
+            if (kind == AnswerKind::Chunked || kind == AnswerKind::Trickle)
                 response.set_chunked_content_provider(
-                    "application/octet-stream", [body](size_t at, httplib::DataSink& sink) {
-                        sink.write(body.data() + at, std::min<size_t>(1000, body.size() - at));
-                        if (at + 1000 >= body.size())
+                    "application/octet-stream", [this, body, kind](size_t at, httplib::DataSink& sink) {
+                        const size_t piece = kind == AnswerKind::Trickle ? 1 : 1000;
+                        if (kind == AnswerKind::Trickle)
+                            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                        if (m_stopping || !sink.write(body.data() + at, std::min(piece, body.size() - at)))
+                            return false;
+                        if (at + piece >= body.size())
                             sink.done();
                         return true;
                     });
