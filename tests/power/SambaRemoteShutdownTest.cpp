@@ -57,7 +57,7 @@ TEST_F(SambaRemoteShutdownTest, OnlyPlainNamesReachNetOneArgumentEachWithNoWayTo
 }
 
 // That the command and what it started are ended then is
-// CommandRunnerTest.AtTheTimeLimitTheCommandAndWhatItStartedAreEnded.
+// CommandRunnerTest.NothingTheCommandStartedStaysWhetherItEndsOrIsEndedAtTheTimeLimit.
 TEST_F(SambaRemoteShutdownTest, AComputerThatDoesNotAnswerIsGivenUpAtTheTimeLimit)
 {
     net("/bin/sleep 600 &\nwait"); // a connection that hangs

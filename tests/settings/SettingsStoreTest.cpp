@@ -25,7 +25,7 @@ protected:
     BackupSettings settings;
 };
 
-TEST_F(SettingsStoreTest, EveryKeyIsLoadedAndAnEmptyValueKeepsWhatAnEarlierLoadGave)
+TEST_F(SettingsStoreTest, EveryKeyIsLoadedAnEmptyValueKeepsWhatAnEarlierLoadGaveANumberOutOfRangeEndsTheLoad)
 {
     ASSERT_TRUE(store.LoadSettings(settings, "/opt/Kasa")); // no file: all zero, and none is made
     EXPECT_EQ(numbers(settings), Numbers(7, 0));
@@ -43,21 +43,19 @@ TEST_F(SettingsStoreTest, EveryKeyIsLoadedAndAnEmptyValueKeepsWhatAnEarlierLoadG
     ASSERT_TRUE(store.LoadSettings(settings, "/opt/Kasa"));
     EXPECT_EQ(settings.NacinBackupa, 2);
     EXPECT_EQ(settings.BackupDir, "/mnt/b");
-}
 
-TEST_F(SettingsStoreTest, NumberOutOfRangeEndsTheLoadAtThatKey)
-{
+    // A number out of range ends the load at its key: the keys before it are taken, those after it are not.
     settings.GasitiRacunar = 5;
     settings.GasenjeRacunaraMreze = 6;
     settings.ZIPOVANJE = 7;
     settings.Starost = 3;
-    TestFiles::write(dir / "KOPIRKO.ini", "[BACKUP]\r\nVrijemeBackupa=09:00\r\nBrisati=1\r\nStarost=40000\r\n"
+    TestFiles::write(dir / "KOPIRKO.ini", "[BACKUP]\r\nVrijemeBackupa=09:00\r\nBrisati=0\r\nStarost=40000\r\n"
                                           "GasitiRacunar=1\r\nGasenjeRacunaraMreze=1\r\nZIPOVANJE=1\r\n");
     const Result loaded = store.LoadSettings(settings, "/opt/Kasa");
     EXPECT_FALSE(loaded);
     EXPECT_NE(loaded.error().find("Starost"), std::string::npos);
     EXPECT_EQ(settings.VrijemeBackupa, "09:00");
-    EXPECT_EQ(numbers(settings), (Numbers{0, 0, 1, 3, 5, 6, 7}));
+    EXPECT_EQ(numbers(settings), (Numbers{2, 1, 0, 3, 5, 6, 7}));
 }
 
 } // namespace
