@@ -10,7 +10,6 @@
 #include "OffThreadWork.h"
 #include "QtNotificationIcon.h"
 #include "RunGuard.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 

@@ -6,9 +6,7 @@
 #include "BackupSettings.h"
 #include "FakeBackupHost.h"
 #include "RunGuard.h"
-#include "TempDir.h"
 #include "TestFiles.h"
-#include "TestLinks.h"
 #include "TestPlatform.h"
 #include "Utf8Path.h"
 #include "ZipReadBack.h"
@@ -300,7 +298,7 @@ TEST_F(BackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
     } brokenHost;
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
     TestFiles::write(dir / "shop/Docs/b.txt", "b");
-    TestLinks::make("a.txt", dir / "shop/Docs/link", false); // where links can be made: one more file done
+    TestFiles::makeLink("a.txt", dir / "shop/Docs/link", false); // where links can be made: one more file done
     brokenHost.folders = {dir / "shop/Docs", dir / "shop/Empty"};
     TestFiles::makeFolder(dir / "shop/Empty");
 

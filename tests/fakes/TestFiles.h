@@ -3,6 +3,23 @@
 #include <string>
 #include <vector>
 
+/// A fresh folder under the system's temporary folder, removed with everything in it at the end of the test.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    /// path() + separator + `relative`, whose "/" become this platform's separators.
+    std::string operator/(const std::string& relative) const;
+
+private:
+    std::string m_path;
+};
+
 /// Small helpers for the real files of a test.
 namespace TestFiles {
 void write(const std::string& path, const std::string& content);
@@ -16,4 +33,9 @@ std::vector<std::string> names(const std::string& folder);
 std::vector<std::string> files(const std::string& folder);
 /// The full path of the program `name` built beside the tests (".exe" added on Windows).
 std::string programBeside(const std::string& name);
+/// Makes `link` a symbolic link to `target` (written as given; `folder`: it points to a folder). False where
+/// this platform makes none: Wine 8 answers CreateSymbolicLinkW with success and makes nothing.
+bool makeLink(const std::string& target, const std::string& link, bool folder);
+/// The target of the link `link` as written in it; "" when it is no link.
+std::string linkTarget(const std::string& link);
 } // namespace TestFiles

@@ -1,5 +1,4 @@
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "child/TestChild.h"
 

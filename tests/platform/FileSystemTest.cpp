@@ -1,9 +1,7 @@
 // The real disk of this platform, through the same cases on Linux and on Windows (under Wine).
 #include "Paths.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
-#include "TestLinks.h"
 #include "Utf8Path.h"
 
 #include <gmock/gmock.h>
@@ -93,19 +91,19 @@ TEST_F(FileSystemTest, SymbolicLinksAreCopiedAsLinksAndNeverFollowed)
 {
     TestFiles::write(dir / "outside/secret.txt", "not part of the source");
     TestFiles::write(in(source, "real.txt"), "real");
-    if (!TestLinks::make(source, in(source, "loop"), true)) // a loop back to the source
+    if (!TestFiles::makeLink(source, in(source, "loop"), true)) // a loop back to the source
         GTEST_SKIP() << "this system makes no symbolic links (Wine 8 does not)";
-    ASSERT_TRUE(TestLinks::make(dir / "outside", in(source, "out"), true)); // a way out of the source
-    ASSERT_TRUE(TestLinks::make("real.txt", in(source, "alias.txt"), false));
-    ASSERT_TRUE(TestLinks::make("missing.txt", in(source, "dangling.txt"), false));
+    ASSERT_TRUE(TestFiles::makeLink(dir / "outside", in(source, "out"), true)); // a way out of the source
+    ASSERT_TRUE(TestFiles::makeLink("real.txt", in(source, "alias.txt"), false));
+    ASSERT_TRUE(TestFiles::makeLink("missing.txt", in(source, "dangling.txt"), false));
 
     const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
 
     EXPECT_TRUE(outcome.complete());
-    EXPECT_EQ(TestLinks::targetOf(in(target, "loop")), source);
-    EXPECT_EQ(TestLinks::targetOf(in(target, "out")), dir / "outside");
-    EXPECT_EQ(TestLinks::targetOf(in(target, "alias.txt")), "real.txt");
-    EXPECT_EQ(TestLinks::targetOf(in(target, "dangling.txt")), "missing.txt");
+    EXPECT_EQ(TestFiles::linkTarget(in(target, "loop")), source);
+    EXPECT_EQ(TestFiles::linkTarget(in(target, "out")), dir / "outside");
+    EXPECT_EQ(TestFiles::linkTarget(in(target, "alias.txt")), "real.txt");
+    EXPECT_EQ(TestFiles::linkTarget(in(target, "dangling.txt")), "missing.txt");
     EXPECT_EQ(fileSystem.listFolder(target).entries.size(), 5u);
     EXPECT_EQ(fileSystem.examine(in(target, "out"), false)->kind, FolderEntry::Kind::Link);
 }
@@ -143,7 +141,7 @@ TEST_F(FileSystemTest, NotForcedRemovalRefusesAFolderWithAReadOnlyFileAndRemoves
     EXPECT_TRUE(fileSystem.exists(in(target, "a/writable.txt")));
 
     TestFiles::write(in(source, "precious.txt"), "keep me");
-    const bool linked = TestLinks::make(source, in(target, "link"), true); // removed as a link, never followed
+    const bool linked = TestFiles::makeLink(source, in(target, "link"), true); // removed as a link, never followed
     EXPECT_TRUE(fileSystem.removeTree(target, RemoveMode::Forced));
     EXPECT_FALSE(fileSystem.exists(target));
     EXPECT_EQ(TestFiles::read(in(source, "precious.txt")), "keep me") << "link made: " << linked;

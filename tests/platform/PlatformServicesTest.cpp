@@ -1,6 +1,5 @@
 #include "LocalDateTime.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

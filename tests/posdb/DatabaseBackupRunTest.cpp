@@ -10,7 +10,6 @@
 #include "RunGuard.h"
 #include "StartupSequence.h"
 #include "SystemAppInfo.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 #include "frmMain.h"

@@ -6,7 +6,6 @@
 #include "CommandRunner.h"
 #include "KaseListText.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 
 #include <gmock/gmock.h>

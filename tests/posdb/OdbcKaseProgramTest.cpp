@@ -6,7 +6,6 @@
 #include "KaseListText.h"
 #include "SystemAppInfo.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "WideText.h"
 

@@ -1,6 +1,5 @@
 #include "SambaRemoteShutdown.h"
 #include "PosixCommandRunner.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 
 #include "FileProbes.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 #include "IniFile.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "Utf8.h"
 

@@ -1,7 +1,6 @@
 #include "SettingsStore.h"
 
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

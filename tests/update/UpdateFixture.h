@@ -1,7 +1,6 @@
 #pragma once
 
 #include "SettingsStore.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "TestPlatform.h"

@@ -5,7 +5,6 @@
 #include "FolderListFile.h"
 #include "IniFile.h"
 #include "StartupWindow.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 

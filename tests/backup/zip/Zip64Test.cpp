@@ -3,7 +3,6 @@
 
 #include "SystemPlatform.h"
 
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "ZipReadBack.h"
 

@@ -1,9 +1,7 @@
 #include "ZipFolder.h"
 
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
-#include "TestLinks.h"
 #include "Utf8Path.h"
 #include "ZipReadBack.h"
 
@@ -97,9 +95,9 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
     TestFiles::makeFolder(source + "/prazna fascikla");
     TestFiles::write(dir / "vani/tajna.txt", "ne pripada kopiji");
     // Where the platform makes links (not Wine): a folder link out of the source, a file link, a dangling one.
-    const bool links = TestLinks::make(dir / "vani", source + "/vani", true) &&
-                       TestLinks::make("racun.txt", source + "/pokazivac.txt", false) &&
-                       TestLinks::make(dir / "nema", source + "/slomljen", false);
+    const bool links = TestFiles::makeLink(dir / "vani", source + "/vani", true) &&
+                       TestFiles::makeLink("racun.txt", source + "/pokazivac.txt", false) &&
+                       TestFiles::makeLink(dir / "nema", source + "/slomljen", false);
     const auto modified = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1710494430)));
     fs::last_write_time(Utf8Path::toPath(source + "/racun.txt"), modified);
     const auto expected = treeContents(source);

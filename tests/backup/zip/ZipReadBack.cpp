@@ -1,7 +1,6 @@
 #include "ZipReadBack.h"
 
 #include "TestFiles.h"
-#include "TestLinks.h"
 #include "Utf8Path.h"
 
 #include <algorithm>
@@ -18,7 +17,7 @@ std::map<std::string, std::string> treeContents(const std::string& folder)
         const std::string path = Utf8Path::fromPath(entry.path());
         std::string relative = Utf8Path::fromPath(fs::relative(entry.path(), root));
         std::replace(relative.begin(), relative.end(), '\\', '/');
-        const std::string link = TestLinks::targetOf(path);
+        const std::string link = TestFiles::linkTarget(path);
         result[relative] = !link.empty()          ? "<link to " + link + ">"
                            : entry.is_directory() ? "<folder>"
                                                   : TestFiles::read(path);
