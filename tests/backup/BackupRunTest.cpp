@@ -328,7 +328,7 @@ TEST_F(BackupRunTest, SameNamedSourcesShareOneArchiveUnderDistinctTopFolders)
     EXPECT_EQ(ZipReadBack::unzipNames(backups + "/12_12_2026_Prazno_backup.zip"),
               std::multiset<std::string>{"Prazno/"});
     ZipReadBack::extract(backups + "/12_12_2026_Docs_backup.zip", dir / "raspakovano");
-    EXPECT_EQ(ZipReadBack::treeContents(dir / "raspakovano"),
+    EXPECT_EQ(TestFiles::tree(dir / "raspakovano"),
               (std::map<std::string, std::string>{
                   {"Docs", "<folder>"}, {"Docs/a.txt", "iz A"}, {"Docs (2)", "<folder>"}, {"Docs (2)/a.txt", "iz B"}}));
     EXPECT_EQ(host.busyPointer, (std::vector<bool>{true, false}));

@@ -108,6 +108,20 @@ std::vector<std::string> files(const std::string& folder)
     return found;
 }
 
+std::map<std::string, std::string> tree(const std::string& folder)
+{
+    std::map<std::string, std::string> result;
+    const fs::path root = Utf8Path::toPath(folder);
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string path = Utf8Path::fromPath(entry.path());
+        std::string relative = Utf8Path::fromPath(fs::relative(entry.path(), root));
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        const std::string link = linkTarget(path);
+        result[relative] = !link.empty() ? "<link to " + link + ">" : entry.is_directory() ? "<folder>" : read(path);
+    }
+    return result;
+}
+
 std::string programBeside(const std::string& name)
 {
 #ifdef _WIN32

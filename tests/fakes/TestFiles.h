@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ bool exists(const std::string& path);
 std::vector<std::string> names(const std::string& folder);
 /// Every file (links too) below `folder`, relative to it with "/" between parts, sorted.
 std::vector<std::string> files(const std::string& folder);
+/// Every file, folder and link below `folder`: relative path ("/" between parts) -> content, "<folder>" or
+/// "<link to TARGET>".
+std::map<std::string, std::string> tree(const std::string& folder);
 /// The full path of the program `name` built beside the tests (".exe" added on Windows).
 std::string programBeside(const std::string& name);
 /// Makes `link` a symbolic link to `target` (written as given; `folder`: it points to a folder). False where
