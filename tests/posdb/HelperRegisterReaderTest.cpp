@@ -143,11 +143,12 @@ TEST(HelperRegisterReaderProcessTest, AReaderThatHangsIsEndedAtTheTimeLimitAndIt
     TempDir dir;
     SystemCommandRunner runner;
     SystemFileSystem disk;
-    // Writes the start of a text, then sleeps for ten minutes.
-    const HelperRegisterReader reader(runner, disk, TestFiles::programBeside("kase-sleeper"), dir.path(),
+    // As a reading library may on a damaged database, kopirko_test_child's "hold" (given where kopirko-kase gets the
+    // database) writes into the text file, then holds on for ten minutes.
+    const HelperRegisterReader reader(runner, disk, TestFiles::programBeside("kopirko_test_child"), dir.path(),
                                       std::chrono::milliseconds(300));
 
-    const RegisterListing listing = reader.readRegisters(dir / "tezga.mdb");
+    const RegisterListing listing = reader.readRegisters("hold");
 
     EXPECT_THAT(listing.error, HasSubstr("je ostecena: citanje tabele kase nije zavrseno ni za 300 ms"));
     EXPECT_THAT(TestFiles::names(dir.path()), IsEmpty());
