@@ -13,19 +13,11 @@ namespace {
 
 // An INI file as a person or another editor leaves it: comments, blank lines, odd case, quotes, LF and CR LF
 // mixed, blanks around names and values.
-const std::string editorIni = "; settings of the shop computer\r\n"
-                              "\r\n"
-                              "[pod]\r\n"
-                              "URLUpdate=old.example/kopirko\r\n"
-                              "\r\n"
-                              "  [ Backup ]  \n"
-                              "vrijemebackupa =  08:00  \n"
-                              ";BackupDir=/commented/out\n"
-                              "BACKUPDIR=\"/mnt/backup disk\"\n"
-                              "Unknown=kept\r\n"
-                              "Starost=\r\n"
-                              "[Other]\r\n"
-                              "BackupDir=/wrong/section\r\n";
+const std::string editorIni = "; settings of the shop computer\r\n\r\n"
+                              "[pod]\r\nURLUpdate=old.example/kopirko\r\n\r\n"
+                              "  [ Backup ]  \nvrijemebackupa =  08:00  \n;BackupDir=/commented/out\n"
+                              "BACKUPDIR=\"/mnt/backup disk\"\nUnknown=kept\r\nStarost=\r\n"
+                              "[Other]\r\nBackupDir=/wrong/section\r\n";
 
 TEST(IniFileTest, ReadsWhatAnEditorWroteInTheWholeSectionAndCutsLongValuesTo255Characters)
 {
