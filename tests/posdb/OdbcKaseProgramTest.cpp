@@ -29,11 +29,6 @@ void* function(const wchar_t* module, const char* name)
     return handle ? reinterpret_cast<void*>(::GetProcAddress(handle, name)) : nullptr;
 }
 
-bool running()
-{
-    return function(L"ntdll.dll", "wine_get_version") != nullptr;
-}
-
 /// The Linux path of a Windows path.
 std::string unixPath(const std::string& windowsPath)
 {
@@ -71,7 +66,7 @@ class OdbcKaseProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!Wine::running())
+        if (!Wine::function(L"ntdll.dll", "wine_get_version"))
             GTEST_SKIP() << "runs only under Wine: it reads through Linux's mdbtools ODBC driver";
         if (!std::string(std::getenv("ODBCSYSINI") ? std::getenv("ODBCSYSINI") : "").ends_with(drivers()))
             GTEST_SKIP() << "runs through ctest, which names the build's " << drivers() << " in ODBCSYSINI";

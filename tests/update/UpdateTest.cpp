@@ -3,6 +3,7 @@
 #include "DownloadFile.h"
 #include "IniFile.h"
 #include "InterfaceAddress.h"
+#include "Paths.h"
 #include "UpdateFixture.h"
 #include "VersionFile.h"
 
@@ -173,11 +174,7 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
     const std::string handOff = TestFiles::read(folder / "update.ini");
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "url"), address());
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "cilj"), folder.path());
-#ifdef _WIN32
-    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko.exe");
-#else
-    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko");
-#endif
+    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), Paths::separator == '\\' ? "Kopirko.exe" : "Kopirko");
     EXPECT_EQ(IniFile::valueIn(handOff, "other", "a"), "1");
     ASSERT_EQ(platform.launcher.starts.size(), 2u);
     EXPECT_EQ(platform.launcher.starts[1].program, folder / "updater.exe");
