@@ -189,7 +189,7 @@ TEST_F(KaseRunTest, ThreeHundredRegistersStoredInDescendingOrderAreHandledInAsce
 struct Damage
 {
     const char* what;
-    std::string (*database)();
+    std::string database;
     std::string reason;
     friend void PrintTo(const Damage& c, std::ostream* out) { *out << c.what; }
 };
@@ -199,7 +199,7 @@ class DamagedDatabaseTest : public KaseRunTest, public ::testing::WithParamInter
 
 TEST_P(DamagedDatabaseTest, IsReportedByNameWhileTheWorkingFolderIsStillBackedUp)
 {
-    write({{"napomena.txt", "s"}, {"kase/k1/baza.mdb", "k1"}, {"tezga.mdb", GetParam().database()}});
+    write({{"napomena.txt", "s"}, {"kase/k1/baza.mdb", "k1"}, {"tezga.mdb", GetParam().database}});
 
     const RunReport report = run();
 
@@ -214,31 +214,27 @@ const std::string damaged = "tezga.mdb\" je ostecena: ", crashed = damaged + "ci
 INSTANTIATE_TEST_SUITE_P(
     Damages, DamagedDatabaseTest,
     ::testing::Values(
-        Damage{"NoTableKase", [] { return file("tezga-no-kase.mdb"); }, "tezga.mdb\" nema tabele kase"},
-        Damage{"NoPathColumn", [] { return file("tezga-no-path-column.mdb"); }, "nema kolone putanjadobazakasa"},
-        Damage{"Empty", [] { return std::string(); }, damaged + "datoteka je prazna"},
-        Damage{"HeaderOverwritten", [] { return std::string(4096, '\xA5') + cut(32).substr(4096); },
+        Damage{"NoTableKase", file("tezga-no-kase.mdb"), "tezga.mdb\" nema tabele kase"},
+        Damage{"NoPathColumn", file("tezga-no-path-column.mdb"), "nema kolone putanjadobazakasa"},
+        Damage{"Empty", std::string(), damaged + "datoteka je prazna"},
+        Damage{"HeaderOverwritten", std::string(4096, '\xA5') + cut(32).substr(4096),
                "tezga.mdb\" se ne moze otvoriti"},
         // Cut short: libmdb took the first two for a database without `kase`, and read the third as one without rows.
-        Damage{"CutInTheCatalog", [] { return cut(8); }, damaged + "popis tabela je nepotpun"},
-        Damage{"CutBeforeTheDefinitionOfKase", [] { return cut(15); },
-               damaged + "definicija tabele kase se ne moze procitati"},
-        Damage{"CutBeforeTheRowsOfKase", [] { return cut(29); }, damaged + "stranica 29 tabele kase nedostaje"},
-        Damage{"LastRowsPageOfKaseCutOff", [] { return file("tezga-300-registers.mdb").substr(0, 36 * 4096); },
+        Damage{"CutInTheCatalog", cut(8), damaged + "popis tabela je nepotpun"},
+        Damage{"CutBeforeTheDefinitionOfKase", cut(15), damaged + "definicija tabele kase se ne moze procitati"},
+        Damage{"CutBeforeTheRowsOfKase", cut(29), damaged + "stranica 29 tabele kase nedostaje"},
+        Damage{"LastRowsPageOfKaseCutOff", file("tezga-300-registers.mdb").substr(0, 36 * 4096),
                damaged + "stranica 36 tabele kase nedostaje"},
-        Damage{"CutInsideAPage", [] { return cut(25).substr(0, 100000); },
-               damaged + "datoteka nije cijeli broj stranica"},
+        Damage{"CutInsideAPage", cut(25).substr(0, 100000), damaged + "datoteka nije cijeli broj stranica"},
         // One byte of a usage map's row pointer: libmdb dereferences a null pointer (kept in tests/data/posdb).
-        Damage{"CrashInTheDefinitionOfKase", [] { return file("tezga-crash-kase-usage-map.mdb"); }, crashed},
-        Damage{"CrashInTheCatalog", [] { return file("tezga-crash-catalog-usage-map.mdb"); }, crashed},
+        Damage{"CrashInTheDefinitionOfKase", file("tezga-crash-kase-usage-map.mdb"), crashed},
+        Damage{"CrashInTheCatalog", file("tezga-crash-catalog-usage-map.mdb"), crashed},
         // Bytes that libmdb reads without a word, giving empty values, another column's values or no rows at all.
-        Damage{"PathColumnSharesTheLabelsPlace", [] { return changed(28, 120, 0); },
-               damaged + "definicija kolone putanjadobazakasa"},
-        Damage{"LabelColumnNumberOutOfRange", [] { return changed(28, 93, '\x80'); },
-               damaged + "definicija kolone oznakakase"},
-        Damage{"NumberColumnMarkedVariable", [] { return changed(28, 78, 0); }, damaged + "definicija kolone id"},
-        Damage{"UnknownColumnType", [] { return changed(28, 63, 0); }, damaged + "definicija kolone id"},
-        Damage{"RowsPageOwnedByAnotherTable", [] { return changed(30, 4, 0); },
+        Damage{"PathColumnSharesTheLabelsPlace", changed(28, 120, 0), damaged + "definicija kolone putanjadobazakasa"},
+        Damage{"LabelColumnNumberOutOfRange", changed(28, 93, '\x80'), damaged + "definicija kolone oznakakase"},
+        Damage{"NumberColumnMarkedVariable", changed(28, 78, 0), damaged + "definicija kolone id"},
+        Damage{"UnknownColumnType", changed(28, 63, 0), damaged + "definicija kolone id"},
+        Damage{"RowsPageOwnedByAnotherTable", changed(30, 4, 0),
                damaged + "tabela kase ima 7 redova, a procitano je 0"}),
     [](const auto& info) { return std::string(info.param.what); });
 
