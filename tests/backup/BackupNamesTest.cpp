@@ -30,8 +30,6 @@ TEST(BackupNamesTest, TheFolderIsNamedAfterTheDateAndTheLastComponent)
     const std::string destination = Paths::join("Kopije", "Dnevne");
     for (const auto& [source, name] : cases)
         EXPECT_EQ(BackupNames::backupFolder(destination, date, source), Paths::join(destination, name)) << source;
-    EXPECT_EQ(BackupNames::databaseBackupRoot("Kopije", date, "_Kasa"),
-              Paths::join("Kopije", "05_12_2026_Kasa_backup"));
 }
 
 TEST(PathsTest, FullPathsOfThisPlatform)
