@@ -124,11 +124,7 @@ std::map<std::string, std::string> tree(const std::string& folder)
 
 std::string programBeside(const std::string& name)
 {
-#ifdef _WIN32
-    return Paths::join(SystemAppInfo().programFolder(), name + ".exe");
-#else
-    return Paths::join(SystemAppInfo().programFolder(), name);
-#endif
+    return Paths::join(SystemAppInfo().programFolder(), name + (Paths::separator == '\\' ? ".exe" : ""));
 }
 
 bool makeLink(const std::string& target, const std::string& link, bool folder)

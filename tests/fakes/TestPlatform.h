@@ -34,9 +34,8 @@ class FakeAppInfo : public AppInfo
 {
 public:
     std::string folder = "/tmp";
-    ProgramVersion programVersion{1, 0, 16};
     std::string programFolder() const override { return folder; }
-    ProgramVersion version() const override { return programVersion; }
+    ProgramVersion version() const override { return {1, 0, 16}; }
     std::string working = "/tmp";
     std::string workingFolder() const override { return working; }
 };
@@ -177,11 +176,7 @@ class FakeProcessTerminator : public ProcessTerminator
 {
 public:
     std::optional<int> exitCode;
-    void endNow(int code) override
-    {
-        if (!exitCode)
-            exitCode = code;
-    }
+    void endNow(int code) override { exitCode = exitCode.value_or(code); } // the first end counts
     bool ended() const { return exitCode.has_value(); }
 };
 

@@ -25,11 +25,6 @@ bool temporaryLeft(const std::string& folder)
     return std::any_of(all.begin(), all.end(), [](const std::string& f) { return f.find(".kopirko-tmp-") != f.npos; });
 }
 
-void makeReadOnly(const std::string& path)
-{
-    fs::permissions(Utf8Path::toPath(path), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-}
-
 class FileSystemTest : public ::testing::Test
 {
 protected:
@@ -78,7 +73,7 @@ TEST_F(FileSystemTest, CopiesATreeWithContentsTimesAndEmptyFoldersWhateverTheNam
 
     TestFiles::write(in(source, "a.txt"), "second, longer");
     fs::remove(Utf8Path::toPath(in(source, "sub/deeper/b.bin")));
-    makeReadOnly(in(inside, "a.txt"));
+    fs::permissions(Utf8Path::toPath(in(inside, "a.txt")), fs::perms::owner_read);
     ASSERT_TRUE(fileSystem.copyTreeContents(source, inside, {}).complete());
     EXPECT_EQ(TestFiles::read(in(inside, "a.txt")), "second, longer");
     EXPECT_TRUE(fileSystem.exists(in(inside, "sub/deeper/b.bin")));
@@ -130,7 +125,7 @@ TEST_F(FileSystemTest, NotForcedRemovalRefusesAFolderWithAReadOnlyFileAndRemoves
 {
     TestFiles::write(in(target, "a/writable.txt"), "w");
     TestFiles::write(in(target, "b/readonly.txt"), "r");
-    makeReadOnly(in(target, "b/readonly.txt"));
+    fs::permissions(Utf8Path::toPath(in(target, "b/readonly.txt")), fs::perms::owner_read);
 
     const Result refused = fileSystem.removeTree(target, RemoveMode::NotForced);
     EXPECT_FALSE(refused);

@@ -67,8 +67,7 @@ TEST_F(HelperRegisterReaderTest, RowsComeThroughWholeFromATemporaryFileThatIsRem
     EXPECT_EQ(listing.registers[0].label, "Šank\tћ");
     EXPECT_EQ(listing.registers[0].databasePath, "kase/šank/baza.mdb");
     EXPECT_EQ(listing.registers[1].id, "");
-    ASSERT_EQ(runner.calls.size(), 1u);
-    EXPECT_THAT(runner.calls[0], ElementsAre("/opt/kopirko/kopirko-kase", database, StartsWith(dir.path())));
+    ASSERT_THAT(runner.calls, ElementsAre(ElementsAre("/opt/kopirko/kopirko-kase", database, StartsWith(dir.path()))));
     EXPECT_THAT(TestFiles::names(dir.path()), IsEmpty());
 
     reader.readRegisters(database); // each reading has a file of its own

@@ -4,7 +4,6 @@
 // build and names in ODBCSYSINI: nothing of the machine's ODBC set-up is used or changed. Jet's own messages,
 // SQLSTATEs and row order, and the 32-bit build, are not checked here.
 #include "KaseListText.h"
-#include "SystemAppInfo.h"
 #include "SystemPlatform.h"
 #include "TestFiles.h"
 #include "WideText.h"
@@ -82,13 +81,11 @@ protected:
     /// Runs kopirko-kase.exe on `database` (as given: a Linux path for the driver), and reads the text it wrote.
     static Ran run(const std::string& database, const std::string& output)
     {
-        const std::string program = SystemAppInfo().programFolder() + "\\" + KaseListText::programName;
-        const CommandOutcome outcome = SystemCommandRunner().run(program, {database, output}, std::chrono::seconds(60));
+        const CommandOutcome outcome = SystemCommandRunner().run(TestFiles::programBeside("kopirko-kase"),
+                                                                 {database, output}, std::chrono::seconds(60));
         EXPECT_EQ(outcome.status, CommandOutcome::Status::Finished) << outcome.error;
-        Ran ran{outcome.exitCode, std::nullopt};
-        if (TestFiles::exists(output))
-            ran.read = KaseListText::parse(TestFiles::read(output));
-        return ran;
+        return {outcome.exitCode,
+                TestFiles::exists(output) ? KaseListText::parse(TestFiles::read(output)) : std::nullopt};
     }
 
     /// The Linux path of a fixture, for the driver.

@@ -25,8 +25,6 @@ protected:
 
     TempDir stubs;
     PosixCommandRunner runner;
-
-private:
     std::string m_oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
 };
 
