@@ -33,7 +33,8 @@ using Names = std::vector<std::string>;
 /// when the access could not be taken away. On Linux `work` runs in a child process as "nobody" (root ignores
 /// permission bits), with everything below `root` open to all and `paths` closed to all. On Windows it runs here
 /// while the test holds `paths` open without sharing, as a program that keeps its files locked does.
-int runWithoutAccess(const std::string& root, const std::vector<std::string>& paths, const std::function<int()>& work)
+int runWithoutAccess([[maybe_unused]] const std::string& root, const std::vector<std::string>& paths,
+                     const std::function<int()>& work)
 {
 #ifdef _WIN32
     std::vector<OwnedHandle> held;

@@ -10,7 +10,7 @@ namespace {
 // A NUL or a quote cannot be carried, and a batch file would be run by cmd.exe with its own rules.
 TEST(WindowsCommandLineTest, RefusesWhatACommandLineCannotCarryExactly)
 {
-    for (const std::string program :
+    for (const std::string& program :
          {std::string(), std::string("a\"b.exe"), std::string("a\0b.exe", 7), std::string("C:\\x\\run.bat"),
           std::string("run.CMD"), std::string("C:\\x\\run.bat. ")})
         EXPECT_NE(WindowsCommandLine::problem(program, {}), "") << testing::PrintToString(program);
