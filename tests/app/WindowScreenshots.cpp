@@ -5,7 +5,6 @@
 #include "AppIcon.h"
 #include "FakeWindowParts.h"
 #include "StartupSequence.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 #include "frmMain.h"

@@ -19,11 +19,6 @@ public:
     std::vector<RunReport> finished;
     std::vector<bool> timer2; ///< one element per switch-on: thenShutDownThisComputer
     std::string label1;
-    std::string label2;
-    std::uint32_t lamp = LampColour::lightYellow;
-    bool manualButtonShown = false;
-    bool timer1Enabled = false;
-    bool windowShown = false;
 
     int folderCount() const override { return static_cast<int>(folders.size()); }
     std::string folderEntry(int index) const override
@@ -44,12 +39,12 @@ public:
         progressReports.push_back(progress);
     }
     void setStatusLine1(const std::string& text) override { label1 = text; }
-    void setStatusLine2(const std::string& text) override { label2 = text; }
-    void setLampColour(std::uint32_t bgr) override { lamp = bgr; }
     void runFinished(const RunReport& report) override { finished.push_back(report); }
-    void showManualBackupButton() override { manualButtonShown = true; }
-    void enableTimer1() override { timer1Enabled = true; }
-    void showWindow() override { windowShown = true; }
+    void setStatusLine2(const std::string&) override {}
+    void setLampColour(std::uint32_t) override {}
+    void showManualBackupButton() override {}
+    void enableTimer1() override {}
+    void showWindow() override {}
     void switchOnTimer2(bool thenShutDownThisComputer) override { timer2.push_back(thenShutDownThisComputer); }
 
     std::vector<RunProgress> progressReports;
@@ -57,3 +52,12 @@ public:
 private:
     std::mutex m_mutex;
 };
+
+/// The sources a run reports as not backed up, in order.
+inline std::vector<std::string> failedSources(const RunReport& report)
+{
+    std::vector<std::string> sources;
+    for (const SourceFailure& failure : report.failed)
+        sources.push_back(failure.source);
+    return sources;
+}

@@ -1,22 +1,253 @@
 #pragma once
 
-#include "FakeAppInfo.h"
-#include "FakeClock.h"
-#include "FakeConnectivity.h"
-#include "FakeInstanceLock.h"
-#include "FakeMessageBoxes.h"
-#include "FakeNetworkHostLookup.h"
-#include "FakePause.h"
-#include "FakePowerControl.h"
-#include "FakeProcessLauncher.h"
-#include "FakeProcessTerminator.h"
-#include "FakeRemoteShutdown.h"
-#include "FakeWebOpener.h"
-#include "LoopbackHttpClient.h"
+// The platform for tests: the real disk, fakes for everything that reaches beyond the test's folder.
+#include "AppInfo.h"
+#include "Clock.h"
+#include "Connectivity.h"
+#include "InstanceLock.h"
+#include "MessageBoxService.h"
+#include "Pause.h"
 #include "PlatformServices.h"
+#include "PowerControl.h"
+#include "ProcessLauncher.h"
+#include "ProcessTerminator.h"
+#include "RemoteShutdown.h"
 #include "SystemPlatform.h"
+#include "WebOpener.h"
+#ifdef _WIN32
+#include "WinNetworkHostLookup.h"
+#else
+#include "PosixNetworkHostLookup.h"
+#endif
 
-/// The platform for tests: the real disk, fakes for everything that reaches beyond the test's folder.
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// Version 1.0.16, in the folders the test sets.
+class FakeAppInfo : public AppInfo
+{
+public:
+    std::string folder = "/tmp";
+    std::string programFolder() const override { return folder; }
+    ProgramVersion version() const override { return {1, 0, 16}; }
+    std::string working = "/tmp";
+    std::string workingFolder() const override { return working; }
+};
+
+/// A clock that shows what the test sets; safe to read from a worker thread.
+class FakeClock : public Clock
+{
+public:
+    FakeClock() { set(2026, 12, 5, 8, 0, 0); }
+    LocalDateTime now() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_now;
+    }
+    void set(int year, unsigned month, unsigned day, int hour = 8, int minute = 0, int second = 0)
+    {
+        const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month},
+                                               std::chrono::day{day}};
+        std::lock_guard lock(m_mutex);
+        m_now = LocalDateTime{date, hour, minute, second};
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    LocalDateTime m_now;
+};
+
+/// Answers what the test sets; not connected unless a test says otherwise, so nothing goes on line by chance.
+class FakeConnectivity : public Connectivity
+{
+public:
+    ConnectedState answer;
+    ConnectedState connectedState() const override { return answer; }
+};
+
+/// Refused when the test says another instance runs; keeps the title it was asked for.
+class FakeInstanceLock : public InstanceLock
+{
+public:
+    bool otherInstanceRuns = false;
+    std::string askedTitle;
+    bool tryAcquire(const std::string& title) override
+    {
+        askedTitle = title;
+        return !otherInstanceRuns;
+    }
+};
+
+/// Records the text of every message box; answers Yes/No questions from a queue (No when it is empty).
+class FakeMessageBoxes : public MessageBoxService
+{
+public:
+    std::vector<std::string> shown;
+    std::deque<bool> answers;
+
+    void showMessage(const std::string& text, const std::string&, MessageIcon) override { shown.push_back(text); }
+    bool askYesNo(const std::string& text, const std::string&, MessageIcon) override
+    {
+        shown.push_back(text);
+        const bool answer = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return answer;
+    }
+};
+
+/// The real rules of this platform over a view of the shares the test sets: on Linux the mount table (empty:
+/// nothing is mounted), on Windows the mapped drives (empty: no drive is mapped).
+class FakeNetworkHostLookup : public NetworkHostLookup
+{
+public:
+#ifdef _WIN32
+    /// "X:" (upper case) -> "\\computer\share"
+    std::map<std::string, std::string> mappedDrives;
+#else
+    std::string mountInfo;
+#endif
+
+    NetworkHost hostOf(const std::string& entry) const override
+    {
+        return m_lookup.hostOf(entry);
+    }
+
+private:
+#ifdef _WIN32
+    WinNetworkHostLookup m_lookup{[this](const std::string& drive) -> std::optional<std::string> {
+        const auto found = mappedDrives.find(drive);
+        return found == mappedDrives.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }};
+#else
+    PosixNetworkHostLookup m_lookup{[this] { return mountInfo; }};
+#endif
+};
+
+/// Records waits instead of waiting.
+class FakePause : public Pause
+{
+public:
+    /// "events" or "sleep <ms>", in the order they were asked for.
+    std::vector<std::string> calls;
+
+    void processEventsOnce() override { calls.push_back("events"); }
+    void sleepFor(std::chrono::milliseconds duration) override
+    {
+        calls.push_back("sleep " + std::to_string(duration.count()));
+    }
+};
+
+/// Counts the shutdowns of this computer instead of shutting it down.
+class FakePowerControl : public PowerControl
+{
+public:
+    int shutdowns = 0;
+    Result shutDownThisComputer() override { return ++shutdowns, Result::success(); }
+};
+
+/// Records every start instead of starting anything.
+class FakeProcessLauncher : public ProcessLauncher
+{
+public:
+    struct Start
+    {
+        std::string program;
+        std::vector<std::string> arguments;
+    };
+    std::vector<Start> starts;
+    bool fail = false;
+
+    Result startDetached(const std::string& program, const std::vector<std::string>& arguments) override
+    {
+        starts.push_back({program, arguments});
+        return fail ? Result::failure("cannot start \"" + program + "\"") : Result::success();
+    }
+};
+
+/// Records the end of the process instead of ending it.
+class FakeProcessTerminator : public ProcessTerminator
+{
+public:
+    std::optional<int> exitCode;
+    void endNow(int code) override { exitCode = exitCode.value_or(code); } // the first end counts
+    bool ended() const { return exitCode.has_value(); }
+};
+
+/// Records the computers asked to shut down instead of asking them. Safe to use from worker threads.
+class FakeRemoteShutdown : public RemoteShutdown
+{
+public:
+    /// Called at every request once it is recorded (to block, refuse or throw); success when unset.
+    std::function<Result(const std::string&)> onRequest;
+
+    Result shutDown(const std::string& host) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_asked.push_back(host);
+        }
+        return onRequest ? onRequest(host) : Result::success();
+    }
+
+    std::vector<std::string> asked() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_asked;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_asked;
+};
+
+/// Opens nothing.
+class FakeWebOpener : public WebOpener
+{
+public:
+    Result openUrl(const std::string&) override { return Result::success(); }
+    Result openFolder(const std::string&) override { return Result::success(); }
+};
+
+/// The real HTTP client, held to this computer: an address not on http://127.0.0.1 is refused before anything
+/// is sent. Short time limits, so that a test server that never answers costs a second. Its cache holds
+/// `cachedCopies` copies in all (-1: it never runs dry).
+class LoopbackHttpClient : public HttpClient
+{
+public:
+    std::vector<std::string> calls; ///< "get URL" and "purge URL", in order
+    int cachedCopies = 0;
+
+    DownloadOutcome download(const std::string& url, const std::string& destination,
+                             const DownloadOptions& options) override
+    {
+        calls.push_back("get " + url);
+        if (url.starts_with("http://127.0.0.1:") || url.starts_with("http://127.0.0.1/"))
+            return m_client.download(url, destination, options);
+        DownloadOutcome refused;
+        refused.result = Result::failure("tests reach no other computer: " + url);
+        return refused;
+    }
+    bool removeFromCache(const std::string& url) override
+    {
+        calls.push_back("purge " + url);
+        if (cachedCopies == 0)
+            return false;
+        if (cachedCopies > 0)
+            --cachedCopies;
+        return true;
+    }
+
+private:
+    SystemHttpClient m_client{HttpTimeLimits{std::chrono::milliseconds(2000), std::chrono::seconds(1)}};
+};
+
 struct TestPlatform
 {
     FakeAppInfo appInfo;

@@ -1,89 +1,75 @@
 #include "LocalDateTime.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
-#include "TestChildProgram.h"
 #include "TestFiles.h"
-#include "TestInstanceLocks.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
+#ifdef _WIN32
+#include "OwnedHandle.h"
+#include "WideText.h"
+#include "WinInstanceLock.h"
+
+#include <random>
+#include <windows.h>
+#else
+#include "PosixInstanceLock.h"
+#endif
 
 namespace {
 
 using namespace std::chrono;
 
-TEST(InstanceLockTest, SecondHolderOfTheSameTitleIsRefusedWhateverTheLetterCase)
+// Real locks of this platform that meet only each other: on Linux in a folder of their own, on Windows under a name
+// prefix of their own. The unusable one cannot learn anything: on Linux its folder is missing, on Windows the name
+// of its mutex (the session's namespace, prefix and title in lower case) is taken by an event.
+TEST(InstanceLockTest, SecondHolderOfTheSameTitleIsRefusedWhateverTheLetterCaseButALockThatCannotBeCheckedIsNot)
 {
-    TestInstanceLocks locks;
-    const auto first = locks.make();
-    const auto second = locks.make();
-    ASSERT_TRUE(first->tryAcquire("Izrada rezervnih kopija podataka"));
-    EXPECT_FALSE(second->tryAcquire("IZRADA REZERVNIH KOPIJA PODATAKA"));
-    EXPECT_TRUE(second->tryAcquire("Another program"));
+#ifdef _WIN32
+    const std::string place = "kopirko-test-" + std::to_string(std::random_device()()) + "-";
+    WinInstanceLock first(place), second(place), unusable(place);
+    const OwnedHandle squatter(
+        ::CreateEventW(nullptr, TRUE, FALSE, WideText::fromUtf8("Local\\" + place + "kopirko").c_str()));
+    ASSERT_TRUE(squatter && ::GetLastError() != ERROR_ALREADY_EXISTS);
+#else
+    TempDir place;
+    PosixInstanceLock first(place.path()), second(place.path()), unusable(place / "nonexistent");
+#endif
+    ASSERT_TRUE(first.tryAcquire("Izrada rezervnih kopija podataka"));
+    EXPECT_FALSE(second.tryAcquire("IZRADA REZERVNIH KOPIJA PODATAKA"));
+    EXPECT_TRUE(second.tryAcquire("Another program"));
+    EXPECT_TRUE(unusable.tryAcquire("Kopirko")); // the start goes on
 }
 
-TEST(InstanceLockTest, LockThatCannotBeCheckedLetsTheStartGoOn)
-{
-    TestInstanceLocks locks;
-    EXPECT_TRUE(locks.unusable("Kopirko")->tryAcquire("Kopirko"));
-}
-
-/// The arguments kopirko_test_child wrote into `file` ("args" mode), once it has written them.
-std::optional<std::vector<std::string>> argumentsWritten(const std::string& file)
+/// What kopirko_test_child wrote into `file` ("args" mode: every argument followed by a NUL), once it is there.
+std::string writtenWhenThere(const std::string& file)
 {
     for (int attempt = 0; attempt < 3000 && !TestFiles::exists(file); ++attempt)
         std::this_thread::sleep_for(10ms);
-    if (!TestFiles::exists(file))
-        return std::nullopt;
-    std::vector<std::string> arguments;
-    const std::string content = TestFiles::read(file);
-    for (size_t start = 0; start < content.size();) {
-        const size_t end = content.find('\0', start);
-        arguments.push_back(content.substr(start, end - start));
-        start = end + 1;
-    }
-    return arguments;
+    return TestFiles::exists(file) ? TestFiles::read(file) : "(nothing written)";
 }
 
 // Each argument must arrive as one, byte for byte, whatever a shell or the command line's quoting would make of it.
 TEST(ProcessLauncherTest, EveryArgumentArrivesExactlyAsGiven)
 {
     TempDir dir;
-    const std::string file = dir / "arguments";
-    const std::vector<std::string> given = {"plain",
-                                            "",
-                                            "two words",
-                                            " leading",
-                                            "trailing ",
-                                            "tab\there",
-                                            "line\nend",
-                                            "quote\"inside",
-                                            "\"",
-                                            "\"\"",
-                                            "trailing\\",
-                                            "trailing\\\\",
-                                            "back\\\"slash",
-                                            "\\\\server\\share\\",
-                                            "C:\\Program Files\\",
-                                            "a\\\\b c",
-                                            "%PATH%",
-                                            "^&|<>()",
-                                            "*",
-                                            "?.txt",
-                                            "$(id) `id` $HOME",
-                                            "'single'",
-                                            "-",
-                                            "--help",
-                                            "\xC4\x8D\xC4\x87\xC5\xBE\xC5\xA1\xC4\x91 \xCE\xA9 \xF0\x9F\x98\x80"};
-    std::vector<std::string> arguments = {"args", file};
-    arguments.insert(arguments.end(), given.begin(), given.end());
+    std::vector<std::string> arguments = {"args", dir / "arguments"}; // then blanks, quotes and backslashes, ...
+    arguments.insert(arguments.end(), {"plain", "", "two words", " leading", "trailing ", "tab\there", "line\nend"});
+    arguments.insert(arguments.end(), {"quote\"inside", "\"", "\"\"", "trailing\\", "trailing\\\\", "back\\\"slash"});
+    arguments.insert(arguments.end(), {"\\\\server\\share\\", "C:\\Program Files\\", "a\\\\b c"});
+    // ... what a shell or cmd.exe would expand, and what is not ASCII.
+    arguments.insert(arguments.end(),
+                     {"%PATH%", "^&|<>()", "*", "?.txt", "$(id) `id` $HOME", "'single'", "-", "--help"});
+    arguments.push_back("\xC4\x8D\xC4\x87\xC5\xBE\xC5\xA1\xC4\x91 \xCE\xA9 \xF0\x9F\x98\x80");
+    std::string expected;
+    for (auto given = arguments.begin() + 2; given != arguments.end(); ++given)
+        expected += *given + '\0';
 
-    SystemProcessLauncher launcher;
-    const Result started = launcher.startDetached(testChildProgram(), arguments);
+    const Result started =
+        SystemProcessLauncher().startDetached(TestFiles::programBeside("kopirko_test_child"), arguments);
 
     ASSERT_TRUE(started) << started.error();
-    EXPECT_EQ(argumentsWritten(file), given);
+    EXPECT_EQ(writtenWhenThere(dir / "arguments"), expected);
 }
 
 TEST(ProcessLauncherTest, FindsAProgramGivenWithoutAFolderAndNamesAMissingOne)
@@ -94,7 +80,7 @@ TEST(ProcessLauncherTest, FindsAProgramGivenWithoutAFolderAndNamesAMissingOne)
     TempDir dir;
     const Result found = launcher.startDetached("kopirko_test_child", {"args", dir / "arguments", "found"});
     ASSERT_TRUE(found) << found.error();
-    EXPECT_EQ(argumentsWritten(dir / "arguments"), std::vector<std::string>{"found"});
+    EXPECT_EQ(writtenWhenThere(dir / "arguments"), std::string("found\0", 6));
 #else
     EXPECT_TRUE(launcher.startDetached("true", {})); // on PATH
 #endif
@@ -106,13 +92,10 @@ TEST(ProcessLauncherTest, FindsAProgramGivenWithoutAFolderAndNamesAMissingOne)
 TEST(LocalDateTimeTest, FormatsAndCountsCalendarDays)
 {
     const year_month_day date{year{2026}, month{3}, day{1}};
-    EXPECT_EQ(formatDateStamp(date), "01_03_2026");
-    EXPECT_EQ(formatDateDots(date), "01.03.2026");
+    EXPECT_EQ(formatDateDots(date) + " " + formatHourMinute(LocalDateTime{date, 7, 5, 0}), "01.03.2026 07:05");
     EXPECT_EQ(formatDateStamp(addDays(date, -1)), "28_02_2026");
     EXPECT_EQ(formatDateStamp(addDays(year_month_day{year{2024}, month{3}, day{1}}, -1)), "29_02_2024");
     EXPECT_EQ(formatDateStamp(addDays(year_month_day{year{2026}, month{12}, day{31}}, 1)), "01_01_2027");
-    LocalDateTime moment{date, 7, 5, 0};
-    EXPECT_EQ(formatHourMinute(moment), "07:05");
 }
 
 } // namespace

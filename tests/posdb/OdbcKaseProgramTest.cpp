@@ -1,13 +1,10 @@
-// kopirko-kase.exe on the real database files, through ODBC as on Windows. Runs only under Wine: its 64-bit twin
-// (the one Windows gets is 32-bit, for Jet) reaches Linux's unixODBC and mdbtools' driver through Wine's ODBC
-// bridge, and that driver needs the database's Linux path. unixODBC finds the driver in the odbcinst.ini that
-// tests/posdb/CMakeLists.txt writes into the build and names in ODBCSYSINI for these tests (Wine
-// hands only its own start's Linux environment on, so it cannot be set from here): nothing of the machine's ODBC
-// set-up is used or changed. What only Windows with Jet can tell (Jet's messages and SQLSTATEs, the 32-bit build,
-// the order Jet gives the rows in) is not checked here.
+// kopirko-kase.exe on the real database files through ODBC, under Wine only: its 64-bit twin (Windows gets a 32-bit
+// one, for Jet) reaches Linux's unixODBC and mdbtools' driver through Wine's ODBC bridge, and that driver needs the
+// database's Linux path. The driver comes from the odbcinst.ini that tests/posdb/CMakeLists.txt writes into the
+// build and names in ODBCSYSINI: nothing of the machine's ODBC set-up is used or changed. Jet's own messages,
+// SQLSTATEs and row order, and the 32-bit build, are not checked here.
 #include "KaseListText.h"
-#include "SystemAppInfo.h"
-#include "TempDir.h"
+#include "SystemPlatform.h"
 #include "TestFiles.h"
 #include "WideText.h"
 
@@ -15,7 +12,7 @@
 
 #include <gmock/gmock.h>
 
-#include <vector>
+#include <cstdlib>
 
 using ::testing::HasSubstr;
 
@@ -29,11 +26,6 @@ void* function(const wchar_t* module, const char* name)
 {
     const HMODULE handle = ::GetModuleHandleW(module);
     return handle ? reinterpret_cast<void*>(::GetProcAddress(handle, name)) : nullptr;
-}
-
-bool running()
-{
-    return function(L"ntdll.dll", "wine_get_version") != nullptr;
 }
 
 /// The Linux path of a Windows path.
@@ -62,7 +54,7 @@ std::string windowsPath(const std::string& unixPath)
 
 struct Ran
 {
-    DWORD exitCode = 0;
+    int exitCode = 0;
     std::optional<KaseReadResult> read; ///< nothing when the text is missing or malformed
 };
 
@@ -73,9 +65,9 @@ class OdbcKaseProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!Wine::running())
+        if (!Wine::function(L"ntdll.dll", "wine_get_version"))
             GTEST_SKIP() << "runs only under Wine: it reads through Linux's mdbtools ODBC driver";
-        if (!environment(L"ODBCSYSINI").ends_with(drivers()))
+        if (!std::string(std::getenv("ODBCSYSINI") ? std::getenv("ODBCSYSINI") : "").ends_with(drivers()))
             GTEST_SKIP() << "runs through ctest, which names the build's " << drivers() << " in ODBCSYSINI";
         ASSERT_TRUE(TestFiles::exists(Wine::windowsPath(mdbtoolsDriver)))
             << mdbtoolsDriver << " is missing: install odbc-mdbtools (scripts/windows-env.sh does)";
@@ -84,42 +76,16 @@ protected:
     /// The folder of the odbcinst.ini these cases need: tests/posdb/CMakeLists.txt writes both.
     virtual std::string drivers() const { return "/odbc"; }
 
-    static std::string environment(const wchar_t* name)
-    {
-        wchar_t value[1024];
-        const DWORD length = ::GetEnvironmentVariableW(name, value, 1024);
-        return length > 0 && length < 1024 ? WideText::toUtf8(std::wstring(value, length)) : std::string();
-    }
-
     static constexpr const char* mdbtoolsDriver = "/usr/lib/x86_64-linux-gnu/odbc/libmdbodbcW.so";
 
     /// Runs kopirko-kase.exe on `database` (as given: a Linux path for the driver), and reads the text it wrote.
-    Ran run(const std::string& database, const std::string& output)
+    static Ran run(const std::string& database, const std::string& output)
     {
-        const std::wstring program =
-            WideText::fromUtf8(SystemAppInfo().programFolder() + "\\" + KaseListText::programName);
-        std::wstring command =
-            L"\"" + program + L"\" \"" + WideText::fromUtf8(database) + L"\" \"" + WideText::fromUtf8(output) + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        Ran ran;
-        if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                              nullptr, &startup, &process)) {
-            ADD_FAILURE() << "kopirko-kase.exe does not start: " << WideText::errorText(::GetLastError());
-            return ran;
-        }
-        if (::WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "kopirko-kase.exe still runs after 60 s";
-            ::TerminateProcess(process.hProcess, 99); // only the process this test started
-            ::WaitForSingleObject(process.hProcess, INFINITE);
-        }
-        ::GetExitCodeProcess(process.hProcess, &ran.exitCode);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-        if (TestFiles::exists(output))
-            ran.read = KaseListText::parse(TestFiles::read(output));
-        return ran;
+        const CommandOutcome outcome = SystemCommandRunner().run(TestFiles::programBeside("kopirko-kase"),
+                                                                 {database, output}, std::chrono::seconds(60));
+        EXPECT_EQ(outcome.status, CommandOutcome::Status::Finished) << outcome.error;
+        return {outcome.exitCode,
+                TestFiles::exists(output) ? KaseListText::parse(TestFiles::read(output)) : std::nullopt};
     }
 
     /// The Linux path of a fixture, for the driver.
@@ -132,20 +98,20 @@ protected:
 /// "id|label|path;"), or the problem.
 struct Listing
 {
+    const char* what;
     const char* file;
     std::size_t count;
     std::string rows;
     std::optional<KaseProblem::Kind> problem;
     const char* detail;
+    const char* drivers = "/odbc";
+    friend void PrintTo(const Listing& c, std::ostream* out) { *out << c.what; }
 };
 
-void PrintTo(const Listing& listing, std::ostream* out)
-{
-    *out << listing.file;
-}
-
 class OdbcKaseListingTest : public OdbcKaseProgramTest, public ::testing::WithParamInterface<Listing>
-{};
+{
+    std::string drivers() const override { return GetParam().drivers; }
+};
 
 TEST_P(OdbcKaseListingTest, GivesTheRowsInStoredOrderOrWhatIsMissing)
 {
@@ -167,23 +133,28 @@ TEST_P(OdbcKaseListingTest, GivesTheRowsInStoredOrderOrWhatIsMissing)
     EXPECT_EQ(rows.substr(0, GetParam().rows.size()), GetParam().rows);
 }
 
+using enum KaseProblem::Kind;
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, OdbcKaseListingTest,
-    ::testing::Values(Listing{"tezga-jet4.mdb", 7,
+    ::testing::Values(Listing{"Jet4", "tezga-jet4.mdb", 7,
                               "3|Kasa 3|kase/k3/baza.mdb;1|Kasa 1|kase/k1/baza.mdb;2|Kasa 2|kase/nema/baza.mdb;"
                               "5|Šank|kase/šank/baza.mdb;4|K4|short.db;6|K6|;7|Kasa/7|kase/k7/baza.mdb;",
                               std::nullopt, ""},
-                      Listing{"tezga-300-registers.mdb", 300,
+                      Listing{"ThreeHundred", "tezga-300-registers.mdb", 300,
                               "300|K300|kase/r300/baza.mdb;299|K299|kase/r299/baza.mdb;", std::nullopt, ""},
-                      Listing{"tezga-no-kase.mdb", 0, "", KaseProblem::Kind::NoTable, ""},
-                      Listing{"tezga-no-path-column.mdb", 0, "", KaseProblem::Kind::NoColumn, "putanjadobazakasa"},
-                      Listing{"nema.mdb", 0, "", KaseProblem::Kind::CannotOpen, ""}),
-    [](const auto& info) {
-        std::string name = info.param.file;
-        std::replace_if(
-            name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-        return name;
-    });
+                      Listing{"NoKase", "tezga-no-kase.mdb", 0, "", NoTable, ""},
+                      Listing{"NoPathColumn", "tezga-no-path-column.mdb", 0, "", NoColumn, "putanjadobazakasa"},
+                      Listing{"Missing", "nema.mdb", 0, "", CannotOpen, ""},
+                      // The byte that makes libmdb dereference a null pointer on Linux; mdbtools' ODBC driver fails
+                      // the fetch instead.
+                      Listing{"RowTheDriverCannotRead", "tezga-crash-kase-usage-map.mdb", 0, "", Damaged,
+                              "red 1 tabele kase se ne moze procitati"},
+                      // With an odbcinst.ini that has mdbtools' driver under its own name only: ctest runs this case
+                      // as an entry of its own, OdbcKaseWithoutAccessDriver. Both drivers are named.
+                      Listing{"NoAccessDriver", "tezga-jet4.mdb", 0, "", NoDriver,
+                              "Microsoft Access Driver (*.mdb), Microsoft Access Driver (*.mdb, *.accdb)",
+                              "/odbc-bez-access-drajvera"}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(OdbcKaseProgramTest, ArgumentsOutsideTheAnsiCodePageArriveWhole)
 {
@@ -194,38 +165,10 @@ TEST_F(OdbcKaseProgramTest, ArgumentsOutsideTheAnsiCodePageArriveWhole)
     const Ran ran = run(Wine::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
 
     // The text's folder is not made by the program: it fails to write, and says so by its exit code.
-    EXPECT_EQ(ran.exitCode, static_cast<DWORD>(KaseListText::exitUsage));
+    EXPECT_EQ(ran.exitCode, KaseListText::exitUsage);
     TestFiles::makeFolder(dir / "izlaz đ ж");
     const Ran again = run(Wine::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
     ASSERT_TRUE(again.read && !again.read->problem) << "exit code " << again.exitCode;
     ASSERT_EQ(again.read->rows.size(), 7u);
     EXPECT_EQ(again.read->rows[3].label, "Šank");
-}
-
-/// With an odbcinst.ini that has mdbtools' driver under its own name only: ctest runs this as an entry of its own,
-/// OdbcKaseWithoutAccessDriver.
-class OdbcKaseWithoutDriverTest : public OdbcKaseProgramTest
-{
-protected:
-    std::string drivers() const override { return "/odbc-bez-access-drajvera"; }
-};
-
-TEST_F(OdbcKaseWithoutDriverTest, BothDriversAreNamed)
-{
-    const Ran ran = run(fixture("tezga-jet4.mdb"), dir / "kase.txt");
-
-    ASSERT_TRUE(ran.read && ran.read->problem) << "exit code " << ran.exitCode;
-    EXPECT_EQ(ran.read->problem->kind, KaseProblem::Kind::NoDriver) << ran.read->problem->detail;
-    EXPECT_EQ(ran.read->problem->detail, "Microsoft Access Driver (*.mdb), Microsoft Access Driver (*.mdb, *.accdb)");
-}
-
-TEST_F(OdbcKaseProgramTest, ARowTheDriverCannotReadReportsTheDatabaseAsDamaged)
-{
-    // The byte that makes libmdb dereference a null pointer on Linux; mdbtools' ODBC driver fails the fetch instead.
-    const Ran ran = run(fixture("tezga-crash-kase-usage-map.mdb"), dir / "kase.txt");
-
-    EXPECT_EQ(ran.exitCode, static_cast<DWORD>(KaseListText::exitProblem));
-    ASSERT_TRUE(ran.read && ran.read->problem);
-    EXPECT_EQ(ran.read->problem->kind, KaseProblem::Kind::Damaged);
-    EXPECT_THAT(ran.read->problem->detail, HasSubstr("red 1 tabele kase se ne moze procitati"));
 }

@@ -28,30 +28,28 @@ TEST(ShutDownNetworkComputers, AsksTheComputerOfEveryNetworkEntryInListOrderWhat
 {
     TestPlatform platform;
     using enum NetworkShutdownEntry::Outcome;
-    std::vector<Row> rows = {
-        {"relative\\folder", PassedOver, ""}, {"\\\\PC1", Failed, ""}, // no share
-        {"\\\\\\Share", Failed, ""},          {"//nas", Failed, ""},   {"\\\\PC1\\Share\\Docs", Asked, "PC1"},
-        {"//nas/backup/2024", Asked, "nas"},
+    std::vector<Row> rows;
+    // Entries that ask nobody.
+    const auto none = [&rows](NetworkShutdownEntry::Outcome outcome, std::initializer_list<std::string> entries) {
+        for (const std::string& entry : entries)
+            rows.push_back({entry, outcome, ""});
     };
+    none(PassedOver, {"relative\\folder"});
+    none(Failed, {"\\\\PC1", "\\\\\\Share", "//nas"}); // no share
+    rows.insert(rows.end(), {{"\\\\PC1\\Share\\Docs", Asked, "PC1"}, {"//nas/backup/2024", Asked, "nas"}});
 #ifdef _WIN32
     platform.networkHosts.mappedDrives = {{"P:", "\\\\pc7\\racuni"},
                                           {"Q:", "\\\\nas.local\\backup"},
                                           {"W:", "\\\\server@SSL\\DavWWWRoot"},
                                           {"M:", "\\\\\\broken"}};
-    const std::vector<Row> platformRows = {
-        {"C:\\Data", PassedOver, ""},
-        {"D:/Data", PassedOver, ""},
-        {"\\\\?\\D:\\Data", PassedOver, ""},
-        {"1:\\x", PassedOver, ""},
-        {"W:\\x", Failed, ""}, // no plain computer name
-        {"M:\\x", Failed, ""},
-        {"P:\\Racuni\\2024", Asked, "pc7"},
-        {"p:/racuni", Asked, "pc7"},
-        {"P:", Asked, "pc7"},
-        {"Q:relative", Asked, "nas.local"},
-        {"\\\\?\\P:\\x", Asked, "pc7"},
-        {"\\\\?\\UNC\\pc8\\share\\x", Asked, "pc8"},
-    };
+    none(PassedOver, {"C:\\Data", "D:/Data", "\\\\?\\D:\\Data", "1:\\x"});
+    none(Failed, {"W:\\x", "M:\\x"}); // no plain computer name
+    rows.insert(rows.end(), {{"P:\\Racuni\\2024", Asked, "pc7"},
+                             {"p:/racuni", Asked, "pc7"},
+                             {"P:", Asked, "pc7"},
+                             {"Q:relative", Asked, "nas.local"},
+                             {"\\\\?\\P:\\x", Asked, "pc7"},
+                             {"\\\\?\\UNC\\pc8\\share\\x", Asked, "pc8"}});
 #else
     // As the kernel writes it: optional fields, an escaped blank, /mnt/pc1 beside /mnt/pc10, a local disk mounted
     // inside a share, a share hidden by a later mount.
@@ -64,34 +62,24 @@ TEST(ShutDownNetworkComputers, AsksTheComputerOfEveryNetworkEntryInListOrderWhat
                                       "45 22 0:45 / /mnt/over rw - tmpfs tmpfs rw\n"
                                       "46 22 0:46 / /media/nas rw master:7 - smb3 //nas.local/share rw\n"
                                       "48 22 0:48 / /mnt/broken rw - cifs nonsense rw\n";
-    const std::vector<Row> platformRows = {
-        {"C:\\Data", PassedOver, ""},
-        {"/run/user/1000/gvfs/sftp:host=pc3/x", PassedOver, ""},
-        {"/mnt/pc1x", PassedOver, ""},
-        {"/mnt/pc1/usb/data", PassedOver, ""},
-        {"/mnt/over/a", PassedOver, ""},
-        {"/home/ana", PassedOver, ""},
-        {"/run/user/1000/gvfs/smb-share:share=docs/a", Failed, ""},
-        {"/mnt/broken/x", Failed, ""},
-        {"/run/user/1000/gvfs/smb-share:server=a%3Bb,share=x", Failed, ""},
-        {"/run/user/1000/gvfs/smb-share:server=pc2,share=docs/a", Asked, "pc2"},
-        {"/run/user/1000/gvfs/smb-share:domain=WG,server=192.168.1.7,share=d,user=ana", Asked, "192.168.1.7"},
-        {"/run/user/1000/gvfs/smb-share:server=pc%2D5,share=x", Asked, "pc-5"},
-        {"/mnt/pc1/Racuni/2024", Asked, "PC1"},
-        {"/mnt/pc10/a", Asked, "pc10"},
-        {"/mnt/pc1/../pc10/a", Asked, "pc10"},
-        {"/mnt/with space/a", Asked, "pc4"},
-        {"/media/nas/x", Asked, "nas.local"},
-    };
+    none(PassedOver, {"C:\\Data", "/run/user/1000/gvfs/sftp:host=pc3/x", "/mnt/pc1x", "/mnt/pc1/usb/data",
+                      "/mnt/over/a", "/home/ana"});
+    none(Failed, {"/run/user/1000/gvfs/smb-share:share=docs/a", "/mnt/broken/x",
+                  "/run/user/1000/gvfs/smb-share:server=a%3Bb,share=x"});
+    rows.insert(rows.end(),
+                {{"/run/user/1000/gvfs/smb-share:server=pc2,share=docs/a", Asked, "pc2"},
+                 {"/run/user/1000/gvfs/smb-share:domain=WG,server=192.168.1.7,share=d,user=ana", Asked, "192.168.1.7"},
+                 {"/run/user/1000/gvfs/smb-share:server=pc%2D5,share=x", Asked, "pc-5"},
+                 {"/mnt/pc1/Racuni/2024", Asked, "PC1"},
+                 {"/mnt/pc10/a", Asked, "pc10"},
+                 {"/mnt/pc1/../pc10/a", Asked, "pc10"},
+                 {"/mnt/with space/a", Asked, "pc4"},
+                 {"/media/nas/x", Asked, "nas.local"}});
 #endif
-    rows.insert(rows.end(), platformRows.begin(), platformRows.end());
-    rows.insert(rows.end(), {
-                                {"\\\\PC2\\D", Failed, "PC2"}, // refuses
-                                {"\\\\PC4\\A", Failed, "PC4"}, // throws
-                                {"\\\\-rf\\x", Failed, ""},
-                                {"\\\\pc 1\\x", Failed, ""},
-                                {"\\\\PC1\\B", Asked, "PC1"},
-                            });
+    // PC2 refuses, PC4 throws; then names that are no plain computer names, and one more that is.
+    rows.insert(rows.end(), {{"\\\\PC2\\D", Failed, "PC2"}, {"\\\\PC4\\A", Failed, "PC4"}});
+    none(Failed, {"\\\\-rf\\x", "\\\\pc 1\\x"});
+    rows.push_back({"\\\\PC1\\B", Asked, "PC1"});
     platform.remoteShutdown.onRequest = [](const std::string& host) {
         if (host == "PC4")
             throw std::runtime_error("connection reset");

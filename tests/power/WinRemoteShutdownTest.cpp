@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -20,19 +19,10 @@ TEST(WinRemoteShutdownTest, OnlyPlainNamesAreSentAsBackslashNamesAndARefusalGive
         sent->push_back(machine);
         return machine == L"\\\\PC2" ? 53 : 0; // ERROR_BAD_NETPATH
     });
-    const std::vector<std::string> notPlain = {"-rf",
-                                               ".hidden",
-                                               "pc 1",
-                                               "pc\"1",
-                                               "pc\\1",
-                                               "\\\\PC1",
-                                               "a/b",
-                                               "pc\n1",
-                                               "p\xC4\x8D",
-                                               "",
-                                               std::string("pc\0x", 4)};
-    for (const std::string& host : notPlain)
+    for (const std::string host :
+         {"-rf", ".hidden", "pc 1", "pc\"1", "pc\\1", "\\\\PC1", "a/b", "pc\n1", "p\xC4\x8D", ""})
         EXPECT_FALSE(shutdown.shutDown(host)) << testing::PrintToString(host);
+    EXPECT_FALSE(shutdown.shutDown(std::string("pc\0x", 4)));
     EXPECT_TRUE(sent->empty());
 
     for (const std::string host : {"PC1", "192.168.1.12", "fe80::1", "pc-2.local"}) {
@@ -51,31 +41,21 @@ TEST(WinRemoteShutdownTest, OnlyPlainNamesAreSentAsBackslashNamesAndARefusalGive
 // call, left to end on its own, must not touch anything of the caller's when it does.
 TEST(WinRemoteShutdownTest, AComputerThatDoesNotAnswerIsGivenUpAtTheTimeLimit)
 {
-    struct Gate
+    auto open = std::make_shared<std::promise<void>>(), returned = std::make_shared<std::promise<void>>();
+    std::future<void> answered = returned->get_future();
     {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool open = false;
-        bool returned = false;
-    };
-    auto gate = std::make_shared<Gate>();
-    {
-        WinRemoteShutdown shutdown(300ms, [gate](const std::wstring&) -> unsigned long {
-            std::unique_lock lock(gate->mutex);
-            gate->changed.wait(lock, [&] { return gate->open; });
-            gate->returned = true;
-            gate->changed.notify_all();
-            return 0;
+        WinRemoteShutdown shutdown(300ms, [opened = open->get_future().share(), returned](const std::wstring&) {
+            opened.wait();
+            returned->set_value();
+            return 0ul;
         });
         const Result result = shutdown.shutDown("PC9");
         ASSERT_FALSE(result);
         EXPECT_NE(result.error().find("PC9 did not answer within 300 ms"), std::string::npos) << result.error();
     } // the caller's object is gone before the answer comes
 
-    std::unique_lock lock(gate->mutex);
-    gate->open = true;
-    gate->changed.notify_all();
-    EXPECT_TRUE(gate->changed.wait_for(lock, 30s, [&] { return gate->returned; }));
+    open->set_value();
+    EXPECT_EQ(answered.wait_for(30s), std::future_status::ready);
 }
 
 } // namespace

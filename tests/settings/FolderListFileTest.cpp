@@ -2,56 +2,24 @@
 
 #include "FileProbes.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace {
 
 using Entries = std::vector<std::string>;
 
-struct ParseCase
+// Writing the list back (CR LF after every entry) is checked through the window: WindowTest.FolderPageRoundTrip.
+TEST(FolderListFileTest, LinesEndInCrLfCrOrLfAndEmptyOnesAreLeftOut)
 {
-    const char* name;
-    std::string content;
-    Entries expected;
-};
-
-class FolderListParseTest : public ::testing::TestWithParam<ParseCase>
-{};
-
-TEST_P(FolderListParseTest, Parses)
-{
-    EXPECT_EQ(FolderListFile::parse(GetParam().content), GetParam().expected);
+    for (const char* content : {"/a\r\n/b\r\n", "/a\r\n\r\n/b", "/a\r/b\r", "/a\n/b\n", "/a\r\r\n/b"})
+        EXPECT_EQ(FolderListFile::parse(content), (Entries{"/a", "/b"})) << testing::PrintToString(content);
+    EXPECT_EQ(FolderListFile::parse(" /a \r\n"), Entries{" /a "});
+    EXPECT_EQ(FolderListFile::parse(""), Entries{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, FolderListParseTest,
-                         ::testing::Values(ParseCase{"CrLf", "/a\r\n/b\r\n", {"/a", "/b"}},
-                                           ParseCase{"EmptyLineAndNoFinalTerminator", "/a\r\n\r\n/b", {"/a", "/b"}},
-                                           ParseCase{"CrOnly", "/a\r/b\r", {"/a", "/b"}},
-                                           ParseCase{"LfOnly", "/a\n/b\n", {"/a", "/b"}},
-                                           ParseCase{"BlanksKept", " /a \r\n", {" /a "}},
-                                           ParseCase{"CrCrLf", "/a\r\r\n/b", {"/a", "/b"}}, ParseCase{"Empty", "", {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FolderListFileTest, RoundTripWritesCrLfAfterEveryLine)
-{
-    TempDir dir;
-    SystemFileSystem fileSystem;
-    TestFiles::write(dir / "backuplista.ini", " /a\r\n\r\n/b");
-    const auto loaded = FolderListFile::load(fileSystem, dir.path());
-    ASSERT_TRUE(loaded.result);
-    EXPECT_EQ(loaded.entries, (Entries{" /a", "/b"}));
-    ASSERT_TRUE(FolderListFile::save(fileSystem, dir.path(), loaded.entries));
-    EXPECT_EQ(TestFiles::read(dir / "backuplista.ini"), " /a\r\n/b\r\n");
-
-    ASSERT_TRUE(FolderListFile::save(fileSystem, dir.path(), {}));
-    EXPECT_EQ(TestFiles::read(dir / "backuplista.ini"), "");
-}
-
-TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheOldFileStays)
+TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheProbesTellFoldersFromFiles)
 {
     TempDir dir;
     SystemFileSystem fileSystem;
@@ -59,20 +27,12 @@ TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheOldFileStays)
     EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", "/b\r\n/etc"}));
     EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", ""}));
     EXPECT_EQ(TestFiles::read(dir / "backuplista.ini"), "/old\r\n");
-}
 
-TEST(FileProbesTest, FolderAndFileProbes)
-{
-    TempDir dir;
-    SystemFileSystem fileSystem;
-    TestFiles::makeFolder(dir / "Data");
-    TestFiles::write(dir / "file.txt", "x");
+    TestFiles::makeFolder(dir / "Data"); // what the window's checks of a path stand on
     EXPECT_TRUE(FolderExists(fileSystem, "  " + (dir / "Data") + "  "));
-    EXPECT_FALSE(FolderExists(fileSystem, dir / "file.txt"));
-    EXPECT_FALSE(FolderExists(fileSystem, "   "));
-    EXPECT_TRUE(FileExists(fileSystem, dir / "file.txt"));
-    EXPECT_FALSE(FileExists(fileSystem, dir / "Data"));
-    EXPECT_FALSE(FileExists(fileSystem, dir / "missing"));
+    EXPECT_FALSE(FolderExists(fileSystem, dir / "backuplista.ini") || FolderExists(fileSystem, "   "));
+    EXPECT_TRUE(FileExists(fileSystem, dir / "backuplista.ini"));
+    EXPECT_FALSE(FileExists(fileSystem, dir / "Data") || FileExists(fileSystem, dir / "missing"));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "IniFile.h"
 #include "SystemPlatform.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "Utf8.h"
 
@@ -14,61 +13,32 @@ namespace {
 
 // An INI file as a person or another editor leaves it: comments, blank lines, odd case, quotes, LF and CR LF
 // mixed, blanks around names and values.
-const std::string editorIni = "; settings of the shop computer\r\n"
-                              "\r\n"
-                              "[pod]\r\n"
-                              "URLUpdate=old.example/kopirko\r\n"
-                              "\r\n"
-                              "  [ Backup ]  \n"
-                              "vrijemebackupa =  08:00  \n"
-                              ";BackupDir=/commented/out\n"
-                              "BACKUPDIR=\"/mnt/backup disk\"\n"
-                              "Unknown=kept\r\n"
-                              "Starost=\r\n"
-                              "[Other]\r\n"
-                              "BackupDir=/wrong/section\r\n";
+const std::string editorIni = "; settings of the shop computer\r\n\r\n"
+                              "[pod]\r\nURLUpdate=old.example/kopirko\r\n\r\n"
+                              "  [ Backup ]  \nvrijemebackupa =  08:00  \n;BackupDir=/commented/out\n"
+                              "BACKUPDIR=\"/mnt/backup disk\"\nUnknown=kept\r\nStarost=\r\n"
+                              "[Other]\r\nBackupDir=/wrong/section\r\n";
 
-struct ReadCase
+TEST(IniFileTest, ReadsWhatAnEditorWroteInTheWholeSectionAndCutsLongValuesTo255Characters)
 {
-    const char* section;
-    const char* key;
-    const char* expected;
-};
+    const std::tuple<const char*, const char*, const char*> cases[] = {{"BACKUP", "VrijemeBackupa", "08:00"},
+                                                                       {"backup", "BackupDir", "/mnt/backup disk"},
+                                                                       {"BACKUP", "Unknown", "kept"},
+                                                                       {"BACKUP", "Starost", ""},
+                                                                       {"BACKUP", "Missing", ""},
+                                                                       {"POD", "urlupdate", "old.example/kopirko"},
+                                                                       {"Other", "BackupDir", "/wrong/section"},
+                                                                       {"Nowhere", "BackupDir", ""}};
+    for (const auto& [section, key, expected] : cases)
+        EXPECT_EQ(IniFile::valueIn(editorIni, section, key), expected) << section << "/" << key;
 
-void PrintTo(const ReadCase& c, std::ostream* out)
-{
-    *out << c.section << "/" << c.key;
-}
-
-class IniReadTest : public ::testing::TestWithParam<ReadCase>
-{};
-
-TEST_P(IniReadTest, ReadsWhatAnEditorWrote)
-{
-    const ReadCase& c = GetParam();
-    EXPECT_EQ(IniFile::valueIn(editorIni, c.section, c.key), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(EditorFile, IniReadTest,
-                         ::testing::Values(ReadCase{"BACKUP", "VrijemeBackupa", "08:00"},
-                                           ReadCase{"backup", "BackupDir", "/mnt/backup disk"},
-                                           ReadCase{"BACKUP", "Unknown", "kept"}, ReadCase{"BACKUP", "Starost", ""},
-                                           ReadCase{"BACKUP", "Missing", ""},
-                                           ReadCase{"POD", "urlupdate", "old.example/kopirko"},
-                                           ReadCase{"Other", "BackupDir", "/wrong/section"},
-                                           ReadCase{"Nowhere", "BackupDir", ""}));
-
-TEST(IniFileTest, LongValueIsCutTo255Characters)
-{
-    const std::string longValue(300, 'x');
-    EXPECT_EQ(IniFile::valueIn("[BACKUP]\r\nBackupDir=" + longValue + "\r\n", "BACKUP", "BackupDir"),
+    EXPECT_EQ(IniFile::valueIn("[BACKUP]\r\nBackupDir=" + std::string(300, 'x') + "\r\n", "BACKUP", "BackupDir"),
               std::string(255, 'x'));
     // Characters, not bytes: a path of "š" (two bytes each) is not cut in the middle of one.
     std::string wide;
     for (int i = 0; i < 300; ++i)
         wide += "š";
-    const std::string cut = IniFile::valueIn("[BACKUP]\nBackupDir=" + wide + "\n", "BACKUP", "BackupDir");
-    EXPECT_EQ(cut.size(), 510u);
+    EXPECT_EQ(IniFile::valueIn("[BACKUP]\nBackupDir=" + wide + "\n", "BACKUP", "BackupDir"), wide.substr(0, 510));
 }
 
 // A write changes one line (or adds one at the end of its section, or a section at the end) and keeps every
@@ -89,12 +59,16 @@ TEST(IniFileTest, WriteTouchesOnlyItsOwnLine)
               "[POD]\r\nURLUpdate=x\r\n[BACKUP]\r\nBrisati=1\r\n");
 }
 
-TEST(IniFileTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothing)
+class IniFileOnDiskTest : public ::testing::Test
 {
+protected:
     TempDir dir;
     SystemFileSystem fileSystem;
     const std::string path = dir / "KOPIRKO.ini";
+};
 
+TEST_F(IniFileOnDiskTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothing)
+{
     EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), "");
     EXPECT_FALSE(TestFiles::exists(path));
 
@@ -116,13 +90,13 @@ TEST(IniFileTest, FileIsCreatedByAWriteNeverByAReadAndARefusedWriteChangesNothin
     EXPECT_EQ(TestFiles::read(path), written);
 }
 
-/// Files an editor saved with a byte-order mark or in UTF-16 are read, and a key written keeps their form.
-TEST(IniFileTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirForm)
+/// Files an editor saved with a byte-order mark or in UTF-16 are read, and a key written keeps their form. A file of
+/// an earlier Windows install is in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61 (octal 310 a 232 a).
+/// Windows reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È), and a
+/// key written turns it into UTF-8; Linux has no ANSI code page and keeps the bytes.
+TEST_F(IniFileOnDiskTest, FilesWithAByteOrderMarkInUtf16OrInTheAnsiCodePageAreRead)
 {
-    TempDir dir;
-    SystemFileSystem fileSystem;
-    const std::string path = dir / "KOPIRKO.ini";
-    const std::string text = "[BACKUP]\r\nBackupDir=D:\\Kopije\\Čaša Кк\r\n";
+    const std::string text = "[BACKUP]\r\nBackupDir=D:\\Kopije\\Čaša Кк\r\n", key = "ZIPOVANJE=1\r\n";
     auto utf16 = [](const std::string& utf8, bool littleEndian) {
         std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
         for (const char16_t unit : Utf8::toUtf16(utf8)) {
@@ -132,40 +106,24 @@ TEST(IniFileTest, FilesWithAByteOrderMarkOrInUtf16AreReadAndKeepTheirForm)
         }
         return bytes;
     };
-    const std::pair<std::string, std::string> forms[] = {
-        {"\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + text + "ZIPOVANJE=1\r\n"},
-        {utf16(text, true), utf16(text + "ZIPOVANJE=1\r\n", true)},
-        {utf16(text, false), utf16(text + "ZIPOVANJE=1\r\n", false)}};
-    for (const auto& [stored, afterWrite] : forms) {
+#ifdef _WIN32
+    ASSERT_TRUE(::GetACP() == 1250 || ::GetACP() == 1252) << "code page " << ::GetACP();
+    const std::string ansi = ::GetACP() == 1250 ? "D:\\Kopije\\Čaša" : "D:\\Kopije\\Èaša";
+#else
+    const std::string ansi = "D:\\Kopije\\\310a\232a";
+#endif
+    // What is stored, the value read, the file after a key is written.
+    const std::tuple<std::string, std::string, std::string> forms[] = {
+        {"\xEF\xBB\xBF" + text, "D:\\Kopije\\Čaša Кк", "\xEF\xBB\xBF" + text + key},
+        {utf16(text, true), "D:\\Kopije\\Čaša Кк", utf16(text + key, true)},
+        {utf16(text, false), "D:\\Kopije\\Čaša Кк", utf16(text + key, false)},
+        {"[BACKUP]\r\nBackupDir=D:\\Kopije\\\310a\232a\r\n", ansi, "[BACKUP]\r\nBackupDir=" + ansi + "\r\n" + key}};
+    for (const auto& [stored, value, afterWrite] : forms) {
         TestFiles::write(path, stored);
-        EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), "D:\\Kopije\\Čaša Кк");
+        EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), value);
         ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "ZIPOVANJE", "1"));
         EXPECT_EQ(TestFiles::read(path), afterWrite);
     }
-}
-
-/// A file of an earlier Windows install, in the ANSI code page: "Čaša" in Windows-1250 is C8 61 9A 61. Windows
-/// reads it in the system's code page (1250 under hr_HR.UTF-8, 1252 under C.UTF-8, where C8 is È); a key written
-/// turns the file into UTF-8. Linux has no ANSI code page and keeps the bytes.
-TEST(IniFileTest, FileInTheAnsiCodePageIsReadInItAndWrittenBackAsUtf8)
-{
-    TempDir dir;
-    SystemFileSystem fileSystem;
-    const std::string path = dir / "KOPIRKO.ini";
-    TestFiles::write(path, "[BACKUP]\r\nBackupDir=D:\\Kopije\\\xC8"
-                           "a\x9A"
-                           "a\r\n");
-#ifdef _WIN32
-    const std::string expected = ::GetACP() == 1250 ? "D:\\Kopije\\Čaša" : "D:\\Kopije\\Èaša";
-    ASSERT_TRUE(::GetACP() == 1250 || ::GetACP() == 1252) << "code page " << ::GetACP();
-#else
-    const std::string expected = "D:\\Kopije\\\xC8"
-                                 "a\x9A"
-                                 "a";
-#endif
-    EXPECT_EQ(IniFile::read(fileSystem, path, "BACKUP", "BackupDir"), expected);
-    ASSERT_TRUE(IniFile::write(fileSystem, path, "BACKUP", "ZIPOVANJE", "1"));
-    EXPECT_EQ(TestFiles::read(path), "[BACKUP]\r\nBackupDir=" + expected + "\r\nZIPOVANJE=1\r\n");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "DownloadFile.h"
 #include "IniFile.h"
 #include "InterfaceAddress.h"
+#include "Paths.h"
 #include "UpdateFixture.h"
 #include "VersionFile.h"
 
@@ -68,23 +69,17 @@ TEST_F(UpdateTest, AnAddressOrDestinationThatCannotBeUsedFailsAndWritesNothing)
     const std::string ok = "http://" + server.hostAndPort() + "/ok";
     TestFiles::makeFolder(folder / "a-folder");
     SystemHttpClient client(HttpTimeLimits{2000ms, 1s});
-    const std::pair<std::string, std::string> cases[] = {{"", "file"},
-                                                         {"http://127.0.0.1:99999/ok", "file"},
-                                                         {"http://127.0.0.1:1/ok", "file"},
-                                                         {"ftp://127.0.0.1/ok", "file"},
-                                                         {"file:///kopirko-no-such-file", "file"},
-                                                         {ok, "no-such-folder/file"},
-                                                         {ok, "a-folder"}};
-    for (const auto& [url, destination] : cases) {
-        const DownloadOutcome outcome = client.download(url, destination, UpdateLimits{}.versionFile);
-        EXPECT_FALSE(outcome.result) << url << " to " << destination;
-        EXPECT_FALSE(outcome.result.error().empty());
-    }
+    const DownloadOptions limits = UpdateLimits{}.versionFile;
+    for (const std::string url : {"", "http://127.0.0.1:99999/ok", "http://127.0.0.1:1/ok", "ftp://127.0.0.1/ok",
+                                  "file:///kopirko-no-such-file"})
+        EXPECT_NE(client.download(url, "file", limits).result.error(), "") << url; // a failure, and why
+    for (const std::string destination : {"no-such-folder/file", "a-folder"})
+        EXPECT_NE(client.download(ok, destination, limits).result.error(), "") << destination;
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2); // version.txt, a-folder
     EXPECT_TRUE(fs::is_directory(folder / "a-folder"));
 
     // A destination without a folder is taken from the working folder; names are UTF-8.
-    EXPECT_TRUE(client.download(ok, "preuzeto-čćžšđ", UpdateLimits{}.versionFile).result);
+    EXPECT_TRUE(client.download(ok, "preuzeto-čćžšđ", limits).result);
     EXPECT_EQ(TestFiles::read(folder / "preuzeto-čćžšđ"), "body");
 }
 
@@ -136,7 +131,7 @@ TEST_F(UpdateTest, OnlyHigherNumbersAreFetchedOrOfferedAndNoGoesOn)
         EXPECT_FALSE(check()); // the answer is No
 
         EXPECT_EQ(TestFiles::read(folder / "updater.exe") == updater, c.fetched);
-        EXPECT_EQ(platform.messages.texts(),
+        EXPECT_EQ(platform.messages.shown,
                   c.offered ? std::vector<std::string>{updateQuestion} : std::vector<std::string>{});
         EXPECT_TRUE(platform.launcher.starts.empty());
         EXPECT_FALSE(platform.terminator.ended());
@@ -160,7 +155,7 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
         EXPECT_EQ(platform.launcher.starts.size(), handOffWritable ? 1u : 0u); // no updater without its hand-off
         EXPECT_FALSE(platform.terminator.ended());
         ASSERT_FALSE(platform.messages.shown.empty());
-        EXPECT_TRUE(platform.messages.shown.back().text.starts_with("Nadogradnja nije pokrenuta: "));
+        EXPECT_TRUE(platform.messages.shown.back().starts_with("Nadogradnja nije pokrenuta: "));
         EXPECT_EQ(store.IniFilePath(), folder / "KOPIRKO.ini");
     }
     TestFiles::write(folder / "update.ini", "[other]\r\na=1\r\n[update]\r\nurl=old.example/kopirko\r\n");
@@ -179,11 +174,7 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
     const std::string handOff = TestFiles::read(folder / "update.ini");
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "url"), address());
     EXPECT_EQ(IniFile::valueIn(handOff, "update", "cilj"), folder.path());
-#ifdef _WIN32
-    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko.exe");
-#else
-    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), "Kopirko");
-#endif
+    EXPECT_EQ(IniFile::valueIn(handOff, "update", "prog"), Paths::separator == '\\' ? "Kopirko.exe" : "Kopirko");
     EXPECT_EQ(IniFile::valueIn(handOff, "other", "a"), "1");
     ASSERT_EQ(platform.launcher.starts.size(), 2u);
     EXPECT_EQ(platform.launcher.starts[1].program, folder / "updater.exe");
@@ -200,7 +191,7 @@ TEST_F(UpdateTest, NotConnectedAsksNoServerAndOnlyAFailedQueryIsShown)
         EXPECT_FALSE(check()) << answer.state;
     }
     EXPECT_TRUE(platform.http.calls.empty());
-    EXPECT_EQ(platform.messages.texts(), std::vector<std::string>{"interfaces cannot be read"});
+    EXPECT_EQ(platform.messages.shown, std::vector<std::string>{"interfaces cannot be read"});
 }
 
 TEST(ParseVersionNumber, ReadsTheFirstFieldAsA32BitWholeNumber)
@@ -215,21 +206,18 @@ TEST(ParseVersionNumber, ReadsTheFirstFieldAsA32BitWholeNumber)
     EXPECT_EQ(parseVersionNumber(std::string("10\0\x31\x36", 5)), std::nullopt);
 }
 
-TEST(ConnectivityRule, ConnectedOnlyThroughAnInterfaceThatIsUpWithAnAddressBeyondItsLink)
+TEST(ConnectivityRule, ConnectedOnlyThroughAnInterfaceThatIsUpWithAnAddressBeyondItsLinkAndTheInterfacesCanBeRead)
 {
     using Bytes = std::array<std::uint8_t, 16>;
     const auto v4 = [](Bytes bytes, bool up = true, bool loopback = false) {
         return InterfaceAddress{up, loopback, InterfaceAddress::Family::IPv4, bytes};
     };
-    const auto v6 = [](Bytes bytes, bool up = true, bool loopback = false) {
-        return InterfaceAddress{up, loopback, InterfaceAddress::Family::IPv6, bytes};
+    /// An IPv6 address of the two bytes given, then zeros and one last byte.
+    const auto v6 = [](std::uint8_t first, std::uint8_t second, std::uint8_t last, bool loopback = false) {
+        return InterfaceAddress{true, loopback, InterfaceAddress::Family::IPv6,
+                                Bytes{first, second, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, last}};
     };
-    const Bytes lan{192, 168, 1, 5}, self4{169, 254, 10, 20}, loop4{127, 0, 0, 1};
-    const Bytes loop6{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-        fe80{0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-        febf{0xFE, 0xBF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-        fec0{0xFE, 0xC0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-        global6{0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5};
+    const Bytes lan{192, 168, 1, 5}, loop4{127, 0, 0, 1};
     const struct
     {
         const char* name;
@@ -237,24 +225,20 @@ TEST(ConnectivityRule, ConnectedOnlyThroughAnInterfaceThatIsUpWithAnAddressBeyon
         long state;
     } cases[] = {
         {"none", {}, 0},
-        {"loopback only", {v4(loop4, true, true), v6(loop6, true, true)}, 0},
+        {"loopback only", {v4(loop4, true, true), v6(0, 0, 1, true)}, 0},
         {"loopback, no address, a network address", {v4(loop4, true, true), InterfaceAddress{true}, v4(lan)}, 1},
         {"down (cable out, switched off)", {v4(lan, false)}, 0},
         {"a network address on loopback", {v4(lan, true, true)}, 0},
-        {"169.254/16: no address from the network", {v4(self4)}, 0},
+        {"169.254/16: no address from the network", {v4({169, 254, 10, 20})}, 0},
         {"just below 169.254/16", {v4({169, 253, 255, 255})}, 1},
         {"just above 169.254/16", {v4({169, 255, 0, 1})}, 1},
-        {"fe80::/10 only", {v6(fe80), v6(febf)}, 0},
-        {"just outside fe80::/10", {v6(fec0)}, 1},
-        {"global IPv6 beside fe80::", {v6(fe80), v6(global6)}, 1},
-        {"::1 outside loopback", {v6(loop6)}, 0}};
+        {"fe80::/10 only", {v6(0xFE, 0x80, 1), v6(0xFE, 0xBF, 1)}, 0},
+        {"just outside fe80::/10", {v6(0xFE, 0xC0, 1)}, 1},
+        {"global IPv6 beside fe80::", {v6(0xFE, 0x80, 1), v6(0x20, 0x01, 5)}, 1},
+        {"::1 outside loopback", {v6(0, 0, 1)}, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(connectedStateOf(c.addresses), c.state) << c.name;
-}
-
-TEST(SystemConnectivity, TheInterfacesOfThisComputerCanBeRead)
-{
-    const ConnectedState answer = SystemConnectivity().connectedState();
+    const ConnectedState answer = SystemConnectivity().connectedState(); // this computer's interfaces can be read
     EXPECT_FALSE(answer.queryFailed) << answer.error;
 }
 

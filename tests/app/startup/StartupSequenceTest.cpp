@@ -5,7 +5,6 @@
 #include "FolderListFile.h"
 #include "IniFile.h"
 #include "StartupWindow.h"
-#include "TempDir.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 
@@ -18,26 +17,21 @@ namespace fs = std::filesystem;
 
 /// The window as the start sees it: loads the folder list like the real one and records when it was
 /// loaded and shown, counted in message boxes shown before.
-class FakeStartupWindow : public StartupWindow
+struct FakeStartupWindow : StartupWindow
 {
-public:
-    FakeStartupWindow(AppContext& context, FakeMessageBoxes& messages) : m_context(context), m_messages(messages) {}
-
+    FakeStartupWindow(AppContext& context, FakeMessageBoxes& messages) : context(context), messages(messages) {}
     void load() override
     {
-        loadedAfterMessages = static_cast<int>(m_messages.shown.size());
-        host.folders = FolderListFile::load(m_context.platform.fileSystem, m_context.programFolder).entries;
+        loadedAfterMessages = static_cast<int>(messages.shown.size());
+        host.folders = FolderListFile::load(context.platform.fileSystem, context.programFolder).entries;
     }
     BackupHost& backupHost() override { return host; }
-    void showWindow() override { shownAfterMessages = static_cast<int>(m_messages.shown.size()); }
+    void showWindow() override { shownAfterMessages = static_cast<int>(messages.shown.size()); }
 
+    AppContext& context;
+    FakeMessageBoxes& messages;
     FakeBackupHost host;
-    int loadedAfterMessages = -1;
-    int shownAfterMessages = -1;
-
-private:
-    AppContext& m_context;
-    FakeMessageBoxes& m_messages;
+    int loadedAfterMessages = -1, shownAfterMessages = -1;
 };
 
 class StartupSequenceTest : public ::testing::Test
@@ -49,7 +43,6 @@ protected:
     fs::path previousFolder = fs::current_path();
     std::unique_ptr<AppContext> context;
     FakeStartupWindow* window = nullptr;
-    int windowsCreated = 0;
 
     void SetUp() override
     {
@@ -63,7 +56,6 @@ protected:
     std::unique_ptr<StartupWindow> start()
     {
         StartupSequence sequence(*context, "updates.example/kopirko", [this]() -> std::unique_ptr<StartupWindow> {
-            ++windowsCreated;
             auto created = std::make_unique<FakeStartupWindow>(*context, platform.messages);
             window = created.get();
             return created;
@@ -79,16 +71,14 @@ protected:
 
 TEST_F(StartupSequenceTest, FirstStartWritesVersionAndAddressAndShowsTheWindow)
 {
-    const auto shown = start();
-    ASSERT_TRUE(shown);
+    ASSERT_TRUE(start());
     EXPECT_EQ(TestFiles::read(workingFolder / "version.txt"), "1016\r\n");
     EXPECT_EQ(StartupSequence::versionLine(2, 3, 0), "230\r\n");
     EXPECT_EQ(IniFile::valueIn(TestFiles::read(programFolder / "KOPIRKO.ini"), "POD", "URLUpdate"),
               "updates.example/kopirko");
     EXPECT_EQ(context->URLUpdate, "updates.example/kopirko");
-    EXPECT_EQ(context->WindowTitle, "Izrada rezervnih kopija podataka");
     EXPECT_EQ(platform.instanceLock.askedTitle, "Izrada rezervnih kopija podataka");
-    EXPECT_EQ(context->backupSettings.NacinBackupa, 0);
+    EXPECT_EQ(context->WindowTitle, platform.instanceLock.askedTitle);
     EXPECT_EQ(window->shownAfterMessages, 0);
     EXPECT_FALSE(platform.terminator.ended());
 }
@@ -98,52 +88,36 @@ TEST_F(StartupSequenceTest, SecondInstanceIsRefusedAfterTheVersionFileAndBeforeA
     TestFiles::write(workingFolder / "version.txt", "999\r\n");
     platform.instanceLock.otherInstanceRuns = true;
     EXPECT_FALSE(start());
-    EXPECT_EQ(platform.messages.texts(), (std::vector<std::string>{"Program je vec pokrenut"}));
+    EXPECT_EQ(platform.messages.shown, (std::vector<std::string>{"Program je vec pokrenut"}));
     EXPECT_EQ(platform.terminator.exitCode, 0);
-    EXPECT_EQ(windowsCreated, 0);
+    EXPECT_EQ(window, nullptr); // none was made
     EXPECT_EQ(TestFiles::read(workingFolder / "version.txt"), "1016\r\n");
 }
 
-TEST_F(StartupSequenceTest, StartModeCopiesTheFoldersThenSaysSoThenShowsTheWindow)
+// Only mode 1 ("Po startovanju programa") runs at start: it copies the folders, says so, then shows the window.
+TEST_F(StartupSequenceTest, StartModeCopiesTheFoldersThenSaysSoThenShowsTheWindowAndTheOtherModesRunNothing)
 {
     TestFiles::write(programFolder / "data/Docs/racun.txt", "racun");
-    TestFiles::makeFolder(programFolder / "backups");
     FolderListFile::save(platform.fileSystem, programFolder.path(),
                          {programFolder / "data/Docs", programFolder / "offline/Share"});
-    writeIni("VrijemeBackupa=08:00\r\nBackupDir=" + (programFolder / "backups") +
-             "\r\nNacinBackupa=1\r\nOpsegBackupa=1\r\nZIPOVANJE=1\r\nGasitiRacunar=1\r\n");
-
-    ASSERT_TRUE(start());
+    for (const int mode : {0, 2, 1}) {
+        TestFiles::makeFolder(programFolder / "backups");
+        writeIni("VrijemeBackupa=08:00\r\nBackupDir=" + (programFolder / "backups") + "\r\nNacinBackupa=" +
+                 std::to_string(mode) + "\r\nOpsegBackupa=1\r\nZIPOVANJE=1\r\nGasitiRacunar=1\r\n");
+        ASSERT_TRUE(start());
+        EXPECT_EQ(window->loadedAfterMessages, 0);
+        EXPECT_EQ(window->shownAfterMessages, mode == 1 ? 1 : 0);
+        EXPECT_EQ(platform.power.shutdowns, 0);
+    }
 
     // ZIPOVANJE does not count at start: a folder copy, not an archive.
+    EXPECT_EQ(TestFiles::names(programFolder / "backups"), std::vector<std::string>{"05_12_2026_Docs_backup"});
     EXPECT_EQ(TestFiles::read(programFolder / "backups/05_12_2026_Docs_backup/racun.txt"), "racun");
-    EXPECT_FALSE(TestFiles::exists(programFolder / "backups/05_12_2026_Docs_backup.zip"));
     ASSERT_EQ(platform.messages.shown.size(), 1u);
-    const std::string& message = platform.messages.shown[0].text;
+    const std::string& message = platform.messages.shown[0];
     EXPECT_EQ(message.rfind("Izrada rezervne kopije je zavrsena", 0), 0u);
     EXPECT_NE(message.find(programFolder / "offline/Share"), std::string::npos);
-    EXPECT_EQ(window->loadedAfterMessages, 0);
-    EXPECT_EQ(window->shownAfterMessages, 1);
-    EXPECT_EQ(platform.power.shutdowns, 0);
 }
-
-class StartupModeTest : public StartupSequenceTest, public ::testing::WithParamInterface<int>
-{};
-
-TEST_P(StartupModeTest, TimedAndByHandModesRunNothingAtStart)
-{
-    TestFiles::write(programFolder / "data/Docs/racun.txt", "racun");
-    TestFiles::makeFolder(programFolder / "backups");
-    FolderListFile::save(platform.fileSystem, programFolder.path(), {programFolder / "data/Docs"});
-    writeIni("VrijemeBackupa=08:00\r\nBackupDir=" + (programFolder / "backups") +
-             "\r\nNacinBackupa=" + std::to_string(GetParam()) + "\r\nOpsegBackupa=1\r\n");
-    ASSERT_TRUE(start());
-    EXPECT_TRUE(platform.messages.shown.empty());
-    EXPECT_TRUE(fs::is_empty(programFolder / "backups"));
-    EXPECT_EQ(window->shownAfterMessages, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, StartupModeTest, ::testing::Values(0, 2));
 
 TEST_F(StartupSequenceTest, DamagedSettingsOrUnwritableFoldersDoNotStopTheStart)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,15 +27,8 @@ std::multiset<std::string> unzipNames(const std::string& archive);
 /// Throws unless the archive and the data of every entry are sound.
 void unzipTest(const std::string& archive);
 
-/// The data of the entry `name`, checked against its CRC.
-std::string readEntry(const std::string& archive, const std::string& name);
-
 /// Unpacks into `folder` (checking every CRC): links come out as links where the platform makes them, times and
 /// permissions as archived.
 void extract(const std::string& archive, const std::string& folder);
-
-/// Every file, folder and link below `folder`: relative path ("/" between parts) -> content, "<folder>" or
-/// "<link to TARGET>".
-std::map<std::string, std::string> treeContents(const std::string& folder);
 
 } // namespace ZipReadBack

@@ -1,3 +1,6 @@
+// A small program the platform tests start, to see from the inside what a started program gets: its arguments,
+// its input, where its output goes, what becomes of the programs it starts. Its first argument says what to do
+// (see runTestChild).
 #include "TestChild.h"
 
 #include "Utf8Path.h"
@@ -7,10 +10,66 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
+#ifdef _WIN32
+#include "WideText.h"
+#include "WindowsCommandLine.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <spawn.h>
+#include <unistd.h>
+
+extern char** environ;
+#endif
 
 namespace {
 
 using namespace std::chrono_literals;
+
+long currentProcessId()
+{
+#ifdef _WIN32
+    return static_cast<long>(::GetCurrentProcessId());
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
+
+/// Starts this program again with `arguments`, with this process's output as its output, without waiting.
+bool startCopyOfSelf(const std::vector<std::string>& arguments)
+{
+#ifdef _WIN32
+    wchar_t self[MAX_PATH * 4];
+    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    if (length == 0 || length >= MAX_PATH * 4)
+        return false;
+    std::wstring commandLine = WideText::fromUtf8(WindowsCommandLine::build(WideText::toUtf8(self), arguments));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    // Our output and errors, inherited: the copy holds the same pipe.
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return false;
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    return true;
+#else
+    std::vector<char*> argv{const_cast<char*>("kopirko_test_child")};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    // Output and errors are inherited as they are.
+    return ::posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) == 0;
+#endif
+}
 
 /// Written whole under another name first, so that whoever waits for the file never reads half of it.
 void writeFileWhole(const std::string& path, const std::string& content)
@@ -25,16 +84,6 @@ void writeFileWhole(const std::string& path, const std::string& content)
 bool writeOut(const std::string& text)
 {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
-}
-
-/// The same bytes the test expects: lines of 63 letters and a line end.
-std::string floodPattern(size_t size)
-{
-    std::string text(size, '\n');
-    for (size_t i = 0; i < size; ++i)
-        if (i % 64 != 63)
-            text[i] = static_cast<char>('a' + i % 26);
-    return text;
 }
 
 /// Writes a dot every 100 ms until nobody reads its output any more (at most ten minutes, longer than any test
@@ -64,12 +113,10 @@ int starter(const std::string& pidFile, bool stay)
     return 0;
 }
 
-} // namespace
-
 /// args FILE ARG...       writes every ARG, each followed by a NUL, into FILE
-/// echo CODE ARG...       writes "[ARG]" for each to its output, "(errors)" to its errors, ends with CODE
-/// flood BYTES            writes BYTES of lines to its output, then "end\n" to its errors
-/// stdin                  reads its input to the end and writes "read N"
+/// echo CODE ARG...       reads its input to the end, writes "[ARG]" for each and "(read N bytes)" to its output,
+///                        "(errors)" to its errors, and ends with CODE
+/// flood BYTES            writes floodPattern(BYTES) to its output, then "end\n" to its errors
 /// hold PIDFILE           see hold()
 /// starter PIDFILE exit|stay   see starter()
 int runTestChild(const std::vector<std::string>& arguments)
@@ -83,8 +130,12 @@ int runTestChild(const std::vector<std::string>& arguments)
         return 0;
     }
     if (mode == "echo" && arguments.size() >= 2) {
+        size_t read = 0;
+        for (char buffer[256]; const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);)
+            read += got;
         for (size_t i = 2; i < arguments.size(); ++i)
             writeOut("[" + arguments[i] + "]");
+        writeOut("(read " + std::to_string(read) + " bytes)");
         std::fputs("(errors)", stderr);
         std::fflush(stderr);
         return std::stoi(arguments[1]);
@@ -96,14 +147,6 @@ int runTestChild(const std::vector<std::string>& arguments)
         std::fflush(stderr);
         return 0;
     }
-    if (mode == "stdin") {
-        size_t total = 0;
-        char buffer[256];
-        while (const size_t got = std::fread(buffer, 1, sizeof buffer, stdin))
-            total += got;
-        writeOut("read " + std::to_string(total));
-        return 0;
-    }
     if (mode == "hold" && arguments.size() == 2)
         return hold(arguments[1]);
     if (mode == "starter" && arguments.size() == 3)
@@ -111,3 +154,24 @@ int runTestChild(const std::vector<std::string>& arguments)
     std::fputs("kopirko_test_child: unknown request\n", stderr);
     return 2;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// The arguments as the C runtime reads them from the command line, as most programs do.
+int wmain(int argc, wchar_t** argv)
+{
+    // Byte for byte: no "\r" added before "\n".
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(WideText::toUtf8(argv[i]));
+    return runTestChild(arguments);
+}
+#else
+int main(int argc, char** argv)
+{
+    return runTestChild(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

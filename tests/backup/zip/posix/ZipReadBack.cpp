@@ -54,11 +54,6 @@ void unzipTest(const std::string& archive)
     run("unzip -tq " + quoted(archive));
 }
 
-std::string readEntry(const std::string& archive, const std::string& name)
-{
-    return run("unzip -p " + quoted(archive) + " " + quoted(name));
-}
-
 void extract(const std::string& archive, const std::string& folder)
 {
     run("unzip -q -o " + quoted(archive) + " -d " + quoted(folder));

@@ -102,18 +102,6 @@ void unzipTest(const std::string& archive)
     forEachEntry(archive, true, [](const unz_file_info64&, const std::string&, const std::string&, auto) {});
 }
 
-std::string readEntry(const std::string& archive, const std::string& name)
-{
-    std::optional<std::string> found;
-    forEachEntry(archive, true, [&](const unz_file_info64&, const std::string& entry, const std::string& data, auto) {
-        if (entry == name)
-            found = data;
-    });
-    if (!found)
-        throw std::runtime_error("no entry " + name + " in " + archive);
-    return *found;
-}
-
 void extract(const std::string& archive, const std::string& folder)
 {
     namespace fs = std::filesystem;

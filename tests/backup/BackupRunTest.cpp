@@ -1,0 +1,366 @@
+// The two runs over the folder list: copies (RunFolderBackup) and ZIP archives (RunZipBackup). A guarantee both
+// give is checked for both (BothRunsTest); archives are read back by readers other than our writer (ZipReadBack.h).
+#include "FolderBackupRun.h"
+#include "ZipBackupRun.h"
+
+#include "BackupSettings.h"
+#include "FakeBackupHost.h"
+#include "RunGuard.h"
+#include "TestFiles.h"
+#include "TestPlatform.h"
+#include "Utf8Path.h"
+#include "ZipReadBack.h"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#ifdef _WIN32
+#include "OwnedHandle.h"
+#include "WideText.h"
+#else
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+/// Runs `work` while `paths` (below the test's folder `root`) cannot be read by it, and gives back its result; 125
+/// when the access could not be taken away. On Linux `work` runs in a child process as "nobody" (root ignores
+/// permission bits), with everything below `root` open to all and `paths` closed to all. On Windows it runs here
+/// while the test holds `paths` open without sharing, as a program that keeps its files locked does.
+int runWithoutAccess([[maybe_unused]] const std::string& root, const std::vector<std::string>& paths,
+                     const std::function<int()>& work)
+{
+#ifdef _WIN32
+    std::vector<OwnedHandle> held;
+    for (const std::string& path : paths)
+        if (!held.emplace_back(::CreateFileW(WideText::longPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_BACKUP_SEMANTICS, nullptr)))
+            return 125;
+    return work();
+#else
+    std::error_code error;
+    ::chmod(root.c_str(), 0777);
+    for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error))
+        if (!it->is_symlink())
+            ::chmod(it->path().c_str(), it->is_directory() ? 0777 : 0666);
+    for (const std::string& path : paths)
+        ::chmod(path.c_str(), 0000);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const uid_t nobody = 65534;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+                                 ::setresuid(nobody, nobody, nobody) != 0))
+            ::_exit(125);
+        ::_exit(work());
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : 126;
+#endif
+}
+
+class BackupRunTest : public ::testing::Test
+{
+protected:
+    TempDir dir;
+    TestPlatform platform;
+    FakeBackupHost host;
+    BackupSettings settings;
+    std::string backups = dir / "backups";
+    bool zip = false; ///< the run of the compressed mode
+    std::string ext;  ///< ".zip" after the name of a backup of that run
+
+    void SetUp() override
+    {
+        TestFiles::makeFolder(backups);
+        settings.BackupDir = backups;
+        settings.NacinBackupa = 1;
+        platform.clock.set(2026, 12, 12);
+    }
+
+    RunReport run() { return (zip ? RunZipBackup : RunFolderBackup)(settings, host, platform.services); }
+    std::vector<std::string> backupFolders() const { return TestFiles::names(backups); }
+    /// The files of today's backup of `name` (an archive unpacked first), relative to its top folder.
+    Names backedUpFiles(const std::string& name) const
+    {
+        const std::string backup = backups + "/12_12_2026_" + name + "_backup";
+        if (!zip)
+            return TestFiles::files(backup);
+        ZipReadBack::extract(backup + ".zip", dir / "raspakovano");
+        return TestFiles::files(dir / ("raspakovano/" + name));
+    }
+};
+
+class BothRunsTest : public BackupRunTest, public ::testing::WithParamInterface<bool>
+{
+    void SetUp() override
+    {
+        BackupRunTest::SetUp();
+        zip = GetParam();
+        ext = zip ? ".zip" : "";
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, BothRunsTest, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "Zip" : "Copy"); });
+
+TEST_F(BackupRunTest, CopiesEverySourceIntoItsDatedFolderWhereASecondRunAndASameNamedSourceMerge)
+{
+    TestFiles::write(dir / "shop/Docs/a.txt", "first");
+    TestFiles::write(dir / "shop/Docs/2026/gone.txt", "gone later");
+    TestFiles::write(dir / "shop/Baza/baza.mdb", "db");
+    host.folders = {dir / "shop/Docs", dir / "shop/Baza"};
+
+    const RunReport report = run();
+
+    EXPECT_FALSE(report.hasFailures());
+    EXPECT_EQ(report.backedUp, host.folders);
+    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Baza_backup", "12_12_2026_Docs_backup"}));
+    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Baza_backup/baza.mdb"), "db");
+    EXPECT_EQ(host.busyPointer, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.finished.size(), 1u);
+    EXPECT_FALSE(host.progressReports.empty());
+
+    // A second run of the day overwrites and keeps what the source no longer has; another Docs joins in.
+    TestFiles::write(dir / "shop/Docs/a.txt", "second");
+    fs::remove(Utf8Path::toPath(dir / "shop/Docs/2026/gone.txt"));
+    TestFiles::write(dir / "other/Docs/b.txt", "from the other Docs");
+    host.folders = {dir / "shop/Docs", dir / "other/Docs"};
+    EXPECT_FALSE(run().hasFailures());
+    EXPECT_EQ(TestFiles::files(backups + "/12_12_2026_Docs_backup"), (Names{"2026/gone.txt", "a.txt", "b.txt"}));
+    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup/a.txt"), "second");
+    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Docs_backup/b.txt"), "from the other Docs");
+}
+
+// Only the backup of exactly Starost days ago is deleted: not an older one, not another source's, not one of the
+// other mode, and nothing when deletion is off or Starost is not positive. A copy that holds a read-only file
+// stays, and its source is reported while the others are backed up; a read-only archive goes all the same.
+TEST_P(BothRunsTest, DeletesOnlyTheBackupOfExactlyStarostDaysAgo)
+{
+    const Names old = {"04_12_2026_Docs_backup",     "04_12_2026_Docs_backup.zip", "05_12_2026_Docs_backup",
+                       "05_12_2026_Docs_backup.zip", "05_12_2026_Other_backup",    "05_12_2026_Other_backup.zip"};
+    // Brisati, Starost, the date of the backup that goes.
+    const std::tuple<std::int16_t, std::int16_t, std::string> cases[] = {{1, 7, "05_12"}, {1, 8, "04_12"}, {1, 0, ""},
+                                                                         {1, -7, ""},     {0, 7, ""},      {2, 7, ""}};
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    host.folders = {dir / "shop/Docs"};
+    for (const auto& [brisati, starost, deleted] : cases) {
+        for (const std::string& name : old)
+            TestFiles::write(backups + "/" + name + (name.ends_with(".zip") ? "" : "/old.txt"), "old");
+        settings.Brisati = brisati;
+        settings.Starost = starost;
+        EXPECT_FALSE(run().hasFailures());
+        Names expected = old;
+        expected.push_back("12_12_2026_Docs_backup" + ext);
+        std::sort(expected.begin(), expected.end());
+        std::erase(expected, deleted + "_2026_Docs_backup" + ext);
+        EXPECT_EQ(backupFolders(), expected) << "Brisati " << brisati << ", Starost " << starost;
+    }
+
+    TestFiles::write(dir / "shop/Baza/b.txt", "b");
+    host.folders.push_back(dir / "shop/Baza");
+    const std::string readOnly = backups + "/05_12_2026_Docs_backup" + (zip ? ".zip" : "/old.txt");
+    fs::permissions(Utf8Path::toPath(readOnly), fs::perms::owner_read);
+    settings.Brisati = 1;
+    settings.Starost = 7;
+    const RunReport report = run();
+    EXPECT_EQ(TestFiles::exists(readOnly), !zip);
+    EXPECT_EQ(failedSources(report), zip ? Names{} : Names{dir / "shop/Docs"});
+    EXPECT_EQ(report.backedUp.back(), dir / "shop/Baza");
+    for (const SourceFailure& failure : report.failed) // the copy's, which names the read-only file
+        EXPECT_NE(failure.reason.find("old.txt"), std::string::npos) << failure.reason;
+}
+
+TEST_P(BothRunsTest, EmptyEntryEndsTheListAndEmptyListStillRunsTheEndSteps)
+{
+    TestFiles::write(dir / "one/a.txt", "a");
+    TestFiles::write(dir / "two/b.txt", "b");
+    host.folders = {dir / "one", "", dir / "two"};
+    settings.NacinBackupa = 2;
+    run();
+    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_one_backup" + ext}));
+
+    host.folders.clear();
+    platform.messages.shown.clear();
+    const RunReport report = run();
+    EXPECT_TRUE(report.backedUp.empty());
+    EXPECT_EQ(platform.messages.shown, (Names{"Izrada rezervne kopije je zavrsena"}));
+    EXPECT_EQ(host.busyPointer.back(), false);
+}
+
+// Every source that is not backed up is in the report and in the completion message; none gets a folder.
+TEST_F(BackupRunTest, SourcesThatCannotBeBackedUpAreNamedAndGetNoFolder)
+{
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    TestFiles::write(dir / "shop/Baza/b.txt", "b");
+    TestFiles::write(backups + "/12_12_2026_Baza_backup", "a file in the way");
+    host.folders = {dir / "unplugged/share", "Docs", dir / "shop/Baza", dir / "shop/Docs"};
+    settings.NacinBackupa = 2;
+
+    const RunReport report = run();
+
+    EXPECT_EQ(failedSources(report), (Names{dir / "unplugged/share", "Docs", dir / "shop/Baza"}));
+    EXPECT_EQ(report.backedUp, (Names{dir / "shop/Docs"}));
+    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Baza_backup", "12_12_2026_Docs_backup"}));
+    EXPECT_EQ(TestFiles::read(backups + "/12_12_2026_Baza_backup"), "a file in the way");
+    ASSERT_EQ(platform.messages.shown.size(), 1u);
+    EXPECT_EQ(platform.messages.shown[0].rfind("Izrada rezervne kopije je zavrsena\r\n\r\n"
+                                               "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu "
+                                               "bile dostupne\r\n" +
+                                                   (dir / "unplugged/share") + ": ",
+                                               0),
+              0u);
+    EXPECT_EQ(platform.messages.shown[0].find(dir / "shop/Docs"), std::string::npos);
+}
+
+// With no destination, or one that is not there, every source fails and nothing is made (not at "/" either).
+TEST_P(BothRunsTest, AMissingOrUnsetDestinationFailsEverySourceAndMakesNothing)
+{
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    host.folders = {dir / "shop/Docs", dir / "unplugged/share"};
+    settings.Brisati = 1;
+    settings.Starost = 1;
+    const Names root = TestFiles::names("/");
+    for (const std::string& destination : {std::string(), dir / "usb-stick-not-plugged"}) {
+        settings.BackupDir = destination;
+        EXPECT_EQ(run().failed.size(), 2u) << destination;
+    }
+    EXPECT_EQ(TestFiles::names("/"), root);
+    EXPECT_FALSE(TestFiles::exists(dir / "usb-stick-not-plugged"));
+}
+
+/// On Linux the file and the folder are closed to the user the run runs as; on Windows another program holds them.
+TEST_P(BothRunsTest, UnreadableFileAndFolderFailTheSourceWithTheirPathsButTheRestIsBackedUp)
+{
+    for (const std::string file : {"a.txt", "locked.txt", "closed/inner.txt", "z/last.txt"})
+        TestFiles::write(dir / ("shop/Docs/" + file), file);
+    host.folders = {dir / "shop/Docs"};
+
+    std::vector<FileFailure> failures;
+    const int code = runWithoutAccess(dir.path(), {dir / "shop/Docs/locked.txt", dir / "shop/Docs/closed"}, [&] {
+        const RunReport report = run();
+        if (failedSources(report) != host.folders)
+            return 1;
+        failures = report.failed[0].files; // seen by this process only on Windows
+        Names paths;
+        for (const FileFailure& failure : failures)
+            paths.push_back(failure.path);
+        std::sort(paths.begin(), paths.end());
+        return paths == Names{dir / "shop/Docs/closed", dir / "shop/Docs/locked.txt"} ? 0 : 2;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(backedUpFiles("Docs"), (Names{"a.txt", "z/last.txt"}));
+#ifdef _WIN32
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_NE((failures[0].reason + failures[1].reason).find("in use by another program"), std::string::npos);
+#endif
+}
+
+// Between two sources the window handles its events: a second run started there is refused, an edited list
+// is read as it is when the entry is reached (the bound stays), and a run passing midnight files the later
+// sources under the new date.
+TEST_F(BackupRunTest, WhatHappensBetweenTwoSourcesTakesEffect)
+{
+    for (const char* folder : {"one", "two", "three"})
+        TestFiles::write(dir / (std::string(folder) + "/a.txt"), folder);
+    host.folders = {dir / "one", dir / "two"};
+    platform.clock.set(2026, 12, 12, 23, 59, 59);
+    std::optional<RunReport> nested;
+    host.onProcessEvents = [&] {
+        if (host.processEventsCalls == 1) {
+            nested = RunFolderBackup(settings, host, platform.services);
+            host.folders[1] = dir / "three";
+            host.folders.push_back(dir / "two");
+        } else {
+            platform.clock.set(2026, 12, 13, 0, 0, 1);
+        }
+    };
+    const RunReport outer = run();
+    ASSERT_TRUE(nested && nested->refused);
+    EXPECT_EQ(outer.backedUp.size(), 2u);
+    EXPECT_EQ(host.finished.size(), 1u);
+    EXPECT_FALSE(RunGuard::busy());
+    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_one_backup", "13_12_2026_three_backup"}));
+}
+
+// A failure that comes as an exception (here from the progress display, on the copy's worker threads) fails
+// that source like any other and never ends the program.
+TEST_F(BackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
+{
+    struct BrokenProgressHost : FakeBackupHost
+    {
+        void reportProgress(const RunProgress&) override { throw std::runtime_error("progress display broke"); }
+    } brokenHost;
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    TestFiles::write(dir / "shop/Docs/b.txt", "b");
+    TestFiles::makeLink("a.txt", dir / "shop/Docs/link", false); // where links can be made: one more file done
+    brokenHost.folders = {dir / "shop/Docs", dir / "shop/Empty"};
+    TestFiles::makeFolder(dir / "shop/Empty");
+
+    const RunReport report = RunFolderBackup(settings, brokenHost, platform.services);
+
+    ASSERT_EQ(report.failed.size(), 1u);
+    EXPECT_EQ(report.failed[0].source, dir / "shop/Docs");
+    EXPECT_NE(report.failed[0].reason.find("progress display broke"), std::string::npos);
+    EXPECT_EQ(report.backedUp, (Names{dir / "shop/Empty"}));
+    EXPECT_FALSE(RunGuard::busy());
+}
+
+TEST_F(BackupRunTest, SameNamedSourcesShareOneArchiveUnderDistinctTopFolders)
+{
+    zip = true;
+    TestFiles::write(dir / "A/Docs/a.txt", "iz A");
+    TestFiles::write(dir / "B/Docs/a.txt", "iz B");
+    TestFiles::makeFolder(dir / "E/Prazno");
+    host.folders = {dir / "A/Docs", dir / "E/Prazno", dir / "B/Docs", dir / "nema/Docs"};
+    settings.NacinBackupa = 2;
+
+    const RunReport report = run();
+
+    EXPECT_EQ(failedSources(report), Names{dir / "nema/Docs"});
+    EXPECT_EQ(report.backedUp.size(), 3u);
+    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Docs_backup.zip", "12_12_2026_Prazno_backup.zip"}));
+    EXPECT_EQ(ZipReadBack::unzipNames(backups + "/12_12_2026_Prazno_backup.zip"),
+              std::multiset<std::string>{"Prazno/"});
+    ZipReadBack::extract(backups + "/12_12_2026_Docs_backup.zip", dir / "raspakovano");
+    EXPECT_EQ(TestFiles::tree(dir / "raspakovano"),
+              (std::map<std::string, std::string>{
+                  {"Docs", "<folder>"}, {"Docs/a.txt", "iz A"}, {"Docs (2)", "<folder>"}, {"Docs (2)/a.txt", "iz B"}}));
+    EXPECT_EQ(host.busyPointer, (std::vector<bool>{true, false}));
+    ASSERT_EQ(platform.messages.shown.size(), 1u);
+    EXPECT_NE(platform.messages.shown[0].find(dir / "nema/Docs"), std::string::npos)
+        << "the completion message names the folder that was not backed up";
+}
+
+// After the run: a timed run shuts this computer down itself, or through Timer2 when the network's computers go
+// first; a run at start never shuts down; one by hand only says it is done.
+TEST_P(BothRunsTest, EndStepsFollowTheMode)
+{
+    const struct
+    {
+        std::int16_t nacin, gasiti, mreze;
+        int shutdowns;
+        bool message;
+        std::vector<bool> timer2;
+    } cases[] = {{0, 1, 0, 1, false, {}}, {0, 1, 1, 0, false, {true}}, {0, 0, 1, 0, false, {false}},
+                 {1, 1, 0, 0, false, {}}, {2, 1, 0, 0, true, {}},      {2, 0, 1, 0, true, {false}}};
+    for (const auto& c : cases) {
+        TestPlatform fresh;
+        host.timer2.clear();
+        settings.NacinBackupa = c.nacin;
+        settings.GasitiRacunar = c.gasiti;
+        settings.GasenjeRacunaraMreze = c.mreze;
+        (zip ? RunZipBackup : RunFolderBackup)(settings, host, fresh.services);
+        EXPECT_EQ(fresh.power.shutdowns, c.shutdowns) << c.nacin << c.gasiti << c.mreze;
+        EXPECT_EQ(fresh.messages.shown.size(), c.message ? 1u : 0u) << c.nacin << c.gasiti << c.mreze;
+        EXPECT_EQ(host.timer2, c.timer2) << c.nacin << c.gasiti << c.mreze;
+    }
+}
+
+} // namespace
