@@ -289,7 +289,8 @@ TEST_F(DatabaseBackupRunTest, RegisterPathsRepeatedLabelsAndASecondRunOnTheSameD
     EXPECT_THAT(report.backedUp, ElementsAre(work, "K", "A", "E"));
 
     write({{"a.txt", "second"}, {"kase/k1/baza.mdb", "second"}});
-    disk.beforeCopy = [](const std::string& source) {
+    disk.beforeCopy = [](std::string source) {
+        std::replace(source.begin(), source.end(), '\\', '/'); // the path as joined on Windows
         return source.ends_with("k1/baza.mdb") ? std::optional(Result::failure("injected: disk error")) : std::nullopt;
     };
     report = RunDatabaseBackup(settings, host, platform, reader);
