@@ -1,4 +1,5 @@
 // Windows' own services, tested only on Windows: they are Win32 calls with no Linux twin.
+#include "SystemAppInfo.h"
 #include "WideText.h"
 #include "WinNetworkHostLookup.h"
 #include "WinPrivilege.h"
@@ -62,6 +63,26 @@ TEST(WinNetworkHostLookupTest, TheSystemDriveIsNoShare)
 {
     EXPECT_EQ(WinNetworkHostLookup::connectedShare("C:"), std::nullopt);
     EXPECT_EQ(WinNetworkHostLookup().hostOf("C:\\Windows").kind, NetworkHost::Kind::Local);
+}
+
+// Windows starts the programs of the "Run" key in its system folder: such a start counts as one in the program's
+// folder. A start anywhere else (a shortcut into the point-of-sale system's folder) is kept.
+TEST(SystemAppInfoTest, AStartInTheSystemFolderMovesToTheProgramsFolderAndNoOtherStartDoes)
+{
+    SystemAppInfo appInfo;
+    wchar_t system[MAX_PATH + 1] = {};
+    ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
+    const std::string before = appInfo.workingFolder();
+    const std::string elsewhere = WideText::toUtf8(_wgetenv(L"TEMP"));
+
+    ASSERT_TRUE(::SetCurrentDirectoryW(system));
+    appInfo.settleStartFolder();
+    EXPECT_EQ(appInfo.workingFolder(), appInfo.programFolder());
+
+    ASSERT_TRUE(::SetCurrentDirectoryW(WideText::fromUtf8(elsewhere).c_str()));
+    appInfo.settleStartFolder();
+    EXPECT_EQ(appInfo.workingFolder(), elsewhere);
+    ::SetCurrentDirectoryW(WideText::fromUtf8(before).c_str());
 }
 
 } // namespace
