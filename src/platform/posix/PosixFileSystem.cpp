@@ -1,5 +1,6 @@
 #include "PosixFileSystem.h"
 
+#include "BufferedOutputFile.h"
 #include "Paths.h"
 #include "TreeCopy.h"
 
@@ -232,51 +233,14 @@ private:
     std::string m_path;
 };
 
-/// Writes through a buffer of its own, so that the many small header writes of an archive cost no system call
-/// each.
-class PosixOutputFile : public OutputFile
+/// A new file written with pwrite, synced with fsync.
+class PosixOutputFile : public BufferedOutputFile
 {
 public:
     PosixOutputFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
 
-    Result write(const void* data, std::size_t size) override
-    {
-        if (m_buffer.size() + size > bufferLimit)
-            if (Result flushed = flush(); !flushed)
-                return flushed;
-        if (size >= bufferLimit)
-            return writeThrough(data, size);
-        m_buffer.insert(m_buffer.end(), static_cast<const char*>(data), static_cast<const char*>(data) + size);
-        m_position += size;
-        m_size = std::max(m_size, m_position);
-        return Result::success();
-    }
-
-    Result seek(std::uint64_t position) override
-    {
-        if (Result flushed = flush(); !flushed)
-            return flushed;
-        m_position = position;
-        return Result::success();
-    }
-
-    std::uint64_t size() const override { return m_size; }
-    std::uint64_t position() const override { return m_position; }
-
-    Result close() override
-    {
-        if (Result flushed = flush(); !flushed)
-            return flushed;
-        if (::fsync(m_fd.get()) != 0 || m_fd.closeNow() != 0)
-            return Result::failure(describe("cannot finish writing", m_path, errno));
-        return Result::success();
-    }
-
-private:
-    static constexpr std::size_t bufferLimit = 1 << 20;
-
-    /// Writes `size` bytes at the position of the first buffered byte.
-    Result writeAt(std::uint64_t at, const char* data, std::size_t size)
+protected:
+    Result writeAt(std::uint64_t at, const char* data, std::size_t size) override
     {
         std::size_t done = 0;
         while (done < size) {
@@ -291,30 +255,16 @@ private:
         return Result::success();
     }
 
-    Result flush()
+    Result syncAndClose() override
     {
-        if (m_buffer.empty())
-            return Result::success();
-        Result written = writeAt(m_position - m_buffer.size(), m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-        return written;
+        if (::fsync(m_fd.get()) != 0 || m_fd.closeNow() != 0)
+            return Result::failure(describe("cannot finish writing", m_path, errno));
+        return Result::success();
     }
 
-    Result writeThrough(const void* data, std::size_t size)
-    {
-        Result written = writeAt(m_position, static_cast<const char*>(data), size);
-        if (written) {
-            m_position += size;
-            m_size = std::max(m_size, m_position);
-        }
-        return written;
-    }
-
+private:
     FileDescriptor m_fd;
     std::string m_path;
-    std::vector<char> m_buffer;
-    std::uint64_t m_position = 0;
-    std::uint64_t m_size = 0;
 };
 
 /// Finds the first file without write permission below `path` (itself included).

@@ -1,5 +1,6 @@
 #include "WinFileSystem.h"
 
+#include "BufferedOutputFile.h"
 #include "Paths.h"
 #include "TreeCopy.h"
 #include "WideText.h"
@@ -355,61 +356,14 @@ private:
     std::string m_path;
 };
 
-/// Writes through a buffer of its own, so that the many small header writes of an archive cost no system call
-/// each.
-class WinOutputFile : public OutputFile
+/// A new file written with positioned WriteFile calls, synced with FlushFileBuffers.
+class WinOutputFile : public BufferedOutputFile
 {
 public:
     WinOutputFile(HANDLE handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
 
-    Result write(const void* data, std::size_t size) override
-    {
-        if (m_buffer.size() + size > bufferLimit)
-            if (Result flushed = flush(); !flushed)
-                return flushed;
-        if (size >= bufferLimit) {
-            Result written = writeAt(m_position, static_cast<const char*>(data), size);
-            if (written)
-                advance(size);
-            return written;
-        }
-        m_buffer.insert(m_buffer.end(), static_cast<const char*>(data), static_cast<const char*>(data) + size);
-        advance(size);
-        return Result::success();
-    }
-
-    Result seek(std::uint64_t position) override
-    {
-        if (Result flushed = flush(); !flushed)
-            return flushed;
-        m_position = position;
-        return Result::success();
-    }
-
-    std::uint64_t size() const override { return m_size; }
-    std::uint64_t position() const override { return m_position; }
-
-    Result close() override
-    {
-        if (Result flushed = flush(); !flushed)
-            return flushed;
-        if (!::FlushFileBuffers(m_handle.get()))
-            return Result::failure(describe("cannot finish writing", m_path, ::GetLastError()));
-        if (!m_handle.closeNow())
-            return Result::failure(describe("cannot finish writing", m_path, ::GetLastError()));
-        return Result::success();
-    }
-
-private:
-    static constexpr std::size_t bufferLimit = 1 << 20;
-
-    void advance(std::size_t size)
-    {
-        m_position += size;
-        m_size = std::max(m_size, m_position);
-    }
-
-    Result writeAt(std::uint64_t position, const char* data, std::size_t size)
+protected:
+    Result writeAt(std::uint64_t position, const char* data, std::size_t size) override
     {
         std::size_t done = 0;
         while (done < size) {
@@ -426,20 +380,18 @@ private:
         return Result::success();
     }
 
-    Result flush()
+    Result syncAndClose() override
     {
-        if (m_buffer.empty())
-            return Result::success();
-        Result written = writeAt(m_position - m_buffer.size(), m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-        return written;
+        if (!::FlushFileBuffers(m_handle.get()))
+            return Result::failure(describe("cannot finish writing", m_path, ::GetLastError()));
+        if (!m_handle.closeNow())
+            return Result::failure(describe("cannot finish writing", m_path, ::GetLastError()));
+        return Result::success();
     }
 
+private:
     Handle m_handle;
     std::string m_path;
-    std::vector<char> m_buffer;
-    std::uint64_t m_position = 0;
-    std::uint64_t m_size = 0;
 };
 
 /// Attributes of what `path` leads to, links followed.
