@@ -321,6 +321,16 @@ Result removeRecursively(const std::string& path)
     return Result::success();
 }
 
+/// Where a positioned ReadFile or WriteFile works in the file (the handles are not opened for overlapped work:
+/// the call still waits, at that position).
+OVERLAPPED positionAt(std::uint64_t position)
+{
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    return at;
+}
+
 /// Reads a file with positioned ReadFile calls.
 class WinInputFile : public InputFile
 {
@@ -331,10 +341,7 @@ public:
     {
         std::size_t done = 0;
         while (done < size) {
-            OVERLAPPED at{};
-            const std::uint64_t position = offset + done;
-            at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
-            at.OffsetHigh = static_cast<DWORD>(position >> 32);
+            OVERLAPPED at = positionAt(offset + done);
             const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
             DWORD got = 0;
             if (!::ReadFile(m_handle.get(), static_cast<char*>(buffer) + done, wanted, &got, &at)) {
@@ -367,10 +374,7 @@ protected:
     {
         std::size_t done = 0;
         while (done < size) {
-            OVERLAPPED at{};
-            const std::uint64_t where = position + done;
-            at.Offset = static_cast<DWORD>(where & 0xFFFFFFFFu);
-            at.OffsetHigh = static_cast<DWORD>(where >> 32);
+            OVERLAPPED at = positionAt(position + done);
             const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
             DWORD put = 0;
             if (!::WriteFile(m_handle.get(), data + done, wanted, &put, &at) || put == 0)
