@@ -408,7 +408,7 @@ TEST_F(WindowTest, TheStatusLinesSayWhenTheNextRunIsDueAndHowTheLatestWentAndANe
     std::filesystem::remove_all(backupOf(5));
     tickAt(5, 19, 31);
     EXPECT_EQ(label("Label1"), made("05.12.2026 u 19:31")); // the same day, at the new time
-    click("Command5"); // the same time again, within the minute of its run
+    click("Command5");                                      // the same time again, within the minute of its run
     std::filesystem::remove_all(backupOf(5));
     tickAt(5, 19, 31, 40);
     EXPECT_FALSE(TestFiles::exists(backupOf(5)));
@@ -450,7 +450,6 @@ TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCau
         click("Command6");
         click("Command5"); // the saved destination counts for runs from here on
         click("Command1");
-        EXPECT_EQ(savedDestination(), folder);
         const std::string heading =
             "\r\n\r\nNisu napravljene rezervne kopije  sledecih fascikli jer nisu bile dostupne";
         EXPECT_EQ(platform.messages.shown,
@@ -464,14 +463,15 @@ TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCau
 }
 
 // "Izlaz" during a backup says so and, on Yes, stops it where it is: nothing begun is left behind, the earlier
-// backup of the day stays as it was, no completion message comes, and the program ends once the run is over.
+// backup of the day stays as it was, the next folder is not begun, no completion message comes, and the program
+// ends once the run is over.
 TEST_F(WindowTest, IzlazDuringABackupStopsItCleanlyAndThenEndsTheProgram)
 {
     std::string noise(24 << 20, '\0'); // what does not compress takes its time
     std::generate(noise.begin(), noise.end(), std::minstd_rand(7));
     TestFiles::write(source + "/veliki.bin", noise);
-    for (int file = 0; file < 400; ++file)
-        TestFiles::write(source + "/mali/" + std::to_string(file) + ".txt", "mali");
+    TestFiles::write(listFile, source + "\r\n" + (temp / "data/Racuni") + "\r\n");
+    TestFiles::write(temp / "data/Racuni/r.txt", "r");
     realZipRun = true;
     for (const bool zip : {true, false}) {
         SCOPED_TRACE(zip);
@@ -501,7 +501,7 @@ TEST_F(WindowTest, IzlazDuringABackupStopsItCleanlyAndThenEndsTheProgram)
         ASSERT_EQ(platform.messages.shown.size(), 1u);
         EXPECT_TRUE(platform.messages.shown[0].starts_with("Izrada rezervne kopije je u toku."));
         EXPECT_EQ(TestFiles::read(earlier), "made earlier");
-        EXPECT_TRUE(zip || TestFiles::files(today).size() < 402u); // stopped before the end
+        EXPECT_FALSE(TestFiles::exists(destination + "/05_12_2026_Racuni_backup" + (zip ? ".zip" : "")));
         for (const std::string& name : TestFiles::files(destination))
             EXPECT_EQ(name.find(".kopirko-"), std::string::npos) << name; // what was begun is whole or gone
         spin(std::chrono::seconds(5), [&] { return platform.terminator.ended(); });
