@@ -114,7 +114,8 @@ bool checkForUpdateBehindTheWindow(AppContext& context, StartupWindow& window)
 
 StartupSequence::StartupSequence(AppContext& context, std::string builtInUpdateAddress, WindowFactory windowFactory)
     : m_context(context), m_updateAddress(std::move(builtInUpdateAddress)), m_windowFactory(std::move(windowFactory))
-{}
+{
+}
 
 std::string StartupSequence::versionLine(int major, int minor, int revision)
 {

@@ -370,6 +370,7 @@ void frmMain::endWhenRunHasStopped()
     if (RunGuard::busy())
         return;
     m_endTimer->stop();
+    RunCancellation::clear(); // the run it was for is over
     m_services.trayIcon.remove();
     m_context.platform.terminator.endNow(0);
 }

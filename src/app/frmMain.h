@@ -79,7 +79,7 @@ public slots:
     void Command5_Click();       ///< "Prihvati" on "Opcije"
     void Command6_Click();       ///< "Prihvati" on "Fascikle"
     void Command7_Click();       ///< add a folder to the list
-    void Command8_Click();       ///< clear the list
+    void Command8_Click();       ///< clear the list, after asking
     void Command9_Click();       ///< open the destination folder
     void Command10_Click();      ///< shut down the network computers
     void Timer1_Timer();         ///< the daily schedule, once a second
