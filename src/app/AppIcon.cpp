@@ -6,7 +6,7 @@
 
 namespace AppIcon {
 
-QPixmap picture(int size)
+QPixmap picture(int size, bool alert)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -33,10 +33,16 @@ QPixmap picture(int size)
     painter.setBrush(QColor(0xff, 0xcc, 0x4d));
     painter.drawRoundedRect(QRectF(10, 27, 44, 23), 2, 2);
 
-    // Green check mark in a white ring: the copy is there.
-    painter.setBrush(QColor(0x2e, 0xa0, 0x43));
+    // Green check mark in a white ring: the copy is there; a red exclamation mark: it is not.
+    painter.setBrush(alert ? QColor(0xd3, 0x2f, 0x2f) : QColor(0x2e, 0xa0, 0x43));
     painter.setPen(QPen(Qt::white, 3));
     painter.drawEllipse(QPointF(45, 45), 13, 13);
+    if (alert) {
+        painter.setPen(QPen(Qt::white, 4.5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(45, 38), QPointF(45, 47));
+        painter.drawPoint(QPointF(45, 53));
+        return pixmap;
+    }
     QPen tick(Qt::white, 4.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(tick);
     painter.setBrush(Qt::NoBrush);
@@ -48,11 +54,11 @@ QPixmap picture(int size)
     return pixmap;
 }
 
-QIcon create()
+QIcon create(bool alert)
 {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(picture(size));
+        icon.addPixmap(picture(size, alert));
     return icon;
 }
 

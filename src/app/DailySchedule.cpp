@@ -5,17 +5,31 @@
 DailySchedule::TickAction DailySchedule::tick(const LocalDateTime& now, const std::string& VrijemeBackupa,
                                               bool runInProgress)
 {
-    if (formatHourMinute(now) != VrijemeBackupa)
+    if (formatHourMinute(now) != VrijemeBackupa || runInProgress)
         return TickAction::Wait;
-    if (hasRunOn(now.date) || runInProgress)
+    const std::int64_t minute = minuteOf(now.date, now.hour, now.minute);
+    if (m_lastRunMinute && minute <= *m_lastRunMinute)
         return TickAction::Wait;
-    m_daysRun.insert(std::chrono::sys_days{now.date});
+    m_lastRunMinute = minute;
     return TickAction::StartRun;
 }
 
-bool DailySchedule::hasRunOn(std::chrono::year_month_day date) const
+std::optional<std::chrono::year_month_day> DailySchedule::nextRunDate(const LocalDateTime& now,
+                                                                      const std::string& VrijemeBackupa) const
 {
-    return m_daysRun.count(std::chrono::sys_days{date}) != 0;
+    if (!isValidTime(VrijemeBackupa))
+        return std::nullopt;
+    const int hour = std::stoi(VrijemeBackupa.substr(0, 2));
+    const int minute = std::stoi(VrijemeBackupa.substr(3, 2));
+    std::chrono::year_month_day day = formatHourMinute(now) <= VrijemeBackupa ? now.date : addDays(now.date, 1);
+    while (m_lastRunMinute && minuteOf(day, hour, minute) <= *m_lastRunMinute)
+        day = addDays(day, 1);
+    return day;
+}
+
+std::int64_t DailySchedule::minuteOf(std::chrono::year_month_day date, int hour, int minute)
+{
+    return std::chrono::sys_days{date}.time_since_epoch().count() * 24 * 60 + hour * 60 + minute;
 }
 
 bool DailySchedule::rearmAfterRun(const BackupSettings& settings)

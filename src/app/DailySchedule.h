@@ -3,30 +3,34 @@
 #include "LocalDateTime.h"
 
 #include <chrono>
-#include <set>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 struct BackupSettings;
 
 /// The daily timed backup, decided tick by tick (Timer1 ticks once a second): a tick starts the timed run when
-/// the clock's "HH:mm" equals VrijemeBackupa character for character and the clock's calendar day has not had
-/// its timed run yet. So a run that ends within the configured minute does not start again, a clock set back
-/// over an earlier run does not give that day a second one, and the next day runs again at the same minute.
-/// Only the days of this program's life are remembered.
+/// the clock's "HH:mm" equals VrijemeBackupa character for character and that minute comes after the minute of
+/// the latest timed run. So a run that ends within its minute does not start again, a clock set back over an
+/// earlier run gives no second one, and each time of day runs once a day; a new time saved later the same day
+/// runs when it comes (saving re-arms the schedule). Only the runs of this program's life are remembered.
 class DailySchedule
 {
 public:
     enum class TickAction {
-        Wait,    ///< not the configured minute, today's timed run already started, or another run in progress
-        StartRun ///< start the timed run now; the day is already counted as run
+        Wait,    ///< not the configured minute, that minute already had its run, or another run in progress
+        StartRun ///< start the timed run now; it is already counted
     };
 
-    /// One tick at `now`. `runInProgress`: another run holds the program's run slot; the tick then waits and
-    /// the day stays open, so a later tick of the same minute can still start the run.
+    /// One tick at `now`. `runInProgress`: another run holds the program's run slot; the tick then waits, so a
+    /// later tick of the same minute can still start the run.
     TickAction tick(const LocalDateTime& now, const std::string& VrijemeBackupa, bool runInProgress);
 
-    /// True when the timed run of `date` has started.
-    bool hasRunOn(std::chrono::year_month_day date) const;
+    /// The day the timed run at VrijemeBackupa is due, seen at `now`: today while that minute is ahead (or is
+    /// now and has not had its run), else the first day after whose minute comes after the latest run. Nothing
+    /// for a time the clock never shows.
+    std::optional<std::chrono::year_month_day> nextRunDate(const LocalDateTime& now,
+                                                           const std::string& VrijemeBackupa) const;
 
     /// True when Timer1 is to tick again after a timed run: the program is (still) in timed mode.
     static bool rearmAfterRun(const BackupSettings& settings);
@@ -35,5 +39,8 @@ public:
     static bool isValidTime(const std::string& time);
 
 private:
-    std::set<std::chrono::sys_days> m_daysRun;
+    /// Minutes since the epoch of the local calendar: `date` at `hour`:`minute`.
+    static std::int64_t minuteOf(std::chrono::year_month_day date, int hour, int minute);
+
+    std::optional<std::int64_t> m_lastRunMinute;
 };

@@ -21,6 +21,9 @@ public:
     /// Adds the icon with its picture, tip and pop-up menu (the menu opens on a right click). Every mouse message
     /// over the icon goes to `onMessage` with its number.
     virtual void add(const QIcon& icon, const QString& tip, QMenu* menu, std::function<void(int)> onMessage) = 0;
+    /// Changes the icon's picture and tip (a backup failed while nobody looked, and back); nothing happens
+    /// when there is no icon.
+    virtual void setLook(const QIcon& icon, const QString& tip) = 0;
     /// Removes the icon; nothing happens when there is none.
     virtual void remove() = 0;
     /// True from add() to remove().

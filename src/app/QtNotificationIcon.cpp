@@ -30,6 +30,14 @@ void QtNotificationIcon::add(const QIcon& icon, const QString& tip, QMenu* menu,
     m_icon->show();
 }
 
+void QtNotificationIcon::setLook(const QIcon& icon, const QString& tip)
+{
+    if (!m_icon)
+        return;
+    m_icon->setIcon(icon);
+    m_icon->setToolTip(tip);
+}
+
 void QtNotificationIcon::remove()
 {
     if (!m_icon)

@@ -15,6 +15,7 @@ public:
 
     bool available() const override;
     void add(const QIcon& icon, const QString& tip, QMenu* menu, std::function<void(int)> onMessage) override;
+    void setLook(const QIcon& icon, const QString& tip) override;
     void remove() override;
     bool present() const override;
     void showMessage(const QString& title, const QString& text) override;

@@ -13,4 +13,6 @@ public:
     virtual BackupHost& backupHost() = 0;
     /// Shows the window, modeless.
     virtual void showWindow() = 0;
+    /// Takes the notification icon away, before the process ends without the window (the update hand-off).
+    virtual void removeTrayIcon() = 0;
 };

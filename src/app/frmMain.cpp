@@ -17,15 +17,21 @@
 #include "OffThreadWork.h"
 #include "PowerControl.h"
 #include "ProcessTerminator.h"
+#include "RunCancellation.h"
 #include "RunGuard.h"
+#include "RunPreconditions.h"
 #include "RunProgressText.h"
+#include "StatusLineText.h"
 #include "WebOpener.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTimer>
@@ -45,7 +51,8 @@ const char* const exitQuestion = "Da li zelite da izadjete iz programa: \r\n\r\n
 const char* const pickerTitle = "Odaberite fasciklu..";
 const char* const versionPrefix = "Verzija programa ";
 const char* const databaseDone = "Rezervna kopija baza podataka je izradjena ";
-const char* const nextBackup = "Sledeća izrada rezervne kopije ";
+const char* const runInProgressAtExit = "Izrada rezervne kopije je u toku. Ako izadjete, bice prekinuta: ono sto je "
+                                        "zapoceto se brise, a ranije rezervne kopije ostaju.\r\n\r\n";
 
 /// Label26: a warning about names that the archive cannot hold.
 const char* const cyrillicWarning =
@@ -69,10 +76,22 @@ QString qs(const std::string& text)
 frmMain::frmMain(AppContext& context, WindowServices services, QWidget* parent)
     : QWidget(parent), m_context(context), m_services(std::move(services)), ui(std::make_unique<Ui::frmMain>()),
       Timer1(new QTimer(this)), Timer2(new QTimer(this)), mnuGlavni(new QMenu(QStringLiteral("File"), this)),
-      mnuIzlaz(mnuGlavni->addAction(QStringLiteral("Izlaz")))
+      mnuIzlaz(mnuGlavni->addAction(QStringLiteral("Izlaz"))),
+      mnuUkloni(new QAction(QStringLiteral("Ukloni fasciklu sa popisa"), this)), m_endTimer(new QTimer(this))
 {
     ui->setupUi(this);
     setWindowIcon(AppIcon::create());
+
+    // On a screen smaller than the pages (a laptop at 150 %) they scroll instead of running off the screen.
+    auto* pages = new QScrollArea(this);
+    pages->setObjectName(QStringLiteral("pagesArea"));
+    pages->setWidgetResizable(true);
+    pages->setFrameShape(QFrame::NoFrame);
+    ui->frmMainLayout->replaceWidget(ui->SSTab1, pages);
+    pages->setWidget(ui->SSTab1);
+    const QMargins margins = ui->frmMainLayout->contentsMargins();
+    m_designedSize = size().expandedTo(ui->SSTab1->sizeHint().grownBy(margins));
+    resize(m_designedSize);
 
     ui->Option1->setId(ui->Option1_0, 0);
     ui->Option1->setId(ui->Option1_1, 1);
@@ -86,6 +105,14 @@ frmMain::frmMain(AppContext& context, WindowServices services, QWidget* parent)
     ui->Label24->setPalette(linkPalette);
     ui->Label24->installEventFilter(this);
     ui->Check1->installEventFilter(this);
+    ui->List2->installEventFilter(this);
+    // A right click on an entry offers its removal; the icon's menu stays the window's.
+    mnuUkloni->setObjectName(QStringLiteral("mnuUkloni"));
+    ui->List2->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ui->List2->addAction(mnuUkloni);
+    connect(mnuUkloni, &QAction::triggered, this, &frmMain::removeSelectedFolder);
+    m_endTimer->setInterval(100);
+    connect(m_endTimer, &QTimer::timeout, this, &frmMain::endWhenRunHasStopped);
 
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -217,12 +244,12 @@ bool frmMain::showSettingsInControls()
         const std::string root = BackupNames::databaseBackupRoot(settings.BackupDir, today, settings.AppFolderSuffix);
         if (m_context.platform.fileSystem.exists(root)) {
             setStatusLine1(databaseDone + formatDateDots(today) + " u " + settings.VrijemeBackupa);
-            setStatusLine2(nextBackup + formatDateDots(addDays(today, 1)) + " u " + settings.VrijemeBackupa);
         } else {
             // Today's database backup is missing: catch up now, before the window is first shown.
             runSafely(m_services.databaseRun);
         }
         Timer1->start();
+        refreshNextRunLine();
     }
     if (settings.NacinBackupa == 2)
         ui->Command1->show();
@@ -258,7 +285,26 @@ void frmMain::LoadFolderList()
 
 void frmMain::showWindow()
 {
+    if (!m_fitted) {
+        m_fitted = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            fitInto(screen->availableGeometry());
+    }
     show();
+}
+
+void frmMain::removeTrayIcon()
+{
+    m_services.trayIcon.remove();
+}
+
+void frmMain::fitInto(const QRect& available)
+{
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isEmpty()) // not shown yet: about what the desktop's title bar and borders take
+        frame = QSize(16, 40);
+    resize(m_designedSize.boundedTo(available.size() - frame));
+    move(available.center() - QRect(QPoint(), size() + frame).center());
 }
 
 void frmMain::Form_MouseMove(int message)
@@ -305,10 +351,49 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::mnuIzlaz_Click()
 {
-    if (!m_context.platform.messages.askYesNo(exitQuestion + windowTitle().toStdString()))
+    const bool running = RunGuard::busy();
+    if (!m_context.platform.messages.askYesNo((running ? runInProgressAtExit : "") + std::string(exitQuestion) +
+                                              windowTitle().toStdString()))
         return;
+    if (running && RunGuard::busy()) {
+        // The run is below this handler on the stack: it can only stop once the handler returns.
+        RunCancellation::request();
+        m_endTimer->start();
+        return;
+    }
     m_services.trayIcon.remove();
     m_context.platform.terminator.endNow(0);
+}
+
+void frmMain::endWhenRunHasStopped()
+{
+    if (RunGuard::busy())
+        return;
+    m_endTimer->stop();
+    RunCancellation::clear(); // the run it was for is over
+    m_services.trayIcon.remove();
+    m_context.platform.terminator.endNow(0);
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    clearAlert();
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        clearAlert();
+}
+
+void frmMain::clearAlert()
+{
+    if (!m_alert || !isVisible() || isMinimized())
+        return;
+    m_alert = false;
+    m_services.trayIcon.setLook(windowIcon(), qs(m_context.WindowTitle));
 }
 
 void frmMain::Label24_Click()
@@ -319,6 +404,11 @@ void frmMain::Label24_Click()
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->List2 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        removeSelectedFolder();
+        return true;
+    }
     if (watched == ui->Label24 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         Label24_Click();
@@ -399,9 +489,18 @@ void frmMain::Command5_Click()
         message("Odaberite vrijeme izrade rezervne kopije (na primjer 08:00).");
         return;
     }
-    const std::string days = leadingNumberText(ui->Text2->text().toStdString());
-    if (!parseIniInteger(days)) {
+    const std::string typedDays = ui->Text2->text().toStdString();
+    const std::string days = leadingNumberText(typedDays);
+    const std::optional<std::int16_t> dayCount = parseIniInteger(days);
+    if (!dayCount) {
         message("Broj dana \"" + days + "\" nije ispravan.");
+        return;
+    }
+    // Deletion with no whole number of days from 1 up would silently delete nothing, ever.
+    if (ui->Check1->isChecked() && (*dayCount < 1 || days.find('.') != std::string::npos)) {
+        message("Broj dana \"" + typedDays +
+                "\" nije ispravan: za brisanje starih rezervnih kopija upisite cijeli "
+                "broj dana, 1 ili vise.");
         return;
     }
     auto checked = [](QButtonGroup* group, int designTimeChoice) {
@@ -435,6 +534,7 @@ void frmMain::Command5_Click()
         Timer1->start();
     else
         Timer1->stop();
+    refreshNextRunLine(); // a new time is due at its next occurrence, today if it is still ahead
     if (settings.NacinBackupa == 1) {
         message(startModeChosen);
         m_services.trayIcon.remove();
@@ -455,7 +555,16 @@ void frmMain::Command7_Click()
 
 void frmMain::Command8_Click()
 {
+    if (ui->List2->count() > 0 &&
+        !m_context.platform.messages.askYesNo("Da li zelite da obrisete sve fascikle sa popisa?" + std::string(crlf) +
+                                              "Popis se sprema tek sa \"Prihvati\"."))
+        return;
     ui->List2->clear();
+}
+
+void frmMain::removeSelectedFolder()
+{
+    qDeleteAll(ui->List2->selectedItems()); // nothing when no entry is selected
 }
 
 void frmMain::Command6_Click()
@@ -475,6 +584,13 @@ void frmMain::Command6_Click()
         problems +=
             "Popis fascikli nije spremljen: " + saved.error() + crlf + "Popis na ekranu je ostao; pokusajte ponovo.";
     }
+    // Saved all the same, as the user asked; but told now rather than by a failed backup tonight.
+    const std::string folder = ui->Text1->text().toStdString();
+    std::optional<std::string> destination;
+    runWork([&] { destination = destinationProblem(m_context.platform.fileSystem, folder); });
+    if (destination)
+        problems += (problems.empty() ? "" : std::string(crlf) + crlf) + *destination + crlf +
+                    "Rezervne kopije se nece moci izraditi dok se to ne ispravi.";
     if (!problems.empty())
         message(problems);
 }
@@ -504,13 +620,16 @@ void frmMain::Timer1_Timer()
 
     const BackupSettings& settings = m_context.backupSettings;
     if (m_schedule.tick(m_context.platform.clock.now(), settings.VrijemeBackupa, RunGuard::busy()) !=
-        DailySchedule::TickAction::StartRun)
+        DailySchedule::TickAction::StartRun) {
+        refreshNextRunLine(); // the day turns, a minute passes by while another run holds the slot
         return;
+    }
     // Off first: the run lets ticks through while it works.
     Timer1->stop();
     startButtonOrTimerRun();
     if (DailySchedule::rearmAfterRun(m_context.backupSettings))
         Timer1->start();
+    refreshNextRunLine();
 }
 
 void frmMain::startButtonOrTimerRun()
@@ -578,6 +697,7 @@ void frmMain::setBusyPointer(bool busy)
         return;
     m_busyPointer = busy;
     if (busy) {
+        m_runWroteLine1 = false;
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
         QApplication::restoreOverrideCursor();
@@ -637,6 +757,17 @@ void frmMain::endProgressDisplay()
     refreshStatusLines();
 }
 
+void frmMain::refreshNextRunLine()
+{
+    const BackupSettings& settings = m_context.backupSettings;
+    const std::optional<std::chrono::year_month_day> next =
+        Timer1->isActive() ? m_schedule.nextRunDate(m_context.platform.clock.now(), settings.VrijemeBackupa)
+                           : std::nullopt;
+    const std::string line = next ? StatusLineText::nextRun(*next, settings.VrijemeBackupa) : std::string();
+    if (line != m_statusLine2)
+        setStatusLine2(line);
+}
+
 void frmMain::refreshStatusLines()
 {
     ui->Label1->setText(qs(m_statusLine1));
@@ -645,6 +776,7 @@ void frmMain::refreshStatusLines()
 
 void frmMain::setStatusLine1(const std::string& text)
 {
+    m_runWroteLine1 = m_runWroteLine1 || m_busyPointer;
     m_statusLine1 = text;
     if (!m_progressShown)
         ui->Label1->setText(qs(text));
@@ -667,6 +799,9 @@ void frmMain::runFinished(const RunReport& report)
     if (report.refused)
         return;
     endProgressDisplay();
+    if (!m_runWroteLine1) // the database backup words its own result
+        setStatusLine1(StatusLineText::lastRun(report, m_context.platform.clock.now()));
+    refreshNextRunLine();
     const std::vector<std::string> lines = failureLines(report);
     ui->List1->clear();
     for (const std::string& line : lines)
@@ -674,11 +809,16 @@ void frmMain::runFinished(const RunReport& report)
     m_latestRunHasProblems = !lines.empty();
     ui->Label3->setVisible(m_latestRunHasProblems);
     ui->List1->setVisible(m_latestRunHasProblems);
-    if (m_latestRunHasProblems && (!isVisible() || isMinimized())) {
-        QString text = QString::fromUtf8(RunTexts::notBackedUpHeading);
+    if (report.hasProblems() && (!isVisible() || isMinimized())) {
+        // Nobody is looking: the icon keeps saying so after the message is gone, until the window is opened.
+        QString text = qs(report.runFailure);
+        if (!lines.empty())
+            text += (text.isEmpty() ? "" : "\n") + QString::fromUtf8(RunTexts::notBackedUpHeading);
         for (const std::string& line : lines)
             text += '\n' + qs(line);
         m_services.trayIcon.showMessage(qs(m_context.WindowTitle), text);
+        m_alert = true;
+        m_services.trayIcon.setLook(AppIcon::create(true), qs(m_context.WindowTitle + "\n" + m_statusLine1));
     }
 }
 

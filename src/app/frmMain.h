@@ -7,6 +7,7 @@
 #include "StartupWindow.h"
 #include "WindowServices.h"
 
+#include <QSize>
 #include <QWidget>
 
 #include <atomic>
@@ -46,6 +47,7 @@ public:
     void load() override;
     BackupHost& backupHost() override { return *this; }
     void showWindow() override;
+    void removeTrayIcon() override;
 
     // BackupHost
     int folderCount() const override;
@@ -62,31 +64,35 @@ public:
     void enableTimer1() override;
     void switchOnTimer2(bool thenShutDownThisComputer) override;
 
-    /// The days on which the timed run has started (for the status and the tests).
-    const DailySchedule& schedule() const { return m_schedule; }
+    /// Sizes and places the window inside `available` (the screen less its task bar), never larger than it was
+    /// made; the pages scroll where the screen is smaller than they are.
+    void fitInto(const QRect& available);
 
 public slots:
     /// A mouse message of the notification icon: 514 (left button up) and 515 (double click) bring the window
     /// back in normal size, in front; 517 (right button up) leaves the window as it is while the menu opens;
     /// every other number is ignored.
     void Form_MouseMove(int message);
-    void Command1_Click();  ///< backup by hand
-    void Command2_Click();  ///< "Sakri prozor"
-    void Command3_Click();  ///< choose the destination folder
-    void Command5_Click();  ///< "Prihvati" on "Opcije"
-    void Command6_Click();  ///< "Prihvati" on "Fascikle"
-    void Command7_Click();  ///< add a folder to the list
-    void Command8_Click();  ///< clear the list
-    void Command9_Click();  ///< open the destination folder
-    void Command10_Click(); ///< shut down the network computers
-    void Timer1_Timer();    ///< the daily schedule, once a second
-    void Timer2_Timer();    ///< the network shutdown, once, a minute after a run
-    void mnuIzlaz_Click();  ///< "Izlaz"
-    void Label24_Click();   ///< the web page
+    void Command1_Click();       ///< backup by hand
+    void Command2_Click();       ///< "Sakri prozor"
+    void Command3_Click();       ///< choose the destination folder
+    void Command5_Click();       ///< "Prihvati" on "Opcije"
+    void Command6_Click();       ///< "Prihvati" on "Fascikle"
+    void Command7_Click();       ///< add a folder to the list
+    void Command8_Click();       ///< clear the list, after asking
+    void Command9_Click();       ///< open the destination folder
+    void Command10_Click();      ///< shut down the network computers
+    void Timer1_Timer();         ///< the daily schedule, once a second
+    void Timer2_Timer();         ///< the network shutdown, once, a minute after a run
+    void mnuIzlaz_Click();       ///< "Izlaz"; during a backup it says so and, on Yes, stops it before the end
+    void Label24_Click();        ///< the web page
+    void removeSelectedFolder(); ///< Delete, or the list's menu: the selected entry leaves List2
 
 protected:
     /// Form_Unload: every close request hides the window; the program goes on in the notification area.
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -107,6 +113,12 @@ private:
     void showPendingProgress();
     void endProgressDisplay();
     void refreshStatusLines();
+    /// Label2: when the next timed run is due while the daily schedule is armed, else nothing.
+    void refreshNextRunLine();
+    /// The icon's ordinary look again once the window is seen.
+    void clearAlert();
+    /// Ends the program once the run in progress has stopped (after "Izlaz" during a backup).
+    void endWhenRunHasStopped();
     void message(const std::string& text);
 
     AppContext& m_context;
@@ -116,12 +128,18 @@ private:
     QTimer* Timer2;
     QMenu* mnuGlavni;
     QAction* mnuIzlaz;
+    QAction* mnuUkloni; ///< List2's menu: remove the selected folder
+    QTimer* m_endTimer; ///< waits for a stopped run before the program ends
 
     DailySchedule m_schedule;
     bool m_shutDownAfterNetwork = false;
     NetworkShutdownGate m_networkShutdown{runOffThread};
     bool m_busyPointer = false;
     bool m_latestRunHasProblems = false;
+    bool m_runWroteLine1 = false; ///< the run in progress set the first status line itself (the database backup)
+    bool m_alert = false;         ///< the icon shows a failure nobody has seen yet
+    bool m_fitted = false;
+    QSize m_designedSize; ///< what the pages need without scrolling (the size the window opens at)
 
     // The status lines as the program set them; while a run works they show its progress instead.
     std::string m_statusLine1;

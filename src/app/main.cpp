@@ -4,6 +4,7 @@
 #include "QtMessageBoxService.h"
 #include "QtNotificationIcon.h"
 #include "QtPause.h"
+#include "QtTranslation.h"
 #include "QtWebOpener.h"
 #include "StartupSequence.h"
 #include "StartupWindow.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Kopirko");
     // The program lives in the notification area: a hidden window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    loadQtTranslation(application);
 
     SystemPlatform system;
     system.appInfo.settleStartFolder();

@@ -9,8 +9,10 @@
 #include "LocalDateTime.h"
 #include "Paths.h"
 #include "PlatformServices.h"
+#include "RunCancellation.h"
 #include "RunEndSteps.h"
 #include "RunGuard.h"
+#include "RunPreconditions.h"
 
 #include <optional>
 
@@ -70,9 +72,11 @@ RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, cons
     }
 
     host.setBusyPointer(true);
-    const int last = host.folderCount() - 1;
+    const int last = readyToRun(report, settings, host, platform) ? host.folderCount() - 1 : -1;
     for (int index = 0; index <= last; ++index) {
         host.processEvents();
+        if (RunCancellation::requested())
+            break;
         const std::string source = host.folderEntry(index);
         if (source.empty())
             break;
@@ -89,6 +93,8 @@ RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, cons
         else
             report.backedUp.push_back(source);
     }
+    if (RunCancellation::requested())
+        report.runFailure = RunTexts::stopped;
     finishFolderRun(report, settings, host, platform);
     return report;
 }

@@ -12,8 +12,10 @@ std::vector<std::string> failureLines(const RunReport& report)
 
 std::string completionMessage(const RunReport& report)
 {
-    std::string message = RunTexts::completed;
-    if (report.hasFailures()) {
+    std::string message = report.runFailure.empty() ? RunTexts::completed : RunTexts::notMade;
+    if (!report.runFailure.empty())
+        message += "\r\n\r\n" + report.runFailure;
+    if (!report.failed.empty()) {
         message += "\r\n\r\n";
         message += RunTexts::notBackedUpHeading;
         for (const SourceFailure& failure : report.failed)

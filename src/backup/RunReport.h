@@ -21,9 +21,13 @@ struct RunReport
     std::vector<std::string> backedUp; ///< sources backed up whole
     std::vector<SourceFailure> failed; ///< sources not backed up, or not whole
     std::vector<std::string> warnings; ///< things that went wrong around the sources (old backup not deleted, ...)
+    /// What kept the run from backing up its sources, said once: no folder listed or a destination that cannot
+    /// take backups (every listed source is in `failed` then, without a reason of its own), or a stop (the
+    /// sources not reached are in neither list).
+    std::string runFailure;
 
-    bool hasFailures() const { return !failed.empty(); }
-    bool hasProblems() const { return !failed.empty() || !warnings.empty(); }
+    bool hasFailures() const { return !failed.empty() || !runFailure.empty(); }
+    bool hasProblems() const { return hasFailures() || !warnings.empty(); }
 };
 
 /// Texts the runs show.
@@ -32,10 +36,15 @@ inline constexpr const char* completed = "Izrada rezervne kopije je zavrsena";
 inline constexpr const char* notBackedUpHeading =
     "Nisu napravljene rezervne kopije  sledecih fascikli jer nisu bile dostupne";
 inline constexpr const char* alreadyRunning = "Izrada rezervne kopije je vec u toku.";
+/// The first line of the completion message when the run backed nothing up.
+inline constexpr const char* notMade = "Rezervna kopija nije izradjena.";
+inline constexpr const char* noFolders = "Na popisu nema nijedne fascikle za izradu rezervne kopije.";
+inline constexpr const char* stopped = "Izrada rezervne kopije je prekinuta.";
 } // namespace RunTexts
 
-/// "Izrada rezervne kopije je zavrsena", and, when anything failed, a blank line, the heading of the list of
-/// failed sources and one line per failed source with its reason, then the warnings. Line ends are CR LF.
+/// "Izrada rezervne kopije je zavrsena" (RunTexts::notMade and the run's failure when the run backed nothing
+/// up), and, when any source failed, a blank line, the heading of the list of failed sources and one line per
+/// failed source with its reason, then the warnings. Line ends are CR LF.
 std::string completionMessage(const RunReport& report);
 
 /// One line for a source some of whose files failed: the reason itself for one failure, else the count and the

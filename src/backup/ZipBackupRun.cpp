@@ -9,8 +9,10 @@
 #include "LocalDateTime.h"
 #include "Paths.h"
 #include "PlatformServices.h"
+#include "RunCancellation.h"
 #include "RunEndSteps.h"
 #include "RunGuard.h"
+#include "RunPreconditions.h"
 #include "ZipFolder.h"
 
 #include <exception>
@@ -124,7 +126,7 @@ RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const P
     host.setBusyPointer(true);
     // The list is read once, up to its first empty entry: sources that share an archive are written together.
     std::vector<std::string> sources;
-    const int last = host.folderCount() - 1;
+    const int last = readyToRun(report, settings, host, platform) ? host.folderCount() - 1 : -1;
     for (int index = 0; index <= last; ++index) {
         std::string source = host.folderEntry(index);
         if (source.empty())
@@ -133,6 +135,8 @@ RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const P
     }
 
     for (const ArchiveGroup& group : groupByArchiveName(sources)) {
+        if (RunCancellation::requested())
+            break;
         std::vector<std::optional<SourceFailure>> results;
         host.runWork([&] {
             try {
@@ -150,6 +154,8 @@ RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const P
                 report.backedUp.push_back(group.sources[k].path);
         }
     }
+    if (RunCancellation::requested())
+        report.runFailure = RunTexts::stopped;
     finishFolderRun(report, settings, host, platform);
     return report;
 }

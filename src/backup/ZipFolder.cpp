@@ -3,6 +3,7 @@
 #include "ArchiveTreeListing.h"
 #include "ChunkPipeline.h"
 #include "Paths.h"
+#include "RunCancellation.h"
 #include "ZipArchiveWriter.h"
 
 #include <algorithm>
@@ -71,6 +72,8 @@ public:
         ChunkPipeline pipeline(m_fileSystem, m_items,
                                ChunkPipelineOptions{m_options.workers, m_options.chunkSize, m_options.level});
         for (std::size_t index = 0; index < m_items.size(); ++index) {
+            if (RunCancellation::requested())
+                return stopped();
             const ArchiveItem& item = m_items[index];
             Result written = Result::success();
             switch (item.kind) {
@@ -91,6 +94,8 @@ public:
     }
 
 private:
+    static Result stopped() { return Result::failure("the archive was stopped before it was complete"); }
+
     bool nextChunkOf(ChunkPipeline& pipeline, std::size_t index)
     {
         return pipeline.next(m_chunk) && m_chunk.item == index;
@@ -138,6 +143,8 @@ private:
             }
             if (m_chunk.last)
                 break;
+            if (RunCancellation::requested()) // a large file stops between its pieces
+                return stopped();
             if (!nextChunkOf(pipeline, index))
                 return Result::failure("the compressed pieces of \"" + item.path + "\" came out of order");
         }

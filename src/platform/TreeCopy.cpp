@@ -1,6 +1,7 @@
 #include "TreeCopy.h"
 
 #include "Paths.h"
+#include "RunCancellation.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -32,6 +33,8 @@ public:
         m_jobReady.notify_all();
         for (std::thread& worker : m_workers)
             worker.join();
+        if (RunCancellation::requested())
+            fail(source, "the copy of \"" + source + "\" was stopped before it was complete");
         // Workers finish in any order: the report lists failures by path.
         std::sort(m_outcome.failures.begin(), m_outcome.failures.end(),
                   [](const FileFailure& a, const FileFailure& b) { return a.path < b.path; });
@@ -84,6 +87,8 @@ private:
             m_jobs.pop_front();
             lock.unlock();
             m_queueHasRoom.notify_one();
+            if (RunCancellation::requested())
+                continue; // the files not begun are left as they were
 
             // An exception must never leave a worker thread: that would end the whole program.
             guarded(job.from, [&] {
@@ -133,6 +138,8 @@ private:
             fail(unexamined.path, unexamined.reason);
 
         for (const FolderEntry& entry : listing.entries) {
+            if (RunCancellation::requested())
+                return;
             const std::string from = Paths::join(source, entry.name);
             const std::string to = Paths::join(target, entry.name);
             switch (entry.kind) {

@@ -15,6 +15,7 @@
 #include "Paths.h"
 #include "PlatformServices.h"
 #include "RegisterRules.h"
+#include "RunCancellation.h"
 #include "RunGuard.h"
 #include "SystemPlatform.h"
 #include "Utf8Path.h"
@@ -267,6 +268,10 @@ private:
         std::vector<FileFailure> failures;
         for (const std::string& name : names) {
             m_host.processEvents();
+            if (RunCancellation::requested()) {
+                failures.push_back(FileFailure{folder, RunTexts::stopped});
+                break;
+            }
             if (name.empty())
                 continue;
             m_host.setStatusLine2(name);
@@ -306,7 +311,7 @@ private:
         m_host.showWindow();
         m_host.runFinished(m_report);
         m_host.setBusyPointer(false);
-        if (m_settings.NacinBackupa == 2)
+        if (m_settings.NacinBackupa == 2 && !RunCancellation::requested()) // stopped: the program is ending
             m_platform.messages.showMessage(completionMessage(m_report));
     }
 

@@ -23,15 +23,18 @@ struct FakeNotificationIcon : NotificationIcon
     bool trayAvailable = true, added = false;
     QMenu* menu = nullptr;
     std::vector<QString> balloons;
+    QString tip;
     std::function<void(int)> onMessage;
 
     bool available() const override { return trayAvailable; }
-    void add(const QIcon&, const QString&, QMenu* popup, std::function<void(int)> handler) override
+    void add(const QIcon&, const QString& text, QMenu* popup, std::function<void(int)> handler) override
     {
         added = true;
+        tip = text;
         menu = popup;
         onMessage = std::move(handler);
     }
+    void setLook(const QIcon&, const QString& text) override { tip = text; }
     void remove() override { added = false; }
     bool present() const override { return added; }
     void showMessage(const QString&, const QString& text) override { balloons.push_back(text); }

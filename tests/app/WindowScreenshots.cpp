@@ -1,9 +1,12 @@
 // Takes the pictures of the window's pages in docs/screenshots with ImageMagick's "import" on the caller's X
-// display; message boxes, the folder dialog and the process end are fakes, and nothing is backed up:
-//   xvfb-run -s "-screen 0 800x600x24" build/bin/window_screenshots docs/screenshots
+// display; message boxes, the folder dialog and the process end are fakes, and nothing is backed up: the
+// latest run (the evening before, one folder out of reach) and a run copying a large file are told to the window
+// as the runs tell it:
+//   xvfb-run -s "-screen 0 760x600x24" build/bin/window_screenshots docs/screenshots
 #include "AppContext.h"
 #include "AppIcon.h"
 #include "FakeWindowParts.h"
+#include "RunGuard.h"
 #include "StartupSequence.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
@@ -30,6 +33,7 @@ int main(int argc, char** argv)
 
     TestPlatform platform;
     platform.appInfo.folder = folder;
+    platform.clock.set(2026, 12, 4, 20, 1);
     FakeFolderPicker picker;
     FakeNotificationIcon tray;
     AppContext context(platform.services);
@@ -42,8 +46,6 @@ int main(int argc, char** argv)
     window.load();
     window.move(20, 20);
     window.show();
-    window.setStatusLine1("Rezervna kopija baza podataka je izradjena 05.12.2026 u 20:00");
-    window.setStatusLine2("Sledeća izrada rezervne kopije 06.12.2026 u 20:00");
     RunReport latest; // the latest run could not reach one folder
     latest.failed.push_back(SourceFailure{"/mnt/server/Racuni", "fascikla nije dostupna", {}});
     window.runFinished(latest);
@@ -53,15 +55,20 @@ int main(int argc, char** argv)
         AppIcon::picture(size).save(out + "/icon-" + QString::number(size) + ".png");
 
     bool ok = true;
-    for (const auto& [tab1, tab2, name] : {std::tuple{0, 0, "backup"},
-                                           {1, 0, "podesavanja-fascikle"},
-                                           {1, 1, "podesavanja-opcije"},
-                                           {2, 1, "o-programu"}}) {
+    const auto take = [&](int tab1, int tab2, const char* name) {
         window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(tab1);
         window.findChild<QTabWidget*>("SSTab2")->setCurrentIndex(tab2);
         for (int i = 0; i < 20; ++i, QThread::msleep(25))
             QApplication::processEvents();
         ok &= QProcess::execute("import", {"-window", "root", out + "/" + name + ".png"}) == 0;
-    }
+    };
+    for (const auto& [tab1, tab2, name] : {std::tuple{0, 0, "backup"},
+                                           {1, 0, "podesavanja-fascikle"},
+                                           {1, 1, "podesavanja-opcije"},
+                                           {2, 1, "o-programu"}})
+        take(tab1, tab2, name);
+    RunGuard running; // 1.4 GB into a 2 GB database file, the 1187th file of the run
+    window.reportProgress(RunProgress{"/srv/kasa/baza", "/srv/kasa/baza/arhiva-2026.mdb", 1186, 1503238553});
+    take(0, 0, "backup-u-toku");
     return ok ? 0 : 1;
 }

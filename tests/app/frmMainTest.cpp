@@ -9,6 +9,7 @@
 #include "LampShape.h"
 #include "OffThreadWork.h"
 #include "QtNotificationIcon.h"
+#include "QtTranslation.h"
 #include "RunGuard.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
@@ -16,21 +17,30 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 #include <thread>
 
 namespace {
 
 const char* const notSetUp = "Program nije podesenen.\r\nMolimo da podesite program.";
+
+QString qs(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 class WindowTest : public ::testing::Test
 {
@@ -44,6 +54,7 @@ protected:
     std::unique_ptr<AppContext> context;
     std::unique_ptr<frmMain> window;
     int databaseRuns = 0, zipRuns = 0;
+    bool realZipRun = false;
     std::vector<std::string> loaded; ///< the messages of the latest load
 
     void SetUp() override
@@ -71,10 +82,10 @@ protected:
         const auto counted = [](int& runs) {
             return [&runs](const BackupSettings&, BackupHost&, const PlatformServices&) { return ++runs, RunReport{}; };
         };
-        window = std::make_unique<frmMain>(*context, WindowServices{.folderPicker = picker,
-                                                                    .trayIcon = tray,
-                                                                    .zipRun = counted(zipRuns),
-                                                                    .databaseRun = counted(databaseRuns)});
+        WindowServices services{.folderPicker = picker, .trayIcon = tray, .databaseRun = counted(databaseRuns)};
+        if (!realZipRun)
+            services.zipRun = counted(zipRuns);
+        window = std::make_unique<frmMain>(*context, services);
         window->load();
         loaded = platform.messages.shown;
         platform.messages.shown.clear();
@@ -90,6 +101,7 @@ protected:
     bool shown(const char* name) const { return !get(name)->isHidden(); }
     void click(const char* name) { get<QAbstractButton>(name)->click(); }
     bool timer1() const { return get<QTimer>("Timer1")->isActive(); }
+    std::string label(const char* name) const { return get<QLabel>(name)->text().toStdString(); }
     std::string savedDestination() const { return IniFile::read(platform.fileSystem, ini, "BACKUP", "BackupDir"); }
     std::vector<std::string> items(const char* list) const
     {
@@ -99,6 +111,13 @@ protected:
         return texts;
     }
     std::string backupOf(int day) const { return destination + "/0" + std::to_string(day) + "_12_2026_Docs_backup"; }
+    /// Lets the window handle its events until `done` or `limit`.
+    static void spin(std::chrono::milliseconds limit, const std::function<bool()>& done)
+    {
+        for (const auto end = std::chrono::steady_clock::now() + limit;
+             !done() && std::chrono::steady_clock::now() < end;)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
     void tickAt(int day, int hour, int minute, int second = 0)
     {
         platform.clock.set(2026, 12, day, hour, minute, second);
@@ -182,6 +201,13 @@ TEST_F(WindowTest, ASaveThatCannotBeDoneIsNeverReportedAsSaved)
 {
     start({dirLine, "VrijemeBackupa=08:00", "NacinBackupa=2", "Starost=3"});
     const std::string before = TestFiles::read(ini);
+    get<QAbstractButton>("Check1")->setChecked(true); // deleting needs a whole number of days from 1 up
+    const std::vector<std::string> badDays = {"sedam", "0", "7.5", "-2"};
+    for (const std::string& days : badDays) {
+        get<QLineEdit>("Text2")->setText(qs(days));
+        click("Command5");
+    }
+    get<QAbstractButton>("Check1")->setChecked(false);
     get<QLineEdit>("Text2")->setText("40000");
     click("Command5");
     get<QLineEdit>("Text2")->setText("5");
@@ -196,13 +222,18 @@ TEST_F(WindowTest, ASaveThatCannotBeDoneIsNeverReportedAsSaved)
     click("Command5");
 
     std::vector<std::string> texts = platform.messages.shown;
-    ASSERT_EQ(texts.size(), 4u);
-    EXPECT_EQ(texts[3].rfind("Podesavanje nije spremljeno.\r\n", 0), 0u) << texts[3];
+    ASSERT_EQ(texts.size(), 8u);
+    EXPECT_EQ(texts[7].rfind("Podesavanje nije spremljeno.\r\n", 0), 0u) << texts[7];
     texts.pop_back();
-    EXPECT_EQ(texts,
-              (std::vector<std::string>{
-                  "Broj dana \"40000\" nije ispravan.", "Odaberite vrijeme izrade rezervne kopije (na primjer 08:00).",
-                  "Izrada rezervne kopije je vec u toku.\r\nPodesavanje spremite kada se zavrsi."}));
+    std::vector<std::string> expected;
+    for (const std::string& days : badDays)
+        expected.push_back("Broj dana \"" + days +
+                           "\" nije ispravan: za brisanje starih rezervnih kopija upisite "
+                           "cijeli broj dana, 1 ili vise.");
+    expected.insert(expected.end(), {"Broj dana \"40000\" nije ispravan.",
+                                     "Odaberite vrijeme izrade rezervne kopije (na primjer 08:00).",
+                                     "Izrada rezervne kopije je vec u toku.\r\nPodesavanje spremite kada se zavrsi."});
+    EXPECT_EQ(texts, expected);
     EXPECT_EQ(TestFiles::read(ini), before);
 }
 
@@ -217,22 +248,45 @@ TEST_F(WindowTest, FolderPageRoundTrip)
 
     click("Command6");
     EXPECT_EQ(TestFiles::read(listFile), "/data/A\r\n/data/B\r\n/data/C\r\n");
-    EXPECT_EQ(savedDestination(), "/mnt/new");
+    EXPECT_EQ(savedDestination(), "/mnt/new"); // saved all the same, and warned about
+    EXPECT_EQ(platform.messages.shown,
+              std::vector<std::string>{"Fascikla za rezervne kopije \"/mnt/new\" ne postoji ili "
+                                       "nije dostupna.\r\nRezervne kopije se nece moci izraditi "
+                                       "dok se to ne ispravi."});
+
+    // One folder leaves by Delete, another by the list's own menu; with none selected nothing goes.
+    auto* list = get<QListWidget>("List2");
+    list->setCurrentRow(1);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(list, &del);
+    list->setCurrentRow(0);
+    ASSERT_EQ(list->actions().size(), 1);
+    list->actions().front()->trigger();
+    list->clearSelection();
+    list->actions().front()->trigger();
+    EXPECT_EQ(items("List2"), std::vector<std::string>{"/data/C"});
+
+    platform.messages.shown.clear();
+    platform.messages.answers = {false, true}; // "Obrisi listu" asks first
+    click("Command8");
+    EXPECT_EQ(items("List2").size(), 1u);
     click("Command8");
     EXPECT_TRUE(items("List2").empty());
+    get<QLineEdit>("Text1")->setText(qs(destination));
     click("Command6");
     EXPECT_EQ(TestFiles::read(listFile), "");
-    EXPECT_TRUE(platform.messages.shown.empty());
+    EXPECT_EQ(platform.messages.shown.size(), 2u); // the two questions, no warning
 
     std::filesystem::remove(listFile);
     TestFiles::makeFolder(listFile); // a list file that cannot be written
     click("Command7");
-    get<QLineEdit>("Text1")->setText("/mnt/other");
+    get<QLineEdit>("Text1")->setText(qs(destination));
+    platform.messages.shown.clear();
     click("Command6");
     ASSERT_EQ(platform.messages.shown.size(), 1u);
     EXPECT_NE(platform.messages.shown[0].find("Popis fascikli nije spremljen"), std::string::npos);
     EXPECT_EQ(items("List2"), std::vector<std::string>{"/data/D"}); // still there to save again
-    EXPECT_EQ(savedDestination(), "/mnt/other");
+    EXPECT_EQ(savedDestination(), destination);
 }
 
 TEST_F(WindowTest, ClosingHidesTheWindowOnlyIzlazWithYesEndsTheProgram)
@@ -314,7 +368,9 @@ TEST_F(WindowTest, AFreshStartSetUpFromTheWindowBacksUpDailyAndByHandAndKeepsWha
     tickAt(5, 8, 0);
     EXPECT_TRUE(TestFiles::exists(backupOf(5) + "/racun.txt"));
     EXPECT_EQ(items("List1"), std::vector<std::string>{missing + ": fascikla nije dostupna"});
-    EXPECT_EQ(tray.balloons.size(), 1u); // the window was never shown
+    EXPECT_EQ(tray.balloons.size(), 1u); // the window was never shown: the icon says it until it is
+    EXPECT_EQ(label("Label1"), "Rezervna kopija izradjena 05.12.2026 u 08:00 nije potpuna: pogledajte popis ispod");
+    EXPECT_EQ(tray.tip, qs("\n" + label("Label1")));
     tickAt(5, 8, 1);
     EXPECT_TRUE(shown("List1") && shown("Label3"));
 
@@ -328,6 +384,163 @@ TEST_F(WindowTest, AFreshStartSetUpFromTheWindowBacksUpDailyAndByHandAndKeepsWha
     EXPECT_EQ(platform.messages.shown.back(), "Izrada rezervne kopije je zavrsena");
     EXPECT_FALSE(shown("List1") || shown("Label3"));
     EXPECT_EQ(tray.balloons.size(), 1u);
+    EXPECT_NE(tray.tip, ""); // the failure nobody has seen yet
+    window->show();
+    EXPECT_EQ(tray.tip, "");
+}
+
+// The page "Backup" says when the next timed run is due and how the latest run went, after every save and run; a
+// new time saved later the same day runs that day, but no minute gets two runs; a run with no folder is no backup.
+TEST_F(WindowTest, TheStatusLinesSayWhenTheNextRunIsDueAndHowTheLatestWentAndANewTimeRunsTheSameDay)
+{
+    const auto next = [](const char* when) { return std::string("Sledeća izrada rezervne kopije ") + when; };
+    const auto made = [](const char* when) { return std::string("Rezervna kopija je izradjena ") + when; };
+    start({"VrijemeBackupa=19:28", dirLine, "NacinBackupa=0"});
+    EXPECT_EQ(label("Label2"), next("05.12.2026 u 19:28")); // still ahead today
+    tickAt(5, 19, 28);
+    EXPECT_EQ(label("Label1"), made("05.12.2026 u 19:28"));
+    EXPECT_EQ(label("Label2"), next("06.12.2026 u 19:28"));
+
+    platform.clock.set(2026, 12, 5, 19, 29);
+    get<QComboBox>("Combo1")->setEditText("19:31");
+    click("Command5");
+    EXPECT_EQ(label("Label2"), next("05.12.2026 u 19:31"));
+    std::filesystem::remove_all(backupOf(5));
+    tickAt(5, 19, 31);
+    EXPECT_EQ(label("Label1"), made("05.12.2026 u 19:31")); // the same day, at the new time
+    click("Command5");                                      // the same time again, within the minute of its run
+    std::filesystem::remove_all(backupOf(5));
+    tickAt(5, 19, 31, 40);
+    EXPECT_FALSE(TestFiles::exists(backupOf(5)));
+    EXPECT_EQ(label("Label2"), next("06.12.2026 u 19:31"));
+
+    get<QAbstractButton>("Option1_2")->setChecked(true); // by hand: nothing is due, the result stays
+    click("Command5");
+    EXPECT_EQ(label("Label2"), "");
+    platform.clock.set(2026, 12, 5, 20, 15);
+    click("Command1");
+    EXPECT_EQ(label("Label1"), made("05.12.2026 u 20:15"));
+    platform.messages.answers = {true};
+    click("Command8");
+    click("Command1");
+    EXPECT_EQ(label("Label1"),
+              "Rezervna kopija nije izradjena 05.12.2026 u 20:15: " + std::string(RunTexts::noFolders));
+    EXPECT_EQ(platform.messages.shown.back(),
+              "Rezervna kopija nije izradjena.\r\n\r\n" + std::string(RunTexts::noFolders));
+}
+
+// A destination that cannot take backups is named at "Prihvati" (and saved all the same) and again by the run, as
+// its one cause above the folders it could not back up.
+TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCauseOfTheRun)
+{
+    TestFiles::write(temp / "a-file", "x");
+    const std::string named = "Fascikla za rezervne kopije \"";
+    const std::pair<std::string, std::string> cases[] = {
+        {temp / "usb", named + (temp / "usb") + "\" ne postoji ili nije dostupna."},
+        {temp / "a-file", named + (temp / "a-file") + "\" nije fascikla."},
+#ifndef _WIN32 // root writes everywhere but in /sys; under Wine every folder can be written
+        {"/sys", named + "/sys\": u nju se ne moze pisati (nema dozvole za pristup)."},
+#endif
+    };
+    start({dirLine, "VrijemeBackupa=08:00", "NacinBackupa=2"});
+    for (const auto& [folder, problem] : cases) {
+        SCOPED_TRACE(folder);
+        platform.messages.shown.clear();
+        get<QLineEdit>("Text1")->setText(qs(folder));
+        click("Command6");
+        click("Command5"); // the saved destination counts for runs from here on
+        click("Command1");
+        const std::string heading =
+            "\r\n\r\nNisu napravljene rezervne kopije  sledecih fascikli jer nisu bile dostupne";
+        EXPECT_EQ(platform.messages.shown,
+                  (std::vector<std::string>{problem + "\r\nRezervne kopije se nece moci izraditi dok se to ne ispravi.",
+                                            "Podesavanje je spremljeno",
+                                            "Rezervna kopija nije izradjena.\r\n\r\n" + problem + heading + "\r\n" +
+                                                source}));
+        EXPECT_EQ(items("List1"), std::vector<std::string>{source});
+        EXPECT_TRUE(label("Label1").ends_with(problem));
+    }
+}
+
+// "Izlaz" during a backup says so and, on Yes, stops it where it is: nothing begun is left behind, the earlier
+// backup of the day stays as it was, the next folder is not begun, no completion message comes, and the program
+// ends once the run is over.
+TEST_F(WindowTest, IzlazDuringABackupStopsItCleanlyAndThenEndsTheProgram)
+{
+    std::string noise(24 << 20, '\0'); // what does not compress takes its time
+    std::generate(noise.begin(), noise.end(), std::minstd_rand(7));
+    TestFiles::write(source + "/veliki.bin", noise);
+    TestFiles::write(listFile, source + "\r\n" + (temp / "data/Racuni") + "\r\n");
+    TestFiles::write(temp / "data/Racuni/r.txt", "r");
+    realZipRun = true;
+    for (const bool zip : {true, false}) {
+        SCOPED_TRACE(zip);
+        std::filesystem::remove_all(destination);
+        const std::string today = destination + "/05_12_2026_Docs_backup" + (zip ? ".zip" : "");
+        const std::string earlier = zip ? today : destination + "/04_12_2026_Docs_backup/racun.txt";
+        TestFiles::write(earlier, "made earlier");
+        start({dirLine, "VrijemeBackupa=08:00", "NacinBackupa=2", zip ? "ZIPOVANJE=1" : "ZIPOVANJE=0"});
+        platform.terminator.exitCode.reset();
+        platform.messages.answers = {true};
+        const auto writing = [&] {
+            const std::vector<std::string> names = TestFiles::names(destination);
+            return zip ? names.front().find("kopirko-tmp") != std::string::npos // the archive being written
+                       : TestFiles::exists(today) && !TestFiles::files(today).empty();
+        };
+        QTimer user; // as soon as the run writes, the user ends the program from the icon's menu
+        user.setInterval(1);
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (writing()) {
+                user.stop();
+                tray.menu->actions().front()->trigger();
+            }
+        });
+        user.start();
+        click("Command1");
+
+        ASSERT_EQ(platform.messages.shown.size(), 1u);
+        EXPECT_TRUE(platform.messages.shown[0].starts_with("Izrada rezervne kopije je u toku."));
+        EXPECT_EQ(TestFiles::read(earlier), "made earlier");
+        EXPECT_FALSE(TestFiles::exists(destination + "/05_12_2026_Racuni_backup" + (zip ? ".zip" : "")));
+        for (const std::string& name : TestFiles::files(destination))
+            EXPECT_EQ(name.find(".kopirko-"), std::string::npos) << name; // what was begun is whole or gone
+        spin(std::chrono::seconds(5), [&] { return platform.terminator.ended(); });
+        EXPECT_TRUE(platform.terminator.ended());
+        EXPECT_FALSE(tray.present());
+    }
+}
+
+// Progress within a large file: the same file with more bytes done shows the bytes growing.
+TEST_F(WindowTest, ProgressWithinALargeFileShowsTheBytesGrowing)
+{
+    start();
+    RunGuard running;
+    for (const auto& [done, shown] : {std::pair{512ull << 20, "3 (512,0 MB) - "}, {1536ull << 20, "3 (1,5 GB) - "}}) {
+        window->reportProgress(RunProgress{"/srv/baza", "/srv/baza/arhiva.mdb", 3, done});
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(label("Label2").starts_with(std::string("Kopirano datoteka: ") + shown)) << label("Label2");
+    }
+}
+
+// On a screen smaller than the window's pages (a laptop at 150 %) the window fits it and the pages scroll; on a
+// large one it opens at the size the pages need.
+TEST_F(WindowTest, TheWindowFitsTheScreenItOpensOn)
+{
+    start();
+    window->fitInto(QRect(10, 0, 480, 360));
+    window->show();
+    EXPECT_TRUE(QRect(10, 0, 480, 360).contains(window->frameGeometry())) << window->frameGeometry().width();
+    window->fitInto(QRect(0, 0, 1600, 1000));
+    EXPECT_EQ(window->size().expandedTo(get<QWidget>("SSTab1")->sizeHint()), window->size()); // nothing scrolls
+}
+
+// Qt's own words in the window's language: the Yes and No of every question.
+TEST(QtTranslation, QtsOwnButtonsSpeakCroatian)
+{
+    ASSERT_TRUE(loadQtTranslation(*QCoreApplication::instance()));
+    QMessageBox box(QMessageBox::NoIcon, "", "", QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "&Da");
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), "&Ne");
 }
 
 // Timer2, as a timed run that shuts this computer down leaves it, asks every network computer once, and only then
@@ -351,11 +564,6 @@ TEST_F(WindowTest, Timer2AsksEveryNetworkComputerOnceThenThisOneGoesDownWhileThe
     };
     get<QTimer>("Timer2")->setInterval(50); // instead of a minute
     window->switchOnTimer2(true);
-    const auto spin = [](std::chrono::milliseconds limit, const std::function<bool()>& done) {
-        for (const auto end = std::chrono::steady_clock::now() + limit;
-             !done() && std::chrono::steady_clock::now() < end;)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    };
     spin(std::chrono::seconds(10), [&] { return platform.power.shutdowns > 0; });
     spin(std::chrono::milliseconds(300), [] { return false; }); // further ticks of a timer that failed to stop
 

@@ -116,7 +116,7 @@ TEST_F(FileSystemTest, FullDiskLeavesTheEarlierCopyIntactAndNoTemporaryFile)
     const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, {});
 
     ASSERT_EQ(outcome.failures.size(), 1u);
-    EXPECT_THAT(outcome.failures[0].reason, HasSubstr("No space left"));
+    EXPECT_THAT(outcome.failures[0].reason, HasSubstr("na disku na koji se pise nema dovoljno mjesta"));
     EXPECT_EQ(TestFiles::read(in(target, "big.bin")), std::string(400 * 1024, 'a'));
     EXPECT_FALSE(temporaryLeft(target));
 }

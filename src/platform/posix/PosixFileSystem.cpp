@@ -1,6 +1,7 @@
 #include "PosixFileSystem.h"
 
 #include "BufferedOutputFile.h"
+#include "FailureReason.h"
 #include "Paths.h"
 #include "TreeCopy.h"
 
@@ -19,9 +20,41 @@ namespace {
 
 using FileStatus = struct stat;
 
+FailureKind kindOf(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return FailureKind::Missing;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FailureKind::NoPermission;
+    case ENOSPC:
+    case EDQUOT:
+        return FailureKind::DiskFull;
+    case EBUSY:
+    case ETXTBSY:
+        return FailureKind::InUse;
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ETIMEDOUT:
+    case ENOTCONN:
+    case ESTALE:
+    case ENODEV:
+    case ENXIO:
+    case ENOMEDIUM:
+        return FailureKind::Unreachable;
+    default:
+        return FailureKind::Other;
+    }
+}
+
 std::string describe(const std::string& what, const std::string& path, int error)
 {
-    return what + " \"" + path + "\": " + std::strerror(error);
+    return FailureReason::describe(what, path, kindOf(error), std::strerror(error));
 }
 
 /// Closes a descriptor when it goes out of scope.

@@ -1,6 +1,7 @@
 #include "WinFileSystem.h"
 
 #include "BufferedOutputFile.h"
+#include "FailureReason.h"
 #include "Paths.h"
 #include "TreeCopy.h"
 #include "WideText.h"
@@ -24,16 +25,40 @@ bool isLinkTag(DWORD tag)
     return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
-std::string describe(const std::string& what, const std::string& path, DWORD error)
+FailureKind kindOf(DWORD error)
 {
     switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+        return FailureKind::Missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NETWORK_ACCESS_DENIED:
+        return FailureKind::NoPermission;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return FailureKind::DiskFull;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        return what + " \"" + path + "\": it is in use by another program, which keeps it locked (" +
-               std::to_string(error) + ")";
+        return FailureKind::InUse;
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_DEV_NOT_EXIST:
+        return FailureKind::Unreachable;
     default:
-        return what + " \"" + path + "\": " + WideText::errorText(error);
+        return FailureKind::Other;
     }
+}
+
+std::string describe(const std::string& what, const std::string& path, DWORD error)
+{
+    return FailureReason::describe(what, path, kindOf(error), WideText::errorText(error));
 }
 
 /// Closes a handle when it goes out of scope.

@@ -27,6 +27,7 @@ struct FakeStartupWindow : StartupWindow
     }
     BackupHost& backupHost() override { return host; }
     void showWindow() override { shownAfterMessages = static_cast<int>(messages.shown.size()); }
+    void removeTrayIcon() override {}
 
     AppContext& context;
     FakeMessageBoxes& messages;
