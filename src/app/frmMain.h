@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class frmMain;
@@ -50,6 +51,7 @@ public:
     // BackupHost
     int folderCount() const override;
     std::string folderEntry(int index) const override;
+    std::vector<std::string> refusedFolderEntries() const override { return m_refusedFolderEntries; }
     void setBusyPointer(bool busy) override;
     void processEvents() override;
     void runWork(const std::function<void()>& work) override;
@@ -118,6 +120,8 @@ private:
     QAction* mnuIzlaz;
 
     DailySchedule m_schedule;
+    /// Entries of the list file refused at load; reported by every run until "Prihvati" saves the list.
+    std::vector<std::string> m_refusedFolderEntries;
     bool m_shutDownAfterNetwork = false;
     NetworkShutdownGate m_networkShutdown{runOffThread};
     bool m_busyPointer = false;

@@ -70,6 +70,7 @@ RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, cons
     }
 
     host.setBusyPointer(true);
+    reportRefusedEntries(report, host.refusedFolderEntries());
     const int last = host.folderCount() - 1;
     for (int index = 0; index <= last; ++index) {
         host.processEvents();

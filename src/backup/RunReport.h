@@ -34,6 +34,9 @@ inline constexpr const char* notBackedUpHeading =
 inline constexpr const char* alreadyRunning = "Izrada rezervne kopije je vec u toku.";
 } // namespace RunTexts
 
+/// Adds each refused entry of the folder list (BackupHost::refusedFolderEntries) to the report's failures.
+void reportRefusedEntries(RunReport& report, const std::vector<std::string>& refused);
+
 /// "Izrada rezervne kopije je zavrsena", and, when anything failed, a blank line, the heading of the list of
 /// failed sources and one line per failed source with its reason, then the warnings. Line ends are CR LF.
 std::string completionMessage(const RunReport& report);
