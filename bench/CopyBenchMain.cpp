@@ -27,6 +27,7 @@ public:
     {
         return index < folderCount() ? m_folders[static_cast<size_t>(index)] : std::string();
     }
+    std::vector<std::string> refusedFolderEntries() const override { return {}; }
     void setBusyPointer(bool) override {}
     void processEvents() override {}
     void runWork(const std::function<void()>& work) override { work(); }

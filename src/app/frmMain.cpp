@@ -10,6 +10,7 @@
 #include "FileSystem.h"
 #include "FolderListFile.h"
 #include "FolderPicker.h"
+#include "IniFile.h"
 #include "IniNumber.h"
 #include "MessageBoxService.h"
 #include "NetworkShutdownGate.h"
@@ -69,6 +70,21 @@ const QString check1Gap = QString(16, QLatin1Char(' '));
 QString qs(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+/// Why `folder` cannot be saved as the destination ("" when it can): the settings file gives a value back
+/// without blanks at its ends and cut to 255 characters, so the next start would back up somewhere else.
+std::string destinationProblem(const QString& folder)
+{
+    const std::string text = folder.toStdString();
+    if (IniFile::valueIn(IniFile::withValue("", "BACKUP", "BackupDir", text), "BACKUP", "BackupDir") == text)
+        return {};
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    if (blank(folder.front()) || blank(folder.back()))
+        return "putanja pocinje ili zavrsava razmakom." + std::string(crlf) + "Uklonite razmake sa pocetka i kraja.";
+    if (folder.toUcs4().size() > static_cast<qsizetype>(IniFile::maxValueLength))
+        return "putanja je duza od 255 znakova." + std::string(crlf) + "Odaberite fasciklu sa kracom putanjom.";
+    return "putanja ne moze biti u navodnicima.";
 }
 
 } // namespace
@@ -276,6 +292,7 @@ void frmMain::LoadFolderList()
     const FolderListFile::Loaded loaded = FolderListFile::load(m_context.platform.fileSystem, m_context.programFolder);
     for (const std::string& entry : loaded.entries)
         ui->List2->addItem(qs(entry));
+    m_refusedFolderEntries = loaded.refused;
     if (!loaded.result)
         message("Popis fascikli se ne moze procitati: " + loaded.result.error());
 }
@@ -570,15 +587,20 @@ void frmMain::removeSelectedFolder()
 void frmMain::Command6_Click()
 {
     std::string problems;
-    if (Result written = m_context.settingsStore.WriteIniValue("BACKUP", "BackupDir", ui->Text1->text().toStdString());
-        !written)
+    if (const std::string problem = destinationProblem(ui->Text1->text()); !problem.empty())
+        problems += "Fascikla za rezervne kopije nije spremljena: " + problem;
+    else if (Result written =
+                 m_context.settingsStore.WriteIniValue("BACKUP", "BackupDir", ui->Text1->text().toStdString());
+             !written)
         problems += "Fascikla za rezervne kopije nije spremljena: " + written.error();
 
     std::vector<std::string> entries;
     entries.reserve(static_cast<size_t>(ui->List2->count()));
     for (int index = 0; index < ui->List2->count(); ++index)
         entries.push_back(ui->List2->item(index)->text().toStdString());
-    if (Result saved = FolderListFile::save(m_context.platform.fileSystem, m_context.programFolder, entries); !saved) {
+    if (Result saved = FolderListFile::save(m_context.platform.fileSystem, m_context.programFolder, entries); saved) {
+        m_refusedFolderEntries.clear(); // no longer in the file
+    } else {
         if (!problems.empty())
             problems += crlf;
         problems +=

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class frmMain;
@@ -52,6 +53,7 @@ public:
     // BackupHost
     int folderCount() const override;
     std::string folderEntry(int index) const override;
+    std::vector<std::string> refusedFolderEntries() const override { return m_refusedFolderEntries; }
     void setBusyPointer(bool busy) override;
     void processEvents() override;
     void runWork(const std::function<void()>& work) override;
@@ -132,6 +134,8 @@ private:
     QTimer* m_endTimer; ///< waits for a stopped run before the program ends
 
     DailySchedule m_schedule;
+    /// Entries of the list file refused at load; reported by every run until "Prihvati" saves the list.
+    std::vector<std::string> m_refusedFolderEntries;
     bool m_shutDownAfterNetwork = false;
     NetworkShutdownGate m_networkShutdown{runOffThread};
     bool m_busyPointer = false;

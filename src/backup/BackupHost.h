@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 /// Where a run stands, for the status lines while it works.
 struct RunProgress
@@ -34,6 +35,9 @@ public:
     virtual int folderCount() const = 0;
     /// Entry `index` as it is now; "" when the list has become shorter.
     virtual std::string folderEntry(int index) const = 0;
+    /// The entries of the list file that were refused when it was loaded (FolderListFile::Loaded::refused):
+    /// every run reports them as not backed up.
+    virtual std::vector<std::string> refusedFolderEntries() const = 0;
 
     // Pointer, events, work.
     virtual void setBusyPointer(bool busy) = 0;

@@ -72,6 +72,7 @@ RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, cons
     }
 
     host.setBusyPointer(true);
+    reportRefusedEntries(report, host.refusedFolderEntries());
     const int last = readyToRun(report, settings, host, platform) ? host.folderCount() - 1 : -1;
     for (int index = 0; index <= last; ++index) {
         host.processEvents();

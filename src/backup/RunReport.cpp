@@ -10,6 +10,12 @@ std::vector<std::string> failureLines(const RunReport& report)
     return lines;
 }
 
+void reportRefusedEntries(RunReport& report, const std::vector<std::string>& refused)
+{
+    for (const std::string& entry : refused)
+        report.failed.push_back({entry, "neispravan red u popisu fascikli (kontrolni znak), nije kopirano", {}});
+}
+
 std::string completionMessage(const RunReport& report)
 {
     std::string message = report.runFailure.empty() ? RunTexts::completed : RunTexts::notMade;

@@ -42,6 +42,9 @@ inline constexpr const char* noFolders = "Na popisu nema nijedne fascikle za izr
 inline constexpr const char* stopped = "Izrada rezervne kopije je prekinuta.";
 } // namespace RunTexts
 
+/// Adds each refused entry of the folder list (BackupHost::refusedFolderEntries) to the report's failures.
+void reportRefusedEntries(RunReport& report, const std::vector<std::string>& refused);
+
 /// "Izrada rezervne kopije je zavrsena" (RunTexts::notMade and the run's failure when the run backed nothing
 /// up), and, when any source failed, a blank line, the heading of the list of failed sources and one line per
 /// failed source with its reason, then the warnings. Line ends are CR LF.

@@ -19,6 +19,35 @@ struct ArchiveStream
     FileSystem* fileSystem = nullptr;
     std::unique_ptr<OutputFile> file;
     std::string error; ///< the first failure, for the report
+
+    /// Central directory records that zipClose is still to write. minizip marks a record whose entry is of 4 GiB
+    /// or more, or lies past 4 GiB, as made on MS-DOS, and readers then drop the Unix mode (permissions, links):
+    /// the host byte of "version made by" is set back to Unix on the way to the file.
+    std::uint64_t centralRecordsLeft = 0;
+    std::size_t recordAt = 0;               ///< bytes of the current record passed so far
+    std::size_t recordSize = 46;            ///< the record's size, once its three lengths have passed
+    std::array<unsigned char, 6> lengths{}; ///< the lengths of its name, extra field and comment
+
+    /// Marks every central directory record in `data` (the next bytes written) as made on Unix.
+    void markUnixHost(unsigned char* data, std::size_t size)
+    {
+        constexpr std::size_t fixedSize = 46, hostByte = 5, lengthsAt = 28;
+        for (std::size_t i = 0; i < size && centralRecordsLeft > 0; ++i) {
+            if (recordAt == hostByte)
+                data[i] = 3;
+            if (recordAt >= lengthsAt && recordAt < lengthsAt + lengths.size())
+                lengths[recordAt - lengthsAt] = data[i];
+            ++recordAt;
+            if (recordAt == lengthsAt + lengths.size())
+                recordSize = fixedSize + (lengths[0] | lengths[1] << 8u) + (lengths[2] | lengths[3] << 8u) +
+                             (lengths[4] | lengths[5] << 8u);
+            if (recordAt == recordSize) {
+                --centralRecordsLeft;
+                recordAt = 0;
+                recordSize = fixedSize;
+            }
+        }
+    }
 };
 
 namespace {
@@ -48,13 +77,14 @@ unsigned long dosDateTime(std::int64_t seconds)
 {
     static std::mutex localTimeMutex; // std::localtime shares one result buffer
     std::tm local{};
+    local.tm_year = seconds < 0 ? 0 : 9999; // where the system has no local time (Windows before 1970): the nearest end
     {
         std::lock_guard lock(localTimeMutex);
         const std::time_t time = static_cast<std::time_t>(seconds);
         if (const std::tm* converted = std::localtime(&time))
             local = *converted;
     }
-    int year = local.tm_year + 1900;
+    const int year = local.tm_year + 1900;
     if (year < 1980)
         return (0ul << 25) | (1ul << 21) | (1ul << 16); // 1980-01-01 00:00
     if (year > 2107)
@@ -64,17 +94,36 @@ unsigned long dosDateTime(std::int64_t seconds)
            (static_cast<unsigned long>(local.tm_min) << 5) | (static_cast<unsigned long>(local.tm_sec / 2));
 }
 
-/// The "UT" extra field with the modification time (same form in the local and the central header); empty
-/// when the time does not fit its 32 bits.
-std::string extendedTimestamp(std::int64_t seconds)
+void putLittleEndian(std::string& out, std::uint64_t value, int count)
 {
-    if (seconds < INT32_MIN || seconds > INT32_MAX)
-        return {};
-    const auto value = static_cast<std::uint32_t>(static_cast<std::int32_t>(seconds));
-    std::string field = {'\x55', '\x54', '\x05', '\x00', '\x01'};
-    for (int shift = 0; shift < 32; shift += 8)
-        field.push_back(static_cast<char>((value >> shift) & 0xFF));
-    return field;
+    for (int i = 0; i < count; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+/// The extra fields with the exact modification time, the same in the local and the central header. The "UT"
+/// field holds 32 bits that readers take as unsigned (unzip, 7-Zip: 1970 to 2106); where some read them signed
+/// (after 2038), and where they cannot hold the time, the "NTFS" field follows with the time in 100 ns steps since
+/// 1601, which 7-Zip and Java prefer whatever the date.
+std::string timeFields(std::int64_t seconds)
+{
+    std::string fields;
+    if (seconds >= 0 && seconds <= UINT32_MAX) {
+        fields = {'\x55', '\x54', '\x05', '\x00', '\x01'};
+        putLittleEndian(fields, static_cast<std::uint64_t>(seconds), 4);
+    }
+    constexpr std::int64_t secondsFrom1601To1970 = 11644473600;
+    if ((seconds < 0 || seconds > INT32_MAX) && seconds >= -secondsFrom1601To1970 &&
+        seconds <= INT64_MAX / 10000000 - secondsFrom1601To1970) {
+        const auto ticks = static_cast<std::uint64_t>(seconds + secondsFrom1601To1970) * 10000000;
+        putLittleEndian(fields, 0x000A, 2);
+        putLittleEndian(fields, 32, 2);
+        putLittleEndian(fields, 0, 4); // reserved
+        putLittleEndian(fields, 0x0001, 2);
+        putLittleEndian(fields, 24, 2);
+        for (int time = 0; time < 3; ++time) // modified, accessed, created: only the first is known
+            putLittleEndian(fields, ticks, 8);
+    }
+    return fields;
 }
 
 std::uint32_t externalAttributes(std::uint32_t type, std::uint32_t mode)
@@ -93,12 +142,6 @@ std::uint64_t readLittleEndian(const unsigned char* bytes, int count)
     for (int i = count - 1; i >= 0; --i)
         value = (value << 8) | bytes[i];
     return value;
-}
-
-void putLittleEndian(std::string& out, std::uint64_t value, int count)
-{
-    for (int i = 0; i < count; ++i)
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
 /// minizip writes the zip64 end records only for an archive past 4 GiB; with 65,535 entries or more in a
@@ -166,6 +209,12 @@ uLong readStream(voidpf, voidpf, void*, uLong)
 uLong writeStream(voidpf, voidpf opaque, const void* buffer, uLong size)
 {
     auto* stream = static_cast<ArchiveStream*>(opaque);
+    std::string marked;
+    if (stream->centralRecordsLeft > 0) {
+        marked.assign(static_cast<const char*>(buffer), size);
+        stream->markUnixHost(reinterpret_cast<unsigned char*>(marked.data()), marked.size());
+        buffer = marked.data();
+    }
     if (Result written = stream->file->write(buffer, size); !written) {
         if (stream->error.empty())
             stream->error = written.error();
@@ -253,7 +302,7 @@ Result ZipArchiveWriter::beginEntry(const ZipEntryInfo& info, ZipMethod method, 
     fileInfo.dosDate = dosDateTime(info.modifiedSeconds);
     fileInfo.external_fa = attributes;
     const unsigned long flags = Utf8::hasNonAscii(info.name) && Utf8::isValid(info.name) ? utf8NameFlag : 0;
-    const std::string timestamp = extendedTimestamp(info.modifiedSeconds);
+    const std::string timestamp = timeFields(info.modifiedSeconds);
     const int level = method == ZipMethod::Deflated ? Z_DEFAULT_COMPRESSION : 0;
 
     const int opened = zipOpenNewFileInZip4_64(
@@ -322,12 +371,15 @@ Result ZipArchiveWriter::close()
 {
     if (!m_zip)
         return Result::failure("the archive \"" + m_path + "\" is not open");
+    m_stream->centralRecordsLeft = m_entries;
     const int closed = zipClose(handle(m_zip), nullptr);
     m_zip = nullptr;
     // Whatever happens, the file is closed here: a file still open cannot be deleted on Windows.
     const std::unique_ptr<OutputFile> file = std::move(m_stream->file);
     if (closed != ZIP_OK || !m_stream->error.empty())
         return failure("cannot finish the archive");
+    if (m_stream->centralRecordsLeft != 0)
+        return failure("the central directory was not written whole to the archive");
     if (m_entries >= 0xFFFF) {
         if (Result added = addZip64EndRecords(*m_stream->fileSystem, *file, m_path, m_entries); !added)
             return added;

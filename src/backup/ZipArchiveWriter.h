@@ -27,8 +27,10 @@ enum class ZipMethod {
 /// Writes one ZIP archive, entry by entry, through minizip. The caller compresses: data handed to
 /// writeData is stored in the archive as it is, and endFile records the CRC-32 and size of the
 /// uncompressed bytes. Names are stored as they are given and flagged as UTF-8 when they are valid UTF-8
-/// beyond ASCII; every entry carries the DOS date (local time) and the exact UTC time ("UT" field). zip64
-/// records are written where an entry, an offset or the number of entries needs them.
+/// beyond ASCII; every entry carries the DOS date (local time, held within 1980..2107) and the exact time: the "UT"
+/// field from 1970 to 2106, the "NTFS" field before 1970 and after 2038. Every entry is marked as made on Unix, so
+/// that readers take its mode (permissions, links), also where minizip would mark it otherwise (zip64 entries).
+/// zip64 records are written where an entry, an offset or the number of entries needs them.
 /// Errors stop the archive: after a failed call only close() is useful, and the file must be thrown away.
 class ZipArchiveWriter
 {

@@ -124,6 +124,7 @@ RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const P
     }
 
     host.setBusyPointer(true);
+    reportRefusedEntries(report, host.refusedFolderEntries());
     // The list is read once, up to its first empty entry: sources that share an archive are written together.
     std::vector<std::string> sources;
     const int last = readyToRun(report, settings, host, platform) ? host.folderCount() - 1 : -1;

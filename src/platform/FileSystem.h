@@ -34,6 +34,18 @@ struct TreeCopyOutcome
     bool complete() const { return failures.empty(); }
 };
 
+/// `seconds` and `nanoseconds` (0 to 999,999,999) since 1970-01-01 UTC as nanoseconds, held within what 64 bits
+/// hold (the years 1677 to 2262): a file dated beyond keeps the nearest time there is instead of a wrapped one.
+constexpr std::int64_t clampedNanoseconds(std::int64_t seconds, std::int64_t nanoseconds)
+{
+    constexpr std::int64_t limit = INT64_MAX / 1000000000 - 1;
+    if (seconds > limit)
+        return INT64_MAX;
+    if (seconds < -limit)
+        return INT64_MIN;
+    return seconds * 1000000000 + nanoseconds;
+}
+
 /// Size and modification time of a file, to notice a file that changed while it was read.
 struct FileStat
 {
@@ -53,7 +65,7 @@ struct FolderEntry
     std::string name;
     Kind kind = Kind::Other;
     std::uint64_t size = 0;      ///< files: bytes
-    std::int64_t modifiedNs = 0; ///< nanoseconds since 1970-01-01 UTC
+    std::int64_t modifiedNs = 0; ///< nanoseconds since 1970-01-01 UTC, clampedNanoseconds()
     std::uint32_t mode = 0;      ///< permission bits as Unix has them; on Windows 0644, 0755 for folders, without
                                  ///< the write bits when the read-only attribute is set
     std::string linkTarget;      ///< links: the target as written in the link

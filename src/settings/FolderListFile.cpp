@@ -4,6 +4,8 @@
 #include "Paths.h"
 #include "SettingsText.h"
 
+#include <algorithm>
+
 std::vector<std::string> FolderListFile::parse(const std::string& content)
 {
     std::vector<std::string> entries;
@@ -29,6 +31,29 @@ std::string FolderListFile::format(const std::vector<std::string>& entries)
     return content;
 }
 
+bool FolderListFile::hasControlCharacter(const std::string& entry)
+{
+    return std::any_of(entry.begin(), entry.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+std::string FolderListFile::printable(const std::string& entry)
+{
+    std::string shown;
+    for (const char c : entry) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20)
+            shown += {'\xE2', '\x90', static_cast<char>(0x80 + byte)};
+        else if (byte == 0x7F)
+            shown += "\xE2\x90\xA1";
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 FolderListFile::Loaded FolderListFile::load(const FileSystem& fileSystem, const std::string& programFolder)
 {
     Loaded loaded;
@@ -40,7 +65,12 @@ FolderListFile::Loaded FolderListFile::load(const FileSystem& fileSystem, const 
         loaded.result = Result::failure("the folder list \"" + path + "\" cannot be read");
         return loaded;
     }
-    loaded.entries = parse(SettingsText::decode(*content).text);
+    for (std::string& entry : parse(SettingsText::decode(*content).text)) {
+        if (hasControlCharacter(entry))
+            loaded.refused.push_back(printable(entry));
+        else
+            loaded.entries.push_back(std::move(entry));
+    }
     return loaded;
 }
 
@@ -50,8 +80,9 @@ Result FolderListFile::save(FileSystem& fileSystem, const std::string& programFo
     for (const std::string& entry : entries) {
         if (entry.empty())
             return Result::failure("the folder list was not saved: it holds an empty entry");
-        if (entry.find_first_of("\r\n") != std::string::npos)
-            return Result::failure("the folder list was not saved: the entry \"" + entry + "\" holds a line break");
+        if (hasControlCharacter(entry))
+            return Result::failure("the folder list was not saved: the entry \"" + printable(entry) +
+                                   "\" holds a control character");
     }
     const std::string path = Paths::join(programFolder, fileName);
     if (Result written = fileSystem.writeFileAtomically(path, format(entries)); !written)

@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "DownloadFile.h"
 #include "FileProbes.h"
+#include "FileSystem.h"
 #include "IsOnline.h"
 #include "MessageBoxService.h"
 #include "Paths.h"
@@ -13,6 +14,8 @@
 #include "Utf8.h"
 #include "VersionFile.h"
 
+#include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace {
@@ -27,6 +30,25 @@ constexpr const char* programFileName = "Kopirko";
 std::string serverAddress(const std::string& urlUpdate, const std::string& file)
 {
     return "http://" + urlUpdate + file;
+}
+
+/// Fetches `url` into `destination` within what is left until `deadline`. A version file that was not fetched
+/// is removed: a copy from an earlier check would be taken for the server's answer.
+Result fetch(const PlatformServices& platform, const std::string& url, const std::string& destination,
+             DownloadOptions options, std::chrono::steady_clock::time_point deadline)
+{
+    using namespace std::chrono;
+    Result fetched = Result::failure(url + ": the update check ran out of time");
+    if (steady_clock::now() < deadline)
+        PurgeUrlCache(platform, url);
+    const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+    if (left.count() > 0) {
+        options.totalTimeLimit = std::min(options.totalTimeLimit, left);
+        fetched = DownloadFile(platform, url, destination, options);
+    }
+    if (!fetched && options.kind == DownloadedFileKind::Data)
+        platform.fileSystem.removeFile(destination, RemoveMode::Forced);
+    return fetched;
 }
 
 /// Puts IniFilePath back however the hand-off ends.
@@ -80,13 +102,15 @@ bool handOverToUpdater(const PlatformServices& platform, SettingsStore& settings
 
 } // namespace
 
-Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUpdate, const UpdateLimits& limits)
+Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUpdate, const UpdateLimits& limits,
+                      std::chrono::steady_clock::time_point deadline)
 {
     const std::string programFolder = platform.appInfo.programFolder();
-    const std::string versionUrl = serverAddress(urlUpdate, "/versionu.txt");
     const std::string serverCopy = Paths::join(programFolder, "versionutmp.txt");
-    PurgeUrlCache(platform, versionUrl);
-    DownloadFile(platform, versionUrl, serverCopy, limits.versionFile);
+    if (Result fetched =
+            fetch(platform, serverAddress(urlUpdate, "/versionu.txt"), serverCopy, limits.versionFile, deadline);
+        !fetched)
+        return fetched;
 
     const std::optional<std::int32_t> serverVersion = readVersionFile(platform.fileSystem, serverCopy);
     if (!serverVersion)
@@ -99,11 +123,9 @@ Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUp
             return Result::failure(installed + " holds no version number");
         installedVersion = *number;
     }
-    if (*serverVersion > installedVersion) {
-        const std::string updaterUrl = serverAddress(urlUpdate, "/updater.exe");
-        PurgeUrlCache(platform, updaterUrl);
-        DownloadFile(platform, updaterUrl, Paths::join(programFolder, "updater.exe"), limits.updater);
-    }
+    if (*serverVersion > installedVersion)
+        fetch(platform, serverAddress(urlUpdate, "/updater.exe"), Paths::join(programFolder, "updater.exe"),
+              limits.updater, deadline);
     return Result::success();
 }
 
@@ -115,14 +137,16 @@ bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsSto
 bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate,
                     const UpdateLimits& limits)
 {
+    const auto deadline = std::chrono::steady_clock::now() + limits.wholeCheck;
     if (!IsOnline(platform))
         return false;
-    if (!RefreshUpdater(platform, urlUpdate, limits))
+    if (!RefreshUpdater(platform, urlUpdate, limits, deadline)) {
+        // The server's version is not asked for this time: an earlier answer must not stand for it either.
+        platform.fileSystem.removeFile("versiontmp.txt", RemoveMode::Forced);
         return false;
-
-    const std::string versionUrl = serverAddress(urlUpdate, "/version.txt");
-    PurgeUrlCache(platform, versionUrl);
-    DownloadFile(platform, versionUrl, "versiontmp.txt", limits.versionFile);
+    }
+    if (!fetch(platform, serverAddress(urlUpdate, "/version.txt"), "versiontmp.txt", limits.versionFile, deadline))
+        return false;
     const std::optional<std::int32_t> serverVersion = readVersionFile(platform.fileSystem, "versiontmp.txt");
     if (!serverVersion)
         return false;

@@ -9,13 +9,16 @@
 struct PlatformServices;
 class SettingsStore;
 
-/// Limits of the downloads of an update check. A server that accepts and never answers must not hold the
-/// start of the program: every download has a total time limit besides the client's own connect and stall
-/// limits, and a size limit.
+/// Limits of an update check. A server that accepts and never answers, or answers a byte at a time, must not
+/// hold the start of the program: every download has a total time limit besides the client's own connect and
+/// stall limits, and a size limit, and the whole check has one more.
 struct UpdateLimits
 {
     DownloadOptions versionFile{4096, std::chrono::seconds(10), DownloadedFileKind::Data};
     DownloadOptions updater{32u * 1024 * 1024, std::chrono::seconds(60), DownloadedFileKind::Program};
+    /// The whole check, the pauses before the downloads included: a download gets what is left of it when that
+    /// is less than its own limit, and none starts once it is over.
+    std::chrono::milliseconds wholeCheck{std::chrono::seconds(30)};
 };
 
 /// The question asked when the server offers a newer version.
@@ -27,7 +30,9 @@ inline constexpr const char* updateQuestion =
 /// "versiontmp.txt" and compared as a number with "version.txt" (both in the working folder); only a higher
 /// server version asks the user. On Yes "update.ini" in the program's folder gets url, cilj and prog under
 /// "update", "updater.exe" is started from the program's folder, and the process ends at once.
-/// A version file that is missing, empty or no number ends the check without a message. When the hand-off
+/// A version file that cannot be fetched, is empty or no number ends the check without a message; a failed
+/// fetch removes the copy an earlier check left ("versionutmp.txt", "versiontmp.txt"), and so does a check
+/// that ends before it: such a copy must never stand for the server's answer. When the hand-off
 /// file cannot be written or the updater cannot be started, the user is told and the program goes on: ending
 /// without an updater to take over would leave the user with no program at all.
 /// True when it handed over (the caller stops then: with a test's terminator the call returns); false in every
@@ -39,5 +44,7 @@ bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsSto
 /// Brings "updater.exe" in the program's folder up to date: "/versionu.txt" is fetched into "versionutmp.txt"
 /// and compared with "versionu.txt" (0 when that file is missing); only a higher server number fetches
 /// "/updater.exe" over the old one. Fails, naming the file, when a version file that should be there cannot be
-/// read as a number; a failed download of the updater itself is no failure (the old one stays).
-Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUpdate, const UpdateLimits& limits);
+/// fetched or read as a number; a failed download of the updater itself is no failure (the old one stays).
+/// Nothing is fetched after `deadline`.
+Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUpdate, const UpdateLimits& limits,
+                      std::chrono::steady_clock::time_point deadline);

@@ -13,6 +13,7 @@ class FakeBackupHost : public BackupHost
 {
 public:
     std::vector<std::string> folders;
+    std::vector<std::string> refusedFolders;
     std::function<void()> onProcessEvents;
     int processEventsCalls = 0;
     std::vector<bool> busyPointer;
@@ -25,6 +26,7 @@ public:
     {
         return index >= 0 && index < folderCount() ? folders[static_cast<size_t>(index)] : std::string();
     }
+    std::vector<std::string> refusedFolderEntries() const override { return refusedFolders; }
     void setBusyPointer(bool busy) override { busyPointer.push_back(busy); }
     void processEvents() override
     {

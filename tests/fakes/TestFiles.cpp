@@ -5,6 +5,7 @@
 #include "Utf8Path.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -144,6 +145,20 @@ bool makeLink(const std::string& target, const std::string& link, bool folder)
         fs::create_symlink(target, link);
     return true;
 #endif
+}
+
+void setModified(const std::string& path, std::int64_t seconds)
+{
+#ifdef _WIN32
+    const auto ticks = static_cast<std::uint64_t>(seconds + 11644473600) * 10000000;
+    const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const HANDLE file =
+        ::CreateFileW(WideText::longPath(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!::SetFileTime(file, nullptr, nullptr, &time) || !::CloseHandle(file))
+#else
+    if (std::system(("touch -m -d @" + std::to_string(seconds) + " '" + path + "'").c_str()) != 0)
+#endif
+        throw std::runtime_error("cannot set the time of " + path);
 }
 
 std::string linkTarget(const std::string& link)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ std::string programBeside(const std::string& name);
 /// Makes `link` a symbolic link to `target` (written as given; `folder`: it points to a folder). False where
 /// this platform makes none: Wine 8 answers CreateSymbolicLinkW with success and makes nothing.
 bool makeLink(const std::string& target, const std::string& link, bool folder);
+/// Sets the modification time of `path` to `seconds` since 1970 (std::filesystem cannot go past the year 2262).
+void setModified(const std::string& path, std::int64_t seconds);
 /// The target of the link `link` as written in it; "" when it is no link.
 std::string linkTarget(const std::string& link);
 } // namespace TestFiles

@@ -19,13 +19,13 @@ TEST(FolderListFileTest, LinesEndInCrLfCrOrLfAndEmptyOnesAreLeftOut)
     EXPECT_EQ(FolderListFile::parse(""), Entries{});
 }
 
-TEST(FolderListFileTest, EntryWithALineBreakIsRefusedAndTheProbesTellFoldersFromFiles)
+TEST(FolderListFileTest, EntryWithAControlCharacterIsRefusedAndTheProbesTellFoldersFromFiles)
 {
     TempDir dir;
     SystemFileSystem fileSystem;
     TestFiles::write(dir / "backuplista.ini", "/old\r\n");
-    EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", "/b\r\n/etc"}));
-    EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", ""}));
+    for (const std::string& entry : {std::string("/b\r\n/etc"), std::string(), std::string("/b\0", 3)})
+        EXPECT_FALSE(FolderListFile::save(fileSystem, dir.path(), {"/a", entry}));
     EXPECT_EQ(TestFiles::read(dir / "backuplista.ini"), "/old\r\n");
 
     TestFiles::makeFolder(dir / "Data"); // what the window's checks of a path stand on

@@ -36,6 +36,7 @@ public:
     {
         m_server.Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
             std::unique_lock lock(m_mutex);
+            // Captured by copy below, not by name: clang 14 cannot capture a structured binding.
             const auto [body, status, kind] =
                 m_answers.contains(request.path) ? m_answers[request.path] : Answer{"", 404, AnswerKind::Body};
             lock.unlock();
@@ -45,17 +46,18 @@ public:
             if (kind == AnswerKind::Body || kind == AnswerKind::Late)
                 response.set_content(body, "application/octet-stream");
             if (kind == AnswerKind::Stall)
-                response.set_content_provider(
-                    body.size(), "application/octet-stream", [this, body](size_t at, size_t, httplib::DataSink& sink) {
-                        while (at > 0 && !m_stopping)
-                            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                        return sink.write(body.data() + at, at ? body.size() - at : body.size() / 2);
-                    });
+                response.set_content_provider(body.size(), "application/octet-stream",
+                                              [this, body = body](size_t at, size_t, httplib::DataSink& sink) {
+                                                  while (at > 0 && !m_stopping)
+                                                      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                                  return sink.write(body.data() + at,
+                                                                    at ? body.size() - at : body.size() / 2);
+                                              });
             if (kind == AnswerKind::Redirect)
                 response.set_redirect(body, status);
             if (kind == AnswerKind::Chunked || kind == AnswerKind::Trickle)
                 response.set_chunked_content_provider(
-                    "application/octet-stream", [this, body, kind](size_t at, httplib::DataSink& sink) {
+                    "application/octet-stream", [this, body = body, kind = kind](size_t at, httplib::DataSink& sink) {
                         const size_t piece = kind == AnswerKind::Trickle ? 1 : 1000;
                         if (kind == AnswerKind::Trickle)
                             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -118,11 +120,12 @@ protected:
     void TearDown() override { std::filesystem::current_path(m_oldFolder); }
 
     std::string address() const { return server.hostAndPort() + "/kopirko"; }
-    bool check() { return CheckForUpdate(platform.services, store, address()); }
+    bool check() { return CheckForUpdate(platform.services, store, address(), quick); }
 
     const std::filesystem::path m_oldFolder = std::filesystem::current_path();
     TempDir folder;
     TestPlatform platform;
     TestHttpServer server;
     SettingsStore store{platform.fileSystem};
+    const UpdateLimits quick{.wholeCheck = std::chrono::milliseconds(2500)}; ///< the whole check held to 2.5 s
 };

@@ -98,38 +98,51 @@ TEST(PurgeUrlCache, RemovesEveryCachedCopyThenWaitsASecondButNeverForEver)
 TEST_F(UpdateTest, OnlyHigherNumbersAreFetchedOrOfferedAndNoGoesOn)
 {
     // The server's "/version.txt" and "/versionu.txt" (nullptr: 404), the files "version.txt", "versiontmp.txt" of
-    // an earlier check and "versionu.txt" (nullptr: missing); whether the updater is fetched, the update offered.
+    // an earlier check and "versionu.txt" (nullptr: missing); whether the updater is fetched, the update offered; the
+    // file the server is slow with, and how ("down": no server at all). The whole check is held to 2.5 s: after a
+    // trickled updater nothing is left for "/version.txt".
     const struct
     {
         const char *name, *server, *own, *earlier, *updaterOnServer, *updaterHere;
         bool fetched, offered;
-    } cases[] = {{"newer", "1017", "1016", nullptr, "1", nullptr, true, true},
-                 {"equal", "1016", "1016", nullptr, "1", nullptr, true, false},
-                 {"older", "1015", "1016", nullptr, "1", nullptr, true, false},
-                 {"10 against 9", "10", "9", nullptr, "1", nullptr, true, true},
-                 {"earlier copy kept", nullptr, "1016", "1017", "1", nullptr, true, true},
-                 {"earlier copy replaced", "1016", "1016", "1017", "1", nullptr, true, false},
-                 {"own missing", "1017", nullptr, nullptr, "1", nullptr, true, false},
-                 {"updater same", "1017", "1016", nullptr, "2", "2", false, true},
-                 {"updater 10 against 2", "1017", "1016", nullptr, "10", "2", true, true},
-                 {"updater never back", "1017", "1016", nullptr, "9", "10", false, true},
-                 {"updater number missing", "1017", "1016", nullptr, nullptr, "2", false, false},
-                 {"updater number broken", "1017", "1016", nullptr, "3", "two", false, false}};
+        std::string slow = "";
+        AnswerKind how = AnswerKind::Body;
+    } cases[] = {
+        {"newer", "1017", "1016", nullptr, "1", nullptr, true, true},
+        {"equal", "1016", "1016", nullptr, "1", nullptr, true, false},
+        {"older", "1015", "1016", nullptr, "1", nullptr, true, false},
+        {"10 against 9", "10", "9", nullptr, "1", nullptr, true, true},
+        {"earlier copy never stands for a missing one", nullptr, "1016", "1017", "1", nullptr, true, false},
+        {"earlier copy replaced", "1016", "1016", "1017", "1", nullptr, true, false},
+        {"own missing", "1017", nullptr, nullptr, "1", nullptr, true, false},
+        {"updater same", "1017", "1016", nullptr, "2", "2", false, true},
+        {"updater 10 against 2", "1017", "1016", nullptr, "10", "2", true, true},
+        {"updater never back", "1017", "1016", nullptr, "9", "10", false, true},
+        {"updater number missing", "1017", "1016", nullptr, nullptr, "2", false, false},
+        {"updater number broken", "1017", "1016", nullptr, "3", "two", false, false},
+        {"down", "1017", "1016", "1017", "1", nullptr, false, false, "down"},
+        {"version.txt stalls", "1017", "1016", "1017", "1", nullptr, true, false, "/version.txt", AnswerKind::Stall},
+        {"updater trickles", "1017", "1016", "1017", "1", nullptr, false, false, "/updater.exe", AnswerKind::Trickle}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platform.messages.shown.clear();
-        server.serve("/kopirko/version.txt", c.server ? c.server : "", c.server ? 200 : 404);
+        server.serve("/kopirko/version.txt", c.server ? c.server : "", c.server ? 200 : 404,
+                     c.slow == "/version.txt" ? c.how : AnswerKind::Body);
         server.serve("/kopirko/versionu.txt", c.updaterOnServer ? c.updaterOnServer : "",
                      c.updaterOnServer ? 200 : 404);
+        server.serve("/kopirko/updater.exe", updater, 200, c.slow == "/updater.exe" ? c.how : AnswerKind::Body);
         const std::pair<const char*, const char*> files[] = {
-            {"version.txt", c.own},       {"versiontmp.txt", c.earlier}, {"versionu.txt", c.updaterHere},
-            {"versionutmp.txt", nullptr}, {"updater.exe", "old"},
+            {"version.txt", c.own},   {"versiontmp.txt", c.earlier}, {"versionu.txt", c.updaterHere},
+            {"versionutmp.txt", "5"}, {"updater.exe", "old"}, // "5": what an earlier check may have left
         };
         for (const auto& [file, text] : files)
             text ? TestFiles::write(folder / file, text) : void(fs::remove(folder / file));
 
-        EXPECT_FALSE(check()); // the answer is No
+        EXPECT_FALSE(CheckForUpdate(platform.services, store, c.slow == "down" ? "127.0.0.1:1/kopirko" : address(),
+                                    quick)); // the answer is No
 
+        for (const auto& [file, stale] : {std::pair{"versiontmp.txt", c.earlier}, {"versionutmp.txt", "5"}})
+            EXPECT_FALSE(stale && TestFiles::exists(folder / file) && TestFiles::read(folder / file) == stale) << file;
         EXPECT_EQ(TestFiles::read(folder / "updater.exe") == updater, c.fetched);
         EXPECT_EQ(platform.messages.shown,
                   c.offered ? std::vector<std::string>{updateQuestion} : std::vector<std::string>{});

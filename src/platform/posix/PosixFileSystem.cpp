@@ -229,7 +229,7 @@ FolderEntry entryOf(const std::string& name, const std::string& path, const File
     entry.name = name;
     entry.kind = kindOf(info.st_mode);
     entry.size = entry.kind == FolderEntry::Kind::File ? static_cast<std::uint64_t>(info.st_size) : 0;
-    entry.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    entry.modifiedNs = clampedNanoseconds(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
     entry.mode = static_cast<std::uint32_t>(info.st_mode & 07777);
     if (entry.kind == FolderEntry::Kind::Link)
         entry.linkTarget = readLink(path).value_or("");
@@ -381,7 +381,7 @@ std::optional<FileStat> PosixFileSystem::statFile(const std::string& path) const
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     return FileStat{static_cast<std::uint64_t>(info.st_size),
-                    static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+                    clampedNanoseconds(info.st_mtim.tv_sec, info.st_mtim.tv_nsec)};
 }
 
 std::optional<FolderEntry> PosixFileSystem::examine(const std::string& path, bool followLinks) const

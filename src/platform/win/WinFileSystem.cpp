@@ -101,8 +101,9 @@ HANDLE openForAttributes(const std::string& path, bool followLinks)
 std::int64_t nanosecondsSince1970(const FILETIME& time)
 {
     const std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    constexpr std::int64_t ticksFrom1601To1970 = 116444736000000000;
-    return (static_cast<std::int64_t>(ticks) - ticksFrom1601To1970) * 100;
+    constexpr std::int64_t secondsFrom1601To1970 = 11644473600;
+    return clampedNanoseconds(static_cast<std::int64_t>(ticks / 10000000) - secondsFrom1601To1970,
+                              static_cast<std::int64_t>(ticks % 10000000) * 100);
 }
 
 std::uint32_t modeOf(DWORD attributes, bool folder)

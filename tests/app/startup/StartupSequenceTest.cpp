@@ -54,14 +54,16 @@ protected:
     }
     void TearDown() override { fs::current_path(previousFolder); }
 
-    std::unique_ptr<StartupWindow> start()
+    std::unique_ptr<StartupWindow> started; ///< what the latest start returned, `window` in it
+
+    bool start()
     {
         StartupSequence sequence(*context, "updates.example/kopirko", [this]() -> std::unique_ptr<StartupWindow> {
             auto created = std::make_unique<FakeStartupWindow>(*context, platform.messages);
             window = created.get();
             return created;
         });
-        return sequence.run();
+        return (started = sequence.run()) != nullptr;
     }
 
     void writeIni(const std::string& backupSection)

@@ -6,10 +6,10 @@
 #include "ZipReadBack.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <tuple>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -97,8 +97,6 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
     const bool links = TestFiles::makeLink(dir / "vani", source + "/vani", true) &&
                        TestFiles::makeLink("racun.txt", source + "/pokazivac.txt", false) &&
                        TestFiles::makeLink(dir / "nema", source + "/slomljen", false);
-    const auto modified = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1710494430)));
-    fs::last_write_time(Utf8Path::toPath(source + "/racun.txt"), modified);
     const auto expected = TestFiles::tree(source);
 #ifdef _WIN32
     const std::size_t pipes = 0; // no named pipes among a folder's files on Windows
@@ -133,8 +131,29 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
 #ifndef _WIN32
         EXPECT_EQ(fs::status(dir / "raspakovano/Docs/racun.txt").permissions(), fs::perms(0640));
 #endif
-        EXPECT_EQ(fs::last_write_time(Utf8Path::toPath(dir / "raspakovano/Docs/racun.txt")), modified);
         EXPECT_EQ(TestFiles::names(backups).size(), 1u) << "a temporary is left beside the archive";
+    }
+}
+
+// No file is left out for its date; each keeps its exact time where the reader can (unzip: 1970 to 2106).
+TEST_F(ZipFolderTest, EveryDateKeepsItsExactTimeWhereTheReaderCanHoldIt)
+{
+    const std::tuple<const char*, std::int64_t, std::int64_t> cases[] = {
+        {"1960.txt", -301233600, -301233600},               // 1960-06-15 12:00 UTC
+        {"2024.txt", 1710494430, 1710494430},               // 2024-03-15 09:20:30 UTC
+        {"2040.txt", 2223374400, 2223374400},               // 2040-06-15 12:00 UTC
+        {"2300.txt", 10413792000, INT64_MAX / 1000000000}}; // 2300-01-01, kept as 2262-04-11 23:47:16
+    for (const auto& [name, time, kept] : cases) {
+        TestFiles::write(source + "/" + name, name);
+        TestFiles::setModified(source + "/" + name, time);
+    }
+    ASSERT_TRUE(ZipFolder(disk, source, base).archive.ok());
+    for (const std::string unpacker : {"unzip", "7z"}) {
+        ZipReadBack::extract(archive, dir / unpacker, unpacker);
+        for (const auto& [name, time, kept] : cases) {
+            const std::int64_t got = disk.statFile(dir / unpacker + "/Docs/" + name).value().modifiedNs / 1000000000;
+            EXPECT_TRUE(got == kept || (unpacker == "unzip" && (time < 0 || time > UINT32_MAX))) << unpacker << name;
+        }
     }
 }
 

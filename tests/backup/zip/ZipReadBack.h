@@ -16,6 +16,7 @@ struct Entry
     std::string name;
     unsigned flags = 0;
     std::uint64_t size = 0;
+    unsigned host = 0; ///< "version made by", high byte: 3 is Unix, whose modes (permissions, links) readers take
 };
 
 /// The entries in archive order.
@@ -27,8 +28,9 @@ std::multiset<std::string> unzipNames(const std::string& archive);
 /// Throws unless the archive and the data of every entry are sound.
 void unzipTest(const std::string& archive);
 
-/// Unpacks into `folder` (checking every CRC): links come out as links where the platform makes them, times and
-/// permissions as archived.
-void extract(const std::string& archive, const std::string& folder);
+/// Unpacks into `folder` (checking every CRC) with `unpacker`, "unzip" (when empty) or "7z" (under Windows
+/// minizip's reader stands for both, with the time of the "NTFS" field, else of the "UT" field, as 7-Zip takes it):
+/// links come out as links where the platform makes them, times and permissions as the reader takes them.
+void extract(const std::string& archive, const std::string& folder, const std::string& unpacker = {});
 
 } // namespace ZipReadBack

@@ -35,7 +35,7 @@ std::vector<Entry> entries(const std::string& archive)
 {
     std::istringstream in(run("PYTHONIOENCODING=utf-8 python3 " + quoted(ZIPCHECK_SCRIPT) + " " + quoted(archive)));
     std::vector<Entry> result;
-    for (Entry entry; std::getline(in, entry.name, '\t') && in >> entry.flags >> entry.size; in.ignore())
+    for (Entry entry; std::getline(in, entry.name, '\t') && in >> entry.flags >> entry.size >> entry.host; in.ignore())
         result.push_back(entry);
     return result;
 }
@@ -54,9 +54,10 @@ void unzipTest(const std::string& archive)
     run("unzip -tq " + quoted(archive));
 }
 
-void extract(const std::string& archive, const std::string& folder)
+void extract(const std::string& archive, const std::string& folder, const std::string& unpacker)
 {
-    run("unzip -q -o " + quoted(archive) + " -d " + quoted(folder));
+    run(unpacker == "7z" ? "7z x -y -bd -o" + quoted(folder) + " " + quoted(archive)
+                         : "unzip -q -o " + quoted(archive) + " -d " + quoted(folder));
 }
 
 } // namespace ZipReadBack

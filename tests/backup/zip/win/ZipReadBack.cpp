@@ -4,7 +4,6 @@
 #include "Utf8Path.h"
 #include "WideText.h"
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -24,20 +23,24 @@ namespace {
 using Visit = std::function<void(const unz_file_info64&, const std::string& name, const std::string& data,
                                  std::optional<std::int64_t> modified)>;
 
-/// The modification time of the "UT" extra field, seconds since 1970.
-std::optional<std::int64_t> extendedTime(const unsigned char* extra, std::size_t size)
+/// The modification time as 7-Zip takes it, seconds since 1970: from the "NTFS" field (100 ns steps since 1601),
+/// else from the "UT" field (32 bits, unsigned).
+std::optional<std::int64_t> exactTime(const unsigned char* extra, std::size_t size)
 {
-    for (std::size_t at = 0; at + 4 <= size;) {
-        const unsigned id = extra[at] | (extra[at + 1] << 8);
-        const std::size_t length = extra[at + 2] | (extra[at + 3] << 8);
-        if (id == 0x5455 && length >= 5 && at + 4 + length <= size && (extra[at + 4] & 1)) {
-            const std::uint32_t value = extra[at + 5] | (extra[at + 6] << 8) | (extra[at + 7] << 16) |
-                                        (static_cast<std::uint32_t>(extra[at + 8]) << 24);
-            return static_cast<std::int32_t>(value);
-        }
-        at += 4 + length;
+    const auto number = [&](std::size_t at, int bytes) {
+        std::uint64_t value = 0;
+        while (bytes-- > 0)
+            value = (value << 8) | extra[at + bytes];
+        return value;
+    };
+    std::optional<std::int64_t> unixTime;
+    for (std::size_t at = 0; at + 4 <= size; at += 4 + number(at + 2, 2)) {
+        if (number(at, 2) == 0x000A && number(at + 2, 2) >= 32 && at + 36 <= size)
+            return static_cast<std::int64_t>(number(at + 12, 8) / 10000000) - 11644473600;
+        if (number(at, 2) == 0x5455 && number(at + 2, 2) >= 5 && at + 9 <= size && (extra[at + 4] & 1))
+            unixTime = static_cast<std::int64_t>(number(at + 5, 4));
     }
-    return std::nullopt;
+    return unixTime;
 }
 
 void forEachEntry(const std::string& archive, bool withData, const Visit& visit)
@@ -69,7 +72,7 @@ void forEachEntry(const std::string& archive, bool withData, const Visit& visit)
                 if (got < 0 || closed != UNZ_OK || data.size() != info.uncompressed_size)
                     throw std::runtime_error(std::string("the data of ") + name + " is damaged");
             }
-            visit(info, name, data, extendedTime(extra, info.size_file_extra));
+            visit(info, name, data, exactTime(extra, info.size_file_extra));
         }
     } catch (...) {
         unzClose(zip);
@@ -84,7 +87,8 @@ std::vector<Entry> entries(const std::string& archive)
 {
     std::vector<Entry> result;
     forEachEntry(archive, false, [&](const unz_file_info64& info, const std::string& name, const std::string&, auto) {
-        result.push_back({name, static_cast<unsigned>(info.flag), info.uncompressed_size});
+        result.push_back(
+            {name, static_cast<unsigned>(info.flag), info.uncompressed_size, static_cast<unsigned>(info.version >> 8)});
     });
     return result;
 }
@@ -102,7 +106,7 @@ void unzipTest(const std::string& archive)
     forEachEntry(archive, true, [](const unz_file_info64&, const std::string&, const std::string&, auto) {});
 }
 
-void extract(const std::string& archive, const std::string& folder)
+void extract(const std::string& archive, const std::string& folder, const std::string&)
 {
     namespace fs = std::filesystem;
     forEachEntry(archive, true,
@@ -118,8 +122,7 @@ void extract(const std::string& archive, const std::string& folder)
                          return; // a link: Windows under Wine makes none, and they are checked on Linux
                      TestFiles::write(Utf8Path::fromPath(path), data);
                      if (modified)
-                         fs::last_write_time(path, std::chrono::file_clock::from_sys(
-                                                       std::chrono::sys_seconds(std::chrono::seconds(*modified))));
+                         TestFiles::setModified(Utf8Path::fromPath(path), *modified);
                      if ((info.external_fa >> 16) != 0 && ((info.external_fa >> 16) & 0200) == 0)
                          fs::permissions(path,
                                          fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
