@@ -155,9 +155,14 @@ TEST_F(UpdateTest, OnlyHigherNumbersAreFetchedOrOfferedAndNoGoesOn)
 TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUpdaterAreThere)
 {
     server.serve("/kopirko/version.txt", "1017\r\n");
-    platform.messages.answers = {true, true, true};
+    platform.messages.answers = {true, true, true, true};
     platform.launcher.fail = true;
-    for (const bool handOffWritable : {false, true}) {
+    // The hand-off file cannot be written; the program's folder has a name the updater could not read (it takes
+    // update.ini in the ANSI code page); the updater cannot be started.
+    for (const auto& [programFolder, handOffWritable] :
+         {std::pair{folder.path(), false}, {folder / "Željko", true}, {folder.path(), true}}) {
+        platform.appInfo.folder = programFolder;
+        TestFiles::makeFolder(programFolder);
         if (handOffWritable)
             fs::remove(folder / "update.ini");
         else
@@ -165,12 +170,16 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
 
         EXPECT_FALSE(check());
 
-        EXPECT_EQ(platform.launcher.starts.size(), handOffWritable ? 1u : 0u); // no updater without its hand-off
+        // No updater without its hand-off.
+        const bool handedOff = handOffWritable && programFolder == folder.path();
+        EXPECT_EQ(platform.launcher.starts.size(), handedOff ? 1u : 0u);
         EXPECT_FALSE(platform.terminator.ended());
         ASSERT_FALSE(platform.messages.shown.empty());
         EXPECT_TRUE(platform.messages.shown.back().starts_with("Nadogradnja nije pokrenuta: "));
+        EXPECT_EQ(platform.messages.shown.back().find("Željko") != std::string::npos, programFolder != folder.path());
         EXPECT_EQ(store.IniFilePath(), folder / "KOPIRKO.ini");
     }
+    EXPECT_FALSE(TestFiles::exists(folder / "Željko/update.ini"));
     TestFiles::write(folder / "update.ini", "[other]\r\na=1\r\n[update]\r\nurl=old.example/kopirko\r\n");
     platform.launcher.fail = false;
     platform.http.calls.clear();
