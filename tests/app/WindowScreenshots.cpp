@@ -1,8 +1,11 @@
-// Takes the pictures of the window's pages in docs/screenshots with ImageMagick's "import" on the caller's X
-// display; message boxes, the folder dialog and the process end are fakes, and nothing is backed up: the
+// Takes the pictures of the window's pages in docs/screenshots: the whole screen, as the system shows it, on the
+// caller's display; message boxes, the folder dialog and the process end are fakes, and nothing is backed up: the
 // latest run (the evening before, one folder out of reach) and a run copying a large file are told to the window
-// as the runs tell it:
+// as the runs tell it. The pictures taken on Windows (under Wine, in its own desktop) get the prefix "windows-":
 //   xvfb-run -s "-screen 0 760x600x24" build/bin/window_screenshots docs/screenshots
+//   xvfb-run -s "-screen 0 800x640x24" wine64 explorer /desktop=Kopirko,780x620 window_screenshots.exe DIR
+//       -platform windows:fontengine=freetype
+// (under Wine, Qt's GDI font engine leaves the text of some fields out: the pictures use Qt's FreeType engine).
 #include "AppContext.h"
 #include "AppIcon.h"
 #include "FakeWindowParts.h"
@@ -13,7 +16,7 @@
 #include "frmMain.h"
 
 #include <QApplication>
-#include <QProcess>
+#include <QScreen>
 #include <QTabWidget>
 #include <QThread>
 
@@ -26,10 +29,19 @@ int main(int argc, char** argv)
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     TempDir temp;
     const std::string folder = temp / "Kopirko";
-    TestFiles::write(folder + "/KOPIRKO.ini", "[BACKUP]\r\nVrijemeBackupa=20:00\r\nBackupDir=/mnt/usb/Kopije\r\n"
-                                              "NacinBackupa=0\r\nOpsegBackupa=1\r\nBrisati=1\r\nStarost=30\r\n");
-    TestFiles::write(folder + "/backuplista.ini",
-                     "/home/prodavnica/Dokumenti\r\n/srv/kasa/baza\r\n/mnt/server/Racuni\r\n");
+#ifdef _WIN32
+    const QString prefix = "windows-";
+    const std::string destination = "E:\\Kopije", database = "C:\\Kasa\\baza", unreachable = "\\\\server\\Računi";
+    const std::string list = "C:\\Prodavnica\\Dokumenti\r\n" + database + "\r\n" + unreachable + "\r\n";
+#else
+    const QString prefix;
+    const std::string destination = "/mnt/usb/Kopije", database = "/srv/kasa/baza", unreachable = "/mnt/server/Racuni";
+    const std::string list = "/home/prodavnica/Dokumenti\r\n" + database + "\r\n" + unreachable + "\r\n";
+#endif
+    TestFiles::write(folder + "/KOPIRKO.ini",
+                     "[BACKUP]\r\nVrijemeBackupa=20:00\r\nBackupDir=" + destination +
+                         "\r\nNacinBackupa=0\r\nOpsegBackupa=1\r\nBrisati=1\r\nStarost=30\r\n");
+    TestFiles::write(folder + "/backuplista.ini", list);
 
     TestPlatform platform;
     platform.appInfo.folder = folder;
@@ -46,8 +58,11 @@ int main(int argc, char** argv)
     window.load();
     window.move(20, 20);
     window.show();
+    // The active window's colours, as a person sees the window they work with.
+    window.raise();
+    window.activateWindow();
     RunReport latest; // the latest run could not reach one folder
-    latest.failed.push_back(SourceFailure{"/mnt/server/Racuni", "fascikla nije dostupna", {}});
+    latest.failed.push_back(SourceFailure{unreachable, "fascikla nije dostupna", {}});
     window.runFinished(latest);
     AppIcon::picture(128).save(out + "/icon.png");
     // The sizes Windows shows the program's file and window in; scripts/make-icon joins them into Kopirko.ico.
@@ -60,7 +75,7 @@ int main(int argc, char** argv)
         window.findChild<QTabWidget*>("SSTab2")->setCurrentIndex(tab2);
         for (int i = 0; i < 20; ++i, QThread::msleep(25))
             QApplication::processEvents();
-        ok &= QProcess::execute("import", {"-window", "root", out + "/" + name + ".png"}) == 0;
+        ok &= QGuiApplication::primaryScreen()->grabWindow(0).save(out + "/" + prefix + name + ".png");
     };
     for (const auto& [tab1, tab2, name] : {std::tuple{0, 0, "backup"},
                                            {1, 0, "podesavanja-fascikle"},
@@ -68,7 +83,8 @@ int main(int argc, char** argv)
                                            {2, 1, "o-programu"}})
         take(tab1, tab2, name);
     RunGuard running; // 1.4 GB into a 2 GB database file, the 1187th file of the run
-    window.reportProgress(RunProgress{"/srv/kasa/baza", "/srv/kasa/baza/arhiva-2026.mdb", 1186, 1503238553});
+    window.reportProgress(
+        RunProgress{database, database + (prefix.isEmpty() ? "/" : "\\") + "arhiva-2026.mdb", 1186, 1503238553});
     take(0, 0, "backup-u-toku");
     return ok ? 0 : 1;
 }
