@@ -80,3 +80,9 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
 /// The top-level name of a source in its archive: its last non-empty path component ("" for the root "/"; the
 /// drive letter or the share's name for a Windows drive or share).
 std::string archiveTopName(const std::string& source);
+
+/// Texts of the archive runs.
+namespace ZipTexts {
+inline constexpr const char* changedWhileArchived =
+    "datoteka se mijenjala tokom arhiviranja, u arhivi je ono sto je procitano i mozda nije ispravno";
+} // namespace ZipTexts

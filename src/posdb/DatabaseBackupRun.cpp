@@ -4,7 +4,6 @@
 #include "BackupHost.h"
 #include "BackupNames.h"
 #include "BackupSettings.h"
-#include "CheckedCopy.h"
 #include "Clock.h"
 #include "FileProbes.h"
 #include "FileSystem.h"
@@ -17,6 +16,7 @@
 #include "RegisterRules.h"
 #include "RunGuard.h"
 #include "SystemPlatform.h"
+#include "TreeCopy.h"
 #include "Utf8Path.h"
 
 #include <exception>
@@ -273,7 +273,7 @@ private:
             const std::string from = Paths::join(folder, name);
             std::optional<Result> copied;
             if (const auto error =
-                    work([&] { copied = copyFileChecked(m_fileSystem, from, Paths::join(target, name)); }))
+                    work([&] { copied = copyFileWithTimeLimit(m_fileSystem, from, Paths::join(target, name)); }))
                 failures.push_back(FileFailure{from, *error});
             else if (!*copied)
                 failures.push_back(FileFailure{from, copied->error()});
