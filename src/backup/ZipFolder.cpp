@@ -2,6 +2,7 @@
 
 #include "ArchiveTreeListing.h"
 #include "ChunkPipeline.h"
+#include "EarlierArchive.h"
 #include "Paths.h"
 #include "RunLeftovers.h"
 #include "TemporaryNames.h"
@@ -199,6 +200,17 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
         return outcome;
     }
 
+    // The folders that cannot be read now keep what the earlier archive holds of them.
+    std::vector<std::size_t> absent;
+    std::vector<std::string> absentTops;
+    for (std::size_t index = 0; index < sources.size(); ++index) {
+        if (!outcome.sources[index].reachable && !sources[index].topName.empty()) {
+            absent.push_back(index);
+            absentTops.push_back(sources[index].topName);
+        }
+    }
+    const bool carry = !absent.empty() && fileSystem.exists(archivePath);
+
     RunLeftovers::removeDead(fileSystem, folder);
     ZipArchiveWriter writer;
     if (Result opened = writer.open(fileSystem, temporary); !opened) {
@@ -220,6 +232,16 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     }
     if (!filled)
         return abandon(filled);
+    if (carry) {
+        std::vector<std::uint64_t> copied;
+        if (Result carried = copyEntriesUnder(fileSystem, archivePath, absentTops, writer, copied); !carried)
+            return abandon(Result::failure("the earlier archive \"" + archivePath +
+                                           "\" is kept: the copy it holds of a folder that cannot be read now could "
+                                           "not be taken over (" +
+                                           carried.error() + ")"));
+        for (std::size_t k = 0; k < absent.size(); ++k)
+            outcome.sources[absent[k]].carriedOver = copied[k];
+    }
     if (Result closed = writer.close(); !closed)
         return abandon(closed);
 

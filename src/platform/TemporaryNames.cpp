@@ -4,6 +4,7 @@
 #include "ProcessIds.h"
 
 #include <atomic>
+#include <random>
 
 namespace TemporaryNames {
 
@@ -20,7 +21,9 @@ bool allDigits(std::string_view text)
 
 std::string beside(const std::string& target)
 {
-    static std::atomic<unsigned long> counter{0};
+    // Numbers start anywhere: a process of the same number before this one (numbers are used again, soon on
+    // Windows) may have left a file behind that this one must not run into.
+    static std::atomic<std::uint64_t> counter{std::random_device{}()};
     const std::string name = Paths::lastComponent(target);
     return target.substr(0, target.size() - name.size()) + "." + name + std::string(marker) +
            std::to_string(ProcessIds::current()) + "-" + std::to_string(++counter);

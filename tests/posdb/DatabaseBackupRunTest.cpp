@@ -31,24 +31,6 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-/// The real disk; `beforeCopy` may fail a copy, `whileCopying` change the source as it is read (its program writes
-/// to it meanwhile).
-struct HookedDisk : SystemFileSystem
-{
-    std::function<std::optional<Result>(const std::string& source)> beforeCopy;
-    std::function<void(const std::string& source)> whileCopying;
-    Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check) override
-    {
-        if (const std::optional<Result> instead = beforeCopy ? beforeCopy(source) : std::nullopt)
-            return *instead;
-        return SystemFileSystem::copyFile(source, target, [&](std::uint64_t bytes) {
-            if (whileCopying)
-                whileCopying(source);
-            return !check || check(bytes);
-        });
-    }
-};
-
 struct FakeReader : RegisterReader
 {
     std::vector<CashRegister> rows;
@@ -316,7 +298,7 @@ TEST_F(DatabaseBackupRunTest, CopyWhoseSourceChangedIsMadeOnceMoreThenReportedAs
         write({{"podaci.mdb", "v0000"}});
         const std::string earlier = TestFiles::exists(root) ? TestFiles::read(root + "/podaci.mdb") : "";
         int writes = 0; // versions of the same size: only the modification time tells them apart
-        disk.whileCopying = [&](const std::string& source) {
+        disk.afterRead = [&](const std::string& source, std::uint64_t) {
             if (writes < changes)
                 TestFiles::write(source, "v" + std::to_string(10000 + ++writes).substr(1));
         };
