@@ -15,6 +15,7 @@
 #include "PlatformServices.h"
 #include "RegisterRules.h"
 #include "RunGuard.h"
+#include "RunLeftovers.h"
 #include "SystemPlatform.h"
 #include "TreeCopy.h"
 #include "Utf8Path.h"
@@ -77,7 +78,15 @@ public:
                 fail(m_workingFolder, "rezervna kopija nije napravljena: " + *problem);
             else {
                 rootMade = true;
+                // Marked while it is written, so that a later run clears what a cut-off one leaves in it.
+                std::string mark;
+                work([&] {
+                    RunLeftovers::removeDead(m_fileSystem, m_settings.BackupDir);
+                    mark = RunLeftovers::mark(m_fileSystem, m_root);
+                });
                 backUpWorkingFolderAndRegisters();
+                if (!mark.empty())
+                    work([&] { m_fileSystem.removeFile(mark, RemoveMode::Forced); });
             }
         } catch (const std::exception& error) {
             fail(m_workingFolder, std::string("izrada rezervne kopije je prekinuta: ") + error.what());
