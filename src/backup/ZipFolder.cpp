@@ -248,6 +248,7 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     if (Result renamed = fileSystem.rename(temporary, archivePath); !renamed)
         return abandon(
             Result::failure("cannot put the archive in place as \"" + archivePath + "\": " + renamed.error()));
+    fileSystem.syncFolder(folder);
     outcome.archive = Result::success();
     return outcome;
 }

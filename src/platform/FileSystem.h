@@ -154,17 +154,23 @@ public:
 
     /// Copies one file to `target` (a full file path), overwriting. The data is read to the end of the file
     /// (whatever size it was listed with), written under a temporary name in the target folder (see
-    /// TemporaryNames), written through to the disk and renamed over `target` only when complete, so a failed
+    /// TemporaryNames), written through to the disk and renamed over `target` only when complete (the rename
+    /// itself is on the disk once the folder is synced), so a failed
     /// copy leaves an earlier `target` as it was. The modification time is kept. A source whose size or
     /// modification time changed while it was read is read once more (see copyWithChangeCheck); one that
     /// changed again is a failure that says so, and its copy replaces no earlier `target`.
     virtual Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) = 0;
 
+    /// Writes the entries of `folder` through to the disk, so that what was renamed in it outlives a power cut.
+    /// Nothing where each rename is written through on its own (Windows).
+    virtual void syncFolder(const std::string& folder) = 0;
+
     /// Copies the link `source` itself (never what it points to) to `target`, replacing what is there.
     virtual Result copyLink(const std::string& source, const std::string& target) = 0;
 
     /// Copies the contents of folder `source` into the existing folder `target`, recursively: subfolders are
-    /// created, files overwritten one by one as copyFile does, files only in `target` left in place. Symbolic
+    /// created, files overwritten one by one as copyFile does, files only in `target` left in place; at the end
+    /// every folder that got a file is synced (syncFolder), so that a finished copy is on the disk. Symbolic
     /// links are copied as links, never followed. One file or folder that fails does not stop the rest; it is
     /// listed in the outcome, and so is a file whose copy made no progress for stallLimit(). A `source` that
     /// cannot be read at all is one failure with its path. `progress` (may be empty) is called after every file

@@ -235,7 +235,12 @@ public:
             m_state.fail(source,
                          "the copy stopped at \"" + source + "\": " + describeException(std::current_exception()));
         }
-        return m_copier.finish();
+        TreeCopyOutcome outcome = m_copier.finish();
+        // Once per folder rather than after every rename: as safe (each file was synced before its rename, so its
+        // name holds the new copy or the earlier one) and a fraction of the cost.
+        for (const std::string& folder : m_foldersWithFiles)
+            m_fileSystem.syncFolder(folder);
+        return outcome;
     }
 
 private:
@@ -265,7 +270,9 @@ private:
         for (const FileFailure& unexamined : listing.unexamined)
             m_state.fail(unexamined.path, unexamined.reason);
 
+        bool withFiles = false;
         for (const FolderEntry& entry : listing.entries) {
+            withFiles = withFiles || entry.kind == FolderEntry::Kind::File || entry.kind == FolderEntry::Kind::Link;
             const std::string from = Paths::join(source, entry.name);
             const std::string to = Paths::join(target, entry.name);
             switch (entry.kind) {
@@ -290,12 +297,15 @@ private:
                 break;
             }
         }
+        if (withFiles)
+            m_foldersWithFiles.push_back(target);
     }
 
     FileSystem& m_fileSystem;
     FileCopier m_copier;
     CopierState& m_state;
     const FileIdentity m_target;
+    std::vector<std::string> m_foldersWithFiles;
 };
 
 } // namespace

@@ -287,6 +287,7 @@ private:
             else if (!*copied)
                 failures.push_back(FileFailure{from, copied->error()});
         }
+        work([&] { m_fileSystem.syncFolder(target); });
         if (failures.empty()) {
             m_report.backedUp.push_back(source);
         } else {

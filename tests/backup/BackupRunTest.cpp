@@ -418,7 +418,8 @@ TEST_F(BackupRunTest, AFolderThatCannotBeReachedKeepsItsCopyInTheArchiveItShares
 {
     zip = true;
     TestFiles::write(dir / "A/Docs/a.txt", "iz A");
-    TestFiles::write(dir / "A/Docs/sub/b.txt", "iz A, dublje");
+    const std::string deflated = std::string(100000, 'A') + "iz A, dublje"; // stored compressed
+    TestFiles::write(dir / "A/Docs/sub/b.txt", deflated);
     TestFiles::write(dir / "B/Docs/a.txt", "iz B");
     host.folders = {dir / "A/Docs", dir / "B/Docs"};
     ASSERT_FALSE(run().hasFailures());
@@ -436,7 +437,7 @@ TEST_F(BackupRunTest, AFolderThatCannotBeReachedKeepsItsCopyInTheArchiveItShares
               (std::map<std::string, std::string>{{"Docs", "<folder>"},
                                                   {"Docs/a.txt", "iz A"},
                                                   {"Docs/sub", "<folder>"},
-                                                  {"Docs/sub/b.txt", "iz A, dublje"},
+                                                  {"Docs/sub/b.txt", deflated},
                                                   {"Docs (2)", "<folder>"},
                                                   {"Docs (2)/a.txt", "iz B, kasnije"}}));
 

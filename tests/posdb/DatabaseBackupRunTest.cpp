@@ -311,6 +311,22 @@ TEST_F(DatabaseBackupRunTest, CopyWhoseSourceChangedIsMadeOnceMoreThenReportedAs
     }
 }
 
+// A file whose reading stands still (a register path under /proc, a share that stopped answering) is given up
+// after the limit and reported; the other files are backed up, and the held copy leaves nothing when let go.
+TEST_F(DatabaseBackupRunTest, AFileWhoseReadingStandsStillIsGivenUpAndTheRestIsBackedUp)
+{
+    write({{"a.dat", "a"}, {"kmsg", "never ends"}, {"z.dat", "z"}});
+    disk.stallOn = "kmsg";
+    disk.limit = std::chrono::milliseconds(300);
+
+    const RunReport report = run();
+
+    ASSERT_EQ(failedSources(report), Names{work});
+    EXPECT_THAT(report.failed[0].reason, HasSubstr("citanje je stalo"));
+    disk.release();
+    EXPECT_EQ(TestFiles::files(root), (Names{"a.dat", "z.dat"}));
+}
+
 class StartupTest : public KaseRunTest, public ::testing::WithParamInterface<int>
 {};
 

@@ -137,14 +137,6 @@ int copyToEnd(int in, int out, std::uint64_t& bytes, const FileSystem::CopyCheck
     }
 }
 
-/// Writes the folder's entries through to the disk, so that a rename in it outlives a power cut.
-void syncFolder(const std::string& folder)
-{
-    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0)
-        ::fsync(fd.get());
-}
-
 /// One reading of `source` into the new file `temporary`: contents to the end, modification time and permissions,
 /// written through to the disk.
 CopyPass copyPass(const std::string& source, const std::string& temporary, const std::string& target,
@@ -200,7 +192,6 @@ Result copyRegularFile(const std::string& source, const std::string& target, con
     steps.putInPlace = [&](const std::string& temporary) {
         if (::rename(temporary.c_str(), target.c_str()) != 0)
             return Result::failure(describe("cannot replace", target, errno));
-        syncFolder(parentOf(target));
         return Result::success();
     };
     steps.discard = [](const std::string& temporary) { ::unlink(temporary.c_str()); };
@@ -552,6 +543,13 @@ Result PosixFileSystem::rename(const std::string& from, const std::string& to)
 Result PosixFileSystem::copyFile(const std::string& source, const std::string& target, const CopyCheck& check)
 {
     return copyRegularFile(source, target, check);
+}
+
+void PosixFileSystem::syncFolder(const std::string& folder)
+{
+    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
 }
 
 Result PosixFileSystem::copyLink(const std::string& source, const std::string& target)

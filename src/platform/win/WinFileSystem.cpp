@@ -668,6 +668,11 @@ Result WinFileSystem::copyFile(const std::string& source, const std::string& tar
     return copyWithChangeCheck(source, target, steps, check);
 }
 
+void WinFileSystem::syncFolder(const std::string&)
+{
+    // Every move is made with MOVEFILE_WRITE_THROUGH: it is on the disk when MoveFileExW returns.
+}
+
 Result WinFileSystem::copyLink(const std::string& source, const std::string& target)
 {
     DWORD error = 0;

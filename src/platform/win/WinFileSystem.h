@@ -26,6 +26,7 @@ public:
     Result removeFile(const std::string& path, RemoveMode mode) override;
     Result rename(const std::string& from, const std::string& to) override;
     Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override;
+    void syncFolder(const std::string& folder) override;
     Result copyLink(const std::string& source, const std::string& target) override;
     TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
                                      const ProgressCallback& progress) override;
