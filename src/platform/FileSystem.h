@@ -154,11 +154,11 @@ public:
 
     /// Copies one file to `target` (a full file path), overwriting. The data is read to the end of the file
     /// (whatever size it was listed with), written under a temporary name in the target folder (see
-    /// TemporaryNames), written through to the disk and renamed over `target` only when complete (the rename
-    /// itself is on the disk once the folder is synced), so a failed
-    /// copy leaves an earlier `target` as it was. The modification time is kept. A source whose size or
-    /// modification time changed while it was read is read once more (see copyWithChangeCheck); one that
-    /// changed again is a failure that says so, and its copy replaces no earlier `target`.
+    /// TemporaryNames), written through to the disk and renamed over `target` only when complete, so a failed
+    /// copy leaves an earlier `target` as it was; the rename itself is on the disk once the folder is synced.
+    /// The modification time is kept. A source whose size or modification time changed while it was read is
+    /// read once more (see copyWithChangeCheck); one that changed again is a failure that says so, and its copy
+    /// replaces no earlier `target`.
     virtual Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) = 0;
 
     /// Writes the entries of `folder` through to the disk, so that what was renamed in it outlives a power cut.
