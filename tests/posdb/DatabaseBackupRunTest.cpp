@@ -317,7 +317,7 @@ TEST_F(DatabaseBackupRunTest, AFileWhoseReadingStandsStillIsGivenUpAndTheRestIsB
 {
     write({{"a.dat", "a"}, {"kmsg", "never ends"}, {"z.dat", "z"}});
     disk.stallOn = "kmsg";
-    disk.limit = std::chrono::milliseconds(300);
+    disk.limit = std::chrono::seconds(1);
 
     const RunReport report = run();
 
