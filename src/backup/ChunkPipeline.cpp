@@ -1,151 +1,357 @@
 #include "ChunkPipeline.h"
 
+#include "ChangeCheck.h"
+#include "StallWatch.h"
+#include "TreeCopy.h"
+
 #include <algorithm>
-#include <memory>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
-std::uint64_t chunkCount(const ArchiveItem& item, std::size_t chunkSize)
+/// A file as the pipeline plans it. `item`, `path` and `listedSize` never change; the rest is guarded by the
+/// state's mutex.
+struct PlannedFile
 {
-    return std::max<std::uint64_t>(1, (item.size + chunkSize - 1) / chunkSize);
+    std::size_t item = 0;
+    std::string path;
+    std::uint64_t listedSize = 0;
+    bool sized = false;     ///< its first chunk opened it: `size` and `opened` are known
+    std::uint64_t size = 0; ///< its size then (0 when it could not be opened)
+    std::optional<FileStat> opened;
+    bool givenUp = false; ///< a chunk of it was given up: the rest is not read
+};
+
+/// Role and `last` of a chunk being made; those of a first chunk are settled when it opens the file. Guarded by
+/// the state's mutex.
+struct ChunkPlan
+{
+    ChunkRole role = ChunkRole::Whole;
+    bool last = true;
+};
+
+struct Job
+{
+    std::size_t sequence = 0;
+    std::size_t file = 0;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    bool first = false;
+    bool skip = false; ///< the file was given up: the chunk comes out empty at once
+    std::optional<FileStat> opened;
+    std::shared_ptr<ChunkPlan> plan = std::make_shared<ChunkPlan>();
+};
+
+/// Reads `length` bytes from `offset` in pieces, telling `call` of each; the count read, fewer at the end of the
+/// file or on an error (then in `error`).
+std::uint64_t readPieces(InputFile& in, std::uint64_t offset, unsigned char* buffer, std::size_t length,
+                         std::string& error, StallWatch::Call& call)
+{
+    constexpr std::size_t piece = 256 * 1024;
+    std::size_t done = 0;
+    while (done < length) {
+        const std::size_t wanted = std::min(piece, length - done);
+        const std::optional<std::size_t> got = in.readAt(offset + done, buffer + done, wanted, error);
+        call.progressed();
+        if (!got)
+            break;
+        done += *got;
+        if (*got < wanted)
+            break;
+    }
+    return done;
 }
 
 } // namespace
 
+/// What the workers share with the pipeline and the watch. Every worker holds a share, so that one left in a read
+/// that never returns still finds it whenever it ends.
+struct ChunkPipeline::State
+{
+    struct Slot
+    {
+        CompressedChunk chunk;
+        bool ready = false;
+    };
+
+    State(const FileSystem& fs, const ChunkPipelineOptions& pipelineOptions) : fileSystem(fs), options(pipelineOptions)
+    {}
+
+    const FileSystem& fileSystem;
+    ChunkPipelineOptions options;
+    std::vector<PlannedFile> files;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Slot> slots;
+    std::size_t issued = 0;       ///< chunks taken by workers
+    std::size_t consumed = 0;     ///< chunks handed out by next()
+    std::size_t nextFile = 0;     ///< job cursor: file and offset of the next chunk to take
+    std::uint64_t nextOffset = 0; ///< 0: the file's first chunk is not taken yet
+    bool planDone = false;        ///< every chunk is taken
+    bool stopping = false;
+    unsigned working = 0; ///< workers neither ended nor given up
+
+    /// Takes the next chunk to make, waiting for room or for the size of a file being opened; false when there
+    /// is none. Under the mutex (`lock`).
+    bool takeJob(std::unique_lock<std::mutex>& lock, Job& job)
+    {
+        const std::size_t chunkSize = options.chunkSize;
+        for (;;) {
+            if (stopping)
+                return false;
+            if (nextFile >= files.size()) {
+                planDone = true;
+                changed.notify_all();
+                return false;
+            }
+            if (issued - consumed >= slots.size()) {
+                changed.wait(lock);
+                continue;
+            }
+            PlannedFile& file = files[nextFile];
+            if (nextOffset == 0) {
+                job.file = nextFile;
+                job.first = true;
+                job.length = chunkSize;
+                // A file listed within one chunk is read as one; a larger one is planned from its size when opened.
+                if (file.listedSize <= chunkSize)
+                    ++nextFile;
+                else
+                    nextOffset = chunkSize;
+                break;
+            }
+            if (!file.sized) {
+                changed.wait(lock);
+                continue;
+            }
+            if (file.size <= nextOffset) {
+                ++nextFile;
+                nextOffset = 0;
+                continue;
+            }
+            job.file = nextFile;
+            job.offset = nextOffset;
+            job.length = std::min<std::uint64_t>(chunkSize, file.size - nextOffset);
+            job.skip = file.givenUp;
+            job.opened = file.opened;
+            const bool last = nextOffset + job.length >= file.size;
+            *job.plan = ChunkPlan{last ? ChunkRole::Last : ChunkRole::Middle, last};
+            nextOffset = last ? 0 : nextOffset + job.length;
+            if (last)
+                ++nextFile;
+            break;
+        }
+        job.sequence = issued++;
+        return true;
+    }
+
+    /// Starts a worker; under the mutex.
+    static void startWorker(const std::shared_ptr<State>& state, StallWatch& watch)
+    {
+        auto deflater = std::make_shared<ChunkDeflater>(state->options.level);
+        std::thread(work, state, std::ref(watch), std::move(deflater)).detach();
+        ++state->working;
+    }
+
+    /// A worker: makes chunks until there are none. `watch` is used only while this worker counts as working,
+    /// when the pipeline (which owns it) waits for it.
+    static void work(std::shared_ptr<State> state, StallWatch& watch, std::shared_ptr<ChunkDeflater> deflater)
+    {
+        std::vector<unsigned char> input;
+        for (;;) {
+            Job job;
+            CompressedChunk chunk;
+            {
+                std::unique_lock lock(state->mutex);
+                if (!state->takeJob(lock, job)) {
+                    --state->working;
+                    state->changed.notify_all();
+                    return;
+                }
+                // This slot was handed out already: its buffers are free for reuse.
+                std::swap(chunk.data, state->slots[job.sequence % state->slots.size()].chunk.data);
+            }
+            const std::shared_ptr<StallWatch::Call> call =
+                watch.watch([state, job, &watch] { state->giveUp(state, job, watch); });
+            try {
+                state->make(job, chunk, *deflater, input, *call);
+            } catch (const std::exception& error) {
+                chunk.length = 0;
+                chunk.data.size = 0;
+                chunk.error = "cannot archive \"" + state->files[job.file].path + "\": " + error.what();
+            }
+            if (!call->finish())
+                return; // given up: another worker took this one's place
+            {
+                std::lock_guard lock(state->mutex);
+                State::Slot& slot = state->slots[job.sequence % state->slots.size()];
+                slot.chunk = std::move(chunk);
+                slot.ready = true;
+            }
+            state->changed.notify_all();
+        }
+    }
+
+    /// The watch gave up `job`: its chunk comes out with the reason, the rest of its file empty, and a new worker
+    /// takes the place of the one held.
+    void giveUp(const std::shared_ptr<State>& self, const Job& job, StallWatch& watch)
+    {
+        std::lock_guard lock(mutex);
+        PlannedFile& file = files[job.file];
+        CompressedChunk chunk;
+        chunk.item = file.item;
+        chunk.offset = job.offset;
+        chunk.role = job.plan->role;
+        chunk.last = job.plan->last;
+        chunk.error = stalledReadReason(file.path, fileSystem.stallLimit());
+        slots[job.sequence % slots.size()] = Slot{std::move(chunk), true};
+        file.givenUp = true;
+        file.sized = true; // a first chunk given up before it opened the file: nothing more of it is read
+        --working;
+        changed.notify_all();
+        startWorker(self, watch);
+    }
+
+    /// The first chunk opened its file: the planner may go on with it. Nothing changes once the chunk was given
+    /// up: the planner has gone on without it.
+    void sized(const Job& job, std::uint64_t size, const std::optional<FileStat>& opened, const ChunkPlan& plan,
+               const StallWatch::Call& call)
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (call.givenUp())
+                return;
+            PlannedFile& file = files[job.file];
+            file.sized = true;
+            file.size = size;
+            file.opened = opened;
+            *job.plan = plan;
+        }
+        changed.notify_all();
+    }
+
+    /// Reads and compresses one chunk into `out`.
+    void make(const Job& job, CompressedChunk& out, ChunkDeflater& deflater, std::vector<unsigned char>& input,
+              StallWatch::Call& call)
+    {
+        const PlannedFile& file = files[job.file];
+        const std::size_t chunkSize = options.chunkSize;
+        out.item = file.item;
+        out.offset = job.offset;
+        {
+            std::lock_guard lock(mutex);
+            out.role = job.plan->role;
+            out.last = job.plan->last;
+        }
+        out.length = 0;
+        out.crc = 0;
+        out.data.size = 0;
+        out.data.stored = false;
+        out.error.clear();
+        out.fileSize = 0;
+        out.changed = false;
+        if (job.skip) {
+            out.error = "\"" + file.path + "\" was given up";
+            return;
+        }
+
+        const std::unique_ptr<InputFile> in = fileSystem.openForReading(file.path, out.error);
+        std::optional<FileStat> before = in ? in->stat() : std::nullopt;
+        if (in && !before)
+            out.error = "cannot examine \"" + file.path + "\"";
+        if (job.first) {
+            const std::uint64_t size = before ? before->size : 0;
+            const bool whole = file.listedSize <= chunkSize || size <= chunkSize;
+            const ChunkPlan plan{whole ? ChunkRole::Whole : ChunkRole::Middle, whole};
+            sized(job, size, before, plan, call);
+            out.role = plan.role;
+            out.last = plan.last;
+            out.fileSize = size;
+        } else {
+            before = job.opened;
+        }
+        if (!in || !out.error.empty())
+            return;
+
+        const bool whole = out.role == ChunkRole::Whole;
+        const std::size_t wanted = whole ? chunkSize : static_cast<std::size_t>(job.length);
+        if (input.size() < wanted)
+            input.resize(wanted);
+        std::uint64_t got = 0;
+        // A file read whole that changed meanwhile is read once more: a log written to now and then is then
+        // caught between two writes.
+        for (int attempt = 1;; ++attempt) {
+            got = readPieces(*in, job.offset, input.data(), wanted, out.error, call);
+            const std::optional<FileStat> after = in->stat();
+            out.changed = !sameFileState(before, after) || (whole && got != before->size);
+            if (!out.changed || !out.error.empty() || !whole || !after || attempt == 2)
+                break;
+            before = after;
+        }
+        if (whole)
+            out.fileSize = got;
+        else if (got < job.length && out.error.empty())
+            out.error = "\"" + file.path + "\" became shorter while it was archived";
+        if (got == 0 && !whole)
+            return;
+
+        out.length = got;
+        out.crc = ChunkDeflater::crc32(0, input.data(), got);
+        if (Result deflated = deflater.deflate(input.data(), got, out.crc, out.role, out.data); !deflated) {
+            out.length = 0;
+            out.data.size = 0;
+            out.error = "cannot compress \"" + file.path + "\": " + deflated.error();
+        }
+    }
+};
+
 ChunkPipeline::ChunkPipeline(const FileSystem& fileSystem, const std::vector<ArchiveItem>& items,
                              const ChunkPipelineOptions& options)
-    : m_fileSystem(fileSystem), m_items(items), m_options(options)
+    : m_state(std::make_shared<State>(fileSystem, options)),
+      m_watch(std::make_unique<StallWatch>(fileSystem.stallLimit()))
 {
-    m_options.workers = std::max(1u, m_options.workers);
+    State& state = *m_state;
+    state.options.workers = std::max(1u, state.options.workers);
     // At most 64 MiB: chunks are held in memory, and their checksums are joined with 32-bit lengths.
-    m_options.chunkSize = std::clamp<std::size_t>(m_options.chunkSize, 1, 64u << 20);
-    for (const ArchiveItem& item : m_items) {
-        if (item.kind == ArchiveItem::Kind::File)
-            m_totalChunks += chunkCount(item, m_options.chunkSize);
+    state.options.chunkSize = std::clamp<std::size_t>(state.options.chunkSize, 1, 64u << 20);
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        if (items[index].kind == ArchiveItem::Kind::File) {
+            PlannedFile& file = state.files.emplace_back();
+            file.item = index;
+            file.path = items[index].path;
+            file.listedSize = items[index].size;
+        }
     }
     // Two chunks per worker in flight keep every worker busy while the archive is written in order.
-    m_slots.resize(2 * static_cast<std::size_t>(m_options.workers) + 2);
-
-    std::vector<std::unique_ptr<ChunkDeflater>> deflaters;
-    for (unsigned i = 0; i < m_options.workers; ++i)
-        deflaters.push_back(std::make_unique<ChunkDeflater>(m_options.level));
-    for (auto& deflater : deflaters) {
-        m_workers.emplace_back([this, owned = std::shared_ptr<ChunkDeflater>(std::move(deflater))](
-                                   std::stop_token stop) { work(stop, *owned); });
-    }
+    state.slots.resize(2 * static_cast<std::size_t>(state.options.workers) + 2);
+    std::lock_guard lock(state.mutex);
+    for (unsigned i = 0; i < state.options.workers; ++i)
+        State::startWorker(m_state, *m_watch);
 }
 
 ChunkPipeline::~ChunkPipeline()
 {
-    for (std::jthread& worker : m_workers)
-        worker.request_stop();
-    m_changed.notify_all();
-    m_workers.clear();
-}
-
-bool ChunkPipeline::takeJob(Job& job, std::size_t& sequence)
-{
-    while (m_nextItem < m_items.size() && m_items[m_nextItem].kind != ArchiveItem::Kind::File)
-        ++m_nextItem;
-    if (m_nextItem >= m_items.size())
-        return false;
-    const ArchiveItem& item = m_items[m_nextItem];
-    const std::uint64_t chunks = chunkCount(item, m_options.chunkSize);
-    job.item = m_nextItem;
-    job.offset = m_nextOffset;
-    job.length = std::min<std::uint64_t>(m_options.chunkSize, item.size - std::min(item.size, m_nextOffset));
-    job.last = m_nextOffset + m_options.chunkSize >= item.size;
-    job.role = chunks == 1 ? ChunkRole::Whole : (job.last ? ChunkRole::Last : ChunkRole::Middle);
-    if (job.last) {
-        ++m_nextItem;
-        m_nextOffset = 0;
-    } else {
-        m_nextOffset += m_options.chunkSize;
-    }
-    sequence = m_issued++;
-    return true;
-}
-
-void ChunkPipeline::work(std::stop_token stop, ChunkDeflater& deflater)
-{
-    std::vector<unsigned char> input;
-    for (;;) {
-        Job job;
-        std::size_t sequence = 0;
-        CompressedChunk chunk;
-        {
-            std::unique_lock lock(m_mutex);
-            if (!m_changed.wait(lock, stop, [&] { return m_issued - m_consumed < m_slots.size(); }) ||
-                stop.stop_requested())
-                return;
-            if (!takeJob(job, sequence))
-                return;
-            // This slot was handed out already: its buffers are free for reuse.
-            std::swap(chunk.data, m_slots[sequence % m_slots.size()].chunk.data);
-        }
-        try {
-            process(job, chunk, deflater, input);
-        } catch (const std::exception& error) {
-            chunk.length = 0;
-            chunk.data.size = 0;
-            chunk.error = std::string("cannot archive \"") + m_items[job.item].path + "\": " + error.what();
-        }
-        {
-            std::lock_guard lock(m_mutex);
-            Slot& slot = m_slots[sequence % m_slots.size()];
-            slot.chunk = std::move(chunk);
-            slot.ready = true;
-        }
-        m_changed.notify_all();
-    }
-}
-
-void ChunkPipeline::process(const Job& job, CompressedChunk& out, ChunkDeflater& deflater,
-                            std::vector<unsigned char>& input)
-{
-    const ArchiveItem& item = m_items[job.item];
-    out.item = job.item;
-    out.offset = job.offset;
-    out.role = job.role;
-    out.last = job.last;
-    out.length = 0;
-    out.crc = 0;
-    out.data.size = 0;
-    out.data.stored = false;
-    out.error.clear();
-
-    const std::unique_ptr<InputFile> in = m_fileSystem.openForReading(item.path, out.error);
-    if (!in)
-        return;
-    if (input.size() < job.length)
-        input.resize(job.length);
-    const std::optional<std::size_t> read = in->readAt(job.offset, input.data(), job.length, out.error);
-    const std::uint64_t got = read.value_or(0);
-    if (read && got < job.length)
-        out.error = "\"" + item.path + "\" became shorter while it was archived";
-    if (got == 0 && job.role != ChunkRole::Whole)
-        return;
-
-    out.length = got;
-    out.crc = ChunkDeflater::crc32(0, input.data(), got);
-    if (Result deflated = deflater.deflate(input.data(), got, out.crc, job.role, out.data); !deflated) {
-        out.length = 0;
-        out.data.size = 0;
-        out.error = "cannot compress \"" + item.path + "\": " + deflated.error();
-    }
+    std::unique_lock lock(m_state->mutex);
+    m_state->stopping = true;
+    m_state->changed.notify_all();
+    m_state->changed.wait(lock, [this] { return m_state->working == 0; });
 }
 
 bool ChunkPipeline::next(CompressedChunk& chunk)
 {
-    std::unique_lock lock(m_mutex);
-    if (m_consumed >= m_totalChunks)
+    State& state = *m_state;
+    std::unique_lock lock(state.mutex);
+    State::Slot& slot = state.slots[state.consumed % state.slots.size()];
+    state.changed.wait(lock, [&] { return slot.ready || (state.planDone && state.consumed == state.issued); });
+    if (!slot.ready)
         return false;
-    Slot& slot = m_slots[m_consumed % m_slots.size()];
-    m_changed.wait(lock, [&] { return slot.ready; });
     std::swap(chunk, slot.chunk);
     slot.ready = false;
-    ++m_consumed;
+    ++state.consumed;
     lock.unlock();
-    m_changed.notify_all();
+    state.changed.notify_all();
     return true;
 }

@@ -3,13 +3,13 @@
 #include "ArchiveTreeListing.h"
 #include "ChunkDeflater.h"
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
+
+class StallWatch;
 
 /// A piece of a file, read and compressed.
 struct CompressedChunk
@@ -21,7 +21,11 @@ struct CompressedChunk
     std::uint64_t length = 0; ///< bytes read and compressed; fewer than planned when `error` is set
     std::uint32_t crc = 0;    ///< CRC-32 of those bytes
     DeflatedChunk data;
-    std::string error; ///< why the chunk could not be read (whole or in part); empty when all is well
+    std::string error;          ///< why the chunk could not be read (whole or in part); empty when all is well
+    std::uint64_t fileSize = 0; ///< the first chunk: the file's size when its reading began
+    /// The file's size or modification time was not what it was when its reading began (a Whole chunk: on both
+    /// of its readings), so what was read may not be one version of the file.
+    bool changed = false;
 };
 
 /// How the pipeline works.
@@ -34,12 +38,22 @@ struct ChunkPipelineOptions
 
 /// Reads and compresses the files of an item list on worker threads, a chunk at a time, and hands the chunks
 /// out in archive order: file by file in list order, each file's chunks in file order. At most a few chunks
-/// per worker are held at once, so memory stays bounded whatever the sizes of the files. Destroying the
-/// pipeline stops the workers and waits for them.
+/// per worker are held at once, so memory stays bounded whatever the sizes of the files.
+///
+/// A file is read as it is when its reading begins, not as it was listed: a file listed larger than a chunk is
+/// planned from its size when its first chunk opens it (a file that shrank or grew since the listing is read
+/// whole), and every chunk says whether the file's size or modification time changed since (CompressedChunk::
+/// changed) or whether it ended early (`error`). A file listed within one chunk is read up to a chunk's size,
+/// and once more when it changed during the first reading.
+///
+/// A chunk whose reading makes no progress for `fileSystem.stallLimit()` is given up (see StallWatch): it comes
+/// out with the reason as its error, the file's later chunks come out empty at once, and a new thread takes the
+/// place of the one held. Destroying the pipeline stops the workers and waits for those not given up.
 class ChunkPipeline
 {
 public:
-    /// `items` and `fileSystem` must outlive the pipeline; only the items' files are read.
+    /// `fileSystem` must outlive every chunk given up (the program's own lives as long as the program);
+    /// `items` is needed only while the pipeline is being made.
     ChunkPipeline(const FileSystem& fileSystem, const std::vector<ArchiveItem>& items,
                   const ChunkPipelineOptions& options);
     ~ChunkPipeline();
@@ -50,36 +64,9 @@ public:
     /// when every chunk has been handed out.
     bool next(CompressedChunk& chunk);
 
+    struct State;
+
 private:
-    struct Job
-    {
-        std::size_t item = 0;
-        std::uint64_t offset = 0;
-        std::uint64_t length = 0;
-        ChunkRole role = ChunkRole::Whole;
-        bool last = true;
-    };
-    struct Slot
-    {
-        CompressedChunk chunk;
-        bool ready = false;
-    };
-
-    bool takeJob(Job& job, std::size_t& sequence);
-    void work(std::stop_token stop, ChunkDeflater& deflater);
-    void process(const Job& job, CompressedChunk& out, ChunkDeflater& deflater, std::vector<unsigned char>& input);
-
-    const FileSystem& m_fileSystem;
-    const std::vector<ArchiveItem>& m_items;
-    ChunkPipelineOptions m_options;
-    std::size_t m_totalChunks = 0;
-
-    std::mutex m_mutex;
-    std::condition_variable_any m_changed;
-    std::vector<Slot> m_slots;
-    std::size_t m_issued = 0;   ///< chunks taken by workers
-    std::size_t m_consumed = 0; ///< chunks handed out by next()
-    std::size_t m_nextItem = 0; ///< job cursor: file and offset of the next chunk to take
-    std::uint64_t m_nextOffset = 0;
-    std::vector<std::jthread> m_workers;
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<StallWatch> m_watch;
 };

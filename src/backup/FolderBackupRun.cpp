@@ -12,6 +12,7 @@
 #include "RunCancellation.h"
 #include "RunEndSteps.h"
 #include "RunGuard.h"
+#include "RunLeftovers.h"
 #include "RunPreconditions.h"
 
 #include <optional>
@@ -43,15 +44,21 @@ std::optional<SourceFailure> backUpSource(const std::string& source, const Backu
     if (!FolderExists(fileSystem, source))
         return failed("fascikla nije dostupna");
 
+    RunLeftovers::removeDead(fileSystem, settings.BackupDir);
     const std::string target = BackupNames::backupFolder(settings.BackupDir, platform.clock.now().date, source);
     if (!fileSystem.exists(target)) {
         if (Result created = fileSystem.createDirectory(target); !created)
             return failed(created.error());
     }
 
+    const std::string mark = RunLeftovers::mark(fileSystem, target);
     const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, [&](const CopyProgress& progress) {
         host.reportProgress(RunProgress{source, progress.currentFile, progress.filesDone, progress.bytesDone});
     });
+    // A copy given up while its thread still waits in the system may yet leave its temporary file: the mark stays
+    // until this program has ended, and a later one clears the tree.
+    if (!mark.empty() && !outcome.leftBehind)
+        fileSystem.removeFile(mark, RemoveMode::Forced);
     if (!outcome.complete()) {
         SourceFailure failure = failed(summariseFileFailures(outcome.failures, "nije kopirano"));
         failure.files = outcome.failures;

@@ -342,6 +342,26 @@ Result ZipArchiveWriter::beginFile(const ZipEntryInfo& info, ZipMethod method, s
     return beginEntry(info, method, expectedSize >= zip64Threshold, externalAttributes(modeFile, info.unixMode));
 }
 
+Result ZipArchiveWriter::beginRawFile(const ZipRawEntry& entry)
+{
+    if (!m_zip || m_inEntry)
+        return Result::failure("the archive \"" + m_path + "\" is not ready for a new entry");
+    zip_fileinfo fileInfo{};
+    fileInfo.dosDate = entry.dosDate;
+    fileInfo.external_fa = entry.externalAttributes;
+    const bool zip64 = entry.compressedSize >= zip64Threshold || entry.uncompressedSize >= zip64Threshold;
+    const int opened = zipOpenNewFileInZip4_64(handle(m_zip), entry.name.c_str(), &fileInfo, entry.localExtra.data(),
+                                               static_cast<uInt>(entry.localExtra.size()), entry.centralExtra.data(),
+                                               static_cast<uInt>(entry.centralExtra.size()), nullptr, entry.method, 0,
+                                               /*raw=*/1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                               entry.versionMadeBy, entry.flags & utf8NameFlag, zip64 ? 1 : 0);
+    if (opened != ZIP_OK)
+        return failure("cannot write to the archive");
+    m_inEntry = true;
+    ++m_entries;
+    return Result::success();
+}
+
 Result ZipArchiveWriter::writeData(const void* data, std::size_t length)
 {
     if (!m_inEntry)

@@ -18,6 +18,22 @@ struct ZipEntryInfo
     std::uint32_t unixMode = 0;       ///< permission bits (07777) of the file or folder
 };
 
+/// An entry taken over as another archive stores it: header fields and extra fields as they are there, data
+/// as stored (compressed or not).
+struct ZipRawEntry
+{
+    std::string name;
+    unsigned long dosDate = 0;
+    std::uint32_t externalAttributes = 0;
+    unsigned long versionMadeBy = 0;
+    unsigned long flags = 0; ///< general-purpose flags; only the UTF-8 name flag is kept
+    int method = 0;          ///< 0 stored, 8 deflated
+    std::string localExtra;  ///< extra fields of the local header (a zip64 field is left out: it is made anew)
+    std::string centralExtra;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+};
+
 /// How an entry's data is stored.
 enum class ZipMethod {
     Stored,  ///< the bytes as they are
@@ -50,6 +66,9 @@ public:
     /// Starts a file entry. `expectedSize` is the uncompressed size as far as known; entries of 4 GiB or more
     /// (or close to it) get zip64 sizes.
     Result beginFile(const ZipEntryInfo& info, ZipMethod method, std::uint64_t expectedSize);
+    /// Starts an entry taken over from another archive; its stored data follows through writeData, and endFile
+    /// ends it with its uncompressed size and CRC-32.
+    Result beginRawFile(const ZipRawEntry& entry);
     /// Appends data of the current file entry, as it is to be stored.
     Result writeData(const void* data, std::size_t length);
     /// Ends the current file entry; `size` and `crc` describe the uncompressed data.

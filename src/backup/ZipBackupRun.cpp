@@ -102,7 +102,11 @@ std::vector<std::optional<SourceFailure>> archiveGroup(const ArchiveGroup& group
     for (std::size_t k = 0; k < group.sources.size(); ++k) {
         const ZipSourceOutcome& source = outcome.sources[k];
         if (!source.reachable)
-            results[k] = SourceFailure{source.path, "fascikla nije dostupna: " + source.error, {}};
+            results[k] = SourceFailure{
+                source.path,
+                "fascikla nije dostupna: " + source.error +
+                    (source.carriedOver > 0 ? " (u arhivi je zadrzana njena kopija iz ranije arhive od danas)" : ""),
+                {}};
         else if (!outcome.archive)
             results[k] = SourceFailure{source.path, "arhiva nije napravljena: " + outcome.archive.error(), {}};
         else if (!source.failures.empty())

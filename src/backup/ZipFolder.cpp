@@ -2,22 +2,17 @@
 
 #include "ArchiveTreeListing.h"
 #include "ChunkPipeline.h"
+#include "EarlierArchive.h"
 #include "Paths.h"
 #include "RunCancellation.h"
+#include "RunLeftovers.h"
+#include "TemporaryNames.h"
 #include "ZipArchiveWriter.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <random>
 #include <thread>
 
 namespace {
-
-constexpr const char* temporaryMarker = ".kopirko-tmp-";
-/// A temporary archive untouched for this long is left over from a run that was cut off (an archive being
-/// written is touched all the time).
-constexpr auto leftoverAge = std::chrono::hours(1);
 
 std::string folderOf(const std::string& path)
 {
@@ -26,30 +21,6 @@ std::string folderOf(const std::string& path)
         return ".";
     const std::string folder = path.substr(0, path.size() - name.size() - 1);
     return folder.empty() || folder.back() == ':' ? folder + Paths::separator : folder;
-}
-
-std::string uniqueTag()
-{
-    static std::atomic<unsigned long> counter{0};
-    static const unsigned long seed = std::random_device{}();
-    char text[40];
-    std::snprintf(text, sizeof text, "%08lx-%lu", seed & 0xFFFFFFFFul, ++counter);
-    return text;
-}
-
-/// Deletes the temporary archives of `fileName` that runs cut off (power cut, ended process) left behind.
-void removeLeftovers(FileSystem& fileSystem, const std::string& folder, const std::string& fileName)
-{
-    const std::string prefix = "." + fileName + temporaryMarker;
-    const auto now =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    for (const FolderEntry& entry : fileSystem.listFolder(folder).entries) {
-        if (entry.kind != FolderEntry::Kind::File || entry.name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        if (now - entry.modifiedNs > std::chrono::nanoseconds(leftoverAge).count())
-            fileSystem.removeFile(Paths::join(folder, entry.name), RemoveMode::Forced);
-    }
 }
 
 ZipEntryInfo entryInfo(const ArchiveItem& item)
@@ -121,43 +92,57 @@ private:
         }
 
         const ZipMethod method = m_chunk.data.stored ? ZipMethod::Stored : ZipMethod::Deflated;
-        if (Result begun = m_writer.beginFile(entryInfo(item), method, item.size); !begun)
+        if (Result begun = m_writer.beginFile(entryInfo(item), method, m_chunk.fileSize); !begun)
             return begun;
         std::uint32_t crc = 0;
         std::uint64_t size = 0;
+        bool changed = false;
         for (;;) {
             if (Result written = m_writer.writeData(m_chunk.data.buffer.data(), m_chunk.data.size); !written)
                 return written;
             crc = ChunkDeflater::crc32Combine(crc, m_chunk.crc, m_chunk.length);
             size += m_chunk.length;
+            changed = changed || m_chunk.changed;
             if (!m_chunk.error.empty()) {
-                // What was read so far goes in as it is (its CRC matches); the file is reported as not whole.
+                // What was read so far goes in as it is (its CRC matches), its deflate stream ended wherever the
+                // reading stopped, also at a chunk's border; the file is reported as not whole.
                 source.failures.push_back({item.path, m_chunk.error});
-                if (m_chunk.role == ChunkRole::Middle) {
-                    if (Result ended = m_writer.writeData(ChunkDeflater::streamEnd, sizeof ChunkDeflater::streamEnd);
-                        !ended)
-                        return ended;
+                const bool ended =
+                    m_chunk.role == ChunkRole::Whole || (m_chunk.role == ChunkRole::Last && m_chunk.data.size > 0);
+                if (!ended) {
+                    if (Result closed = m_writer.writeData(ChunkDeflater::streamEnd, sizeof ChunkDeflater::streamEnd);
+                        !closed)
+                        return closed;
                 }
                 skipRestOfFile(pipeline, index);
+                changed = false; // reported already
                 break;
             }
             if (m_chunk.last)
                 break;
             if (RunCancellation::requested()) // a large file stops between its pieces
                 return stopped();
+            report(item, m_bytesDone + size);
             if (!nextChunkOf(pipeline, index))
                 return Result::failure("the compressed pieces of \"" + item.path + "\" came out of order");
         }
         if (Result ended = m_writer.endFile(size, crc); !ended)
             return ended;
+        if (changed)
+            source.failures.push_back({item.path, "\"" + item.path + "\": " + ZipTexts::changedWhileArchived});
 
         ++source.files;
         source.bytes += size;
         ++m_filesDone;
         m_bytesDone += size;
-        if (m_progress)
-            m_progress(ZipProgress{item.source, item.path, m_filesDone, m_bytesDone});
+        report(item, m_bytesDone);
         return Result::success();
+    }
+
+    void report(const ArchiveItem& item, std::uint64_t bytesDone)
+    {
+        if (m_progress)
+            m_progress(ZipProgress{item.source, item.path, m_filesDone, bytesDone});
     }
 
     const FileSystem& m_fileSystem;
@@ -202,8 +187,7 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     ZipOutcome outcome;
     const std::string archivePath = archiveBase + ".zip";
     const std::string folder = folderOf(archivePath);
-    const std::string fileName = Paths::lastComponent(archivePath);
-    const std::string temporary = Paths::join(folder, "." + fileName + temporaryMarker + uniqueTag());
+    const std::string temporary = TemporaryNames::beside(archivePath);
 
     std::vector<ArchiveItem> items;
     bool anyReachable = false;
@@ -223,7 +207,18 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
         return outcome;
     }
 
-    removeLeftovers(fileSystem, folder, fileName);
+    // The folders that cannot be read now keep what the earlier archive holds of them.
+    std::vector<std::size_t> absent;
+    std::vector<std::string> absentTops;
+    for (std::size_t index = 0; index < sources.size(); ++index) {
+        if (!outcome.sources[index].reachable && !sources[index].topName.empty()) {
+            absent.push_back(index);
+            absentTops.push_back(sources[index].topName);
+        }
+    }
+    const bool carry = !absent.empty() && fileSystem.exists(archivePath);
+
+    RunLeftovers::removeDead(fileSystem, folder);
     ZipArchiveWriter writer;
     if (Result opened = writer.open(fileSystem, temporary); !opened) {
         outcome.archive = opened;
@@ -244,12 +239,23 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     }
     if (!filled)
         return abandon(filled);
+    if (carry) {
+        std::vector<std::uint64_t> copied;
+        if (Result carried = copyEntriesUnder(fileSystem, archivePath, absentTops, writer, copied); !carried)
+            return abandon(Result::failure("the earlier archive \"" + archivePath +
+                                           "\" is kept: the copy it holds of a folder that cannot be read now could "
+                                           "not be taken over (" +
+                                           carried.error() + ")"));
+        for (std::size_t k = 0; k < absent.size(); ++k)
+            outcome.sources[absent[k]].carriedOver = copied[k];
+    }
     if (Result closed = writer.close(); !closed)
         return abandon(closed);
 
     if (Result renamed = fileSystem.rename(temporary, archivePath); !renamed)
         return abandon(
             Result::failure("cannot put the archive in place as \"" + archivePath + "\": " + renamed.error()));
+    fileSystem.syncFolder(folder);
     outcome.archive = Result::success();
     return outcome;
 }

@@ -25,6 +25,7 @@ struct ZipSourceOutcome
     std::vector<FileFailure> failures; ///< what is missing from the archive, or is not whole, and why
     std::uint64_t files = 0;           ///< files archived
     std::uint64_t bytes = 0;           ///< their bytes, uncompressed
+    std::uint64_t carriedOver = 0;     ///< not reachable: its entries taken over from the earlier archive
 
     /// In the archive, and whole.
     bool complete() const { return reachable && failures.empty(); }
@@ -73,10 +74,19 @@ ZipOutcome ZipFolder(FileSystem& fileSystem, const std::string& source, const st
                      const ZipOptions& options = {}, const ZipProgressCallback& progress = {});
 
 /// As ZipFolder, with several folders in one archive, each under its own top-level name (which must differ).
-/// The archive is written when at least one of them can be read.
+/// The archive is written when at least one of them can be read. A folder that cannot be read keeps what an
+/// earlier archive of that name holds of it: its entries are taken over as they are stored there
+/// (ZipSourceOutcome::carriedOver); when that earlier archive cannot be read whole, it is kept and no new one is
+/// made, so that no folder loses its copy of earlier that day.
 ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sources, const std::string& archiveBase,
                       const ZipOptions& options = {}, const ZipProgressCallback& progress = {});
 
 /// The top-level name of a source in its archive: its last non-empty path component ("" for the root "/"; the
 /// drive letter or the share's name for a Windows drive or share).
 std::string archiveTopName(const std::string& source);
+
+/// Texts of the archive runs.
+namespace ZipTexts {
+inline constexpr const char* changedWhileArchived =
+    "datoteka se mijenjala tokom arhiviranja, u arhivi je ono sto je procitano i mozda nije ispravno";
+} // namespace ZipTexts

@@ -2,6 +2,7 @@
 
 #include "Result.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -17,12 +18,13 @@ struct FileFailure
     std::string reason;
 };
 
-/// What a recursive copy has done so far; handed to the progress callback after each file.
+/// What a recursive copy has done so far; handed to the progress callback after each file, and while a file is
+/// copied, as its bytes go.
 struct CopyProgress
 {
-    std::string currentFile; ///< source path of the file just handled
-    std::uint64_t filesDone = 0;
-    std::uint64_t bytesDone = 0;
+    std::string currentFile;     ///< source path of the file just handled, or being copied
+    std::uint64_t filesDone = 0; ///< files finished
+    std::uint64_t bytesDone = 0; ///< bytes of the finished files and of those being copied
 };
 
 /// Result of a recursive copy: every file that could not be copied is listed, the rest was copied.
@@ -31,6 +33,9 @@ struct TreeCopyOutcome
     std::uint64_t filesCopied = 0;
     std::uint64_t bytesCopied = 0;
     std::vector<FileFailure> failures;
+    /// A copy was given up while its thread was still held by the system: that thread may yet leave its
+    /// temporary file behind.
+    bool leftBehind = false;
     bool complete() const { return failures.empty(); }
 };
 
@@ -97,6 +102,8 @@ public:
     /// (0 there); nothing on a read error, with the reason in `error`.
     virtual std::optional<std::size_t> readAt(std::uint64_t offset, void* buffer, std::size_t size,
                                               std::string& error) = 0;
+    /// Size and modification time of the open file now; nothing when they cannot be read.
+    virtual std::optional<FileStat> stat() const = 0;
 };
 
 /// A new file being written, from the start, with the position movable (archives rewrite their headers).
@@ -125,6 +132,10 @@ class FileSystem
 {
 public:
     using ProgressCallback = std::function<void(const CopyProgress&)>;
+    /// Told, as a file copy goes, how many bytes of it are written; answers whether the copy may go on. On false
+    /// the copy stops, removes its temporary file and puts nothing in place. Called on the copying thread after
+    /// every piece (at most 1 MiB) and once more just before the copy is put in place.
+    using CopyCheck = std::function<bool(std::uint64_t bytesDone)>;
 
     virtual ~FileSystem() = default;
 
@@ -153,19 +164,29 @@ public:
     /// Renames `from` to `to`, replacing a file `to`; both in the same folder or at least on the same disk.
     virtual Result rename(const std::string& from, const std::string& to) = 0;
 
-    /// Copies one file to `target` (a full file path), overwriting. The data is written under a temporary
-    /// name in the target folder and renamed over `target` only when complete, so a failed copy leaves an
-    /// earlier `target` as it was. The modification time is kept.
-    virtual Result copyFile(const std::string& source, const std::string& target) = 0;
+    /// Copies one file to `target` (a full file path), overwriting. The data is read to the end of the file
+    /// (whatever size it was listed with), written under a temporary name in the target folder (see
+    /// TemporaryNames), written through to the disk and renamed over `target` only when complete, so a failed
+    /// copy leaves an earlier `target` as it was; the rename itself is on the disk once the folder is synced.
+    /// The modification time is kept. A source whose size or modification time changed while it was read is
+    /// read once more (see copyWithChangeCheck); one that changed again is a failure that says so, and its copy
+    /// replaces no earlier `target`.
+    virtual Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) = 0;
+
+    /// Writes the entries of `folder` through to the disk, so that what was renamed in it outlives a power cut.
+    /// Nothing where each rename is written through on its own (Windows).
+    virtual void syncFolder(const std::string& folder) = 0;
 
     /// Copies the link `source` itself (never what it points to) to `target`, replacing what is there.
     virtual Result copyLink(const std::string& source, const std::string& target) = 0;
 
     /// Copies the contents of folder `source` into the existing folder `target`, recursively: subfolders are
-    /// created, files overwritten one by one as copyFile does, files only in `target` left in place. Symbolic
+    /// created, files overwritten one by one as copyFile does, files only in `target` left in place; at the end
+    /// every folder that got a file is synced (syncFolder), so that a finished copy is on the disk. Symbolic
     /// links are copied as links, never followed. One file or folder that fails does not stop the rest; it is
-    /// listed in the outcome. A `source` that cannot be read at all is one failure with its path.
-    /// `progress` (may be empty) is called after every file, on the calling thread.
+    /// listed in the outcome, and so is a file whose copy made no progress for stallLimit(). A `source` that
+    /// cannot be read at all is one failure with its path. `progress` (may be empty) is called after every file
+    /// and as the bytes of a file go, one call at a time, from the calling thread or a copying thread.
     virtual TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
                                              const ProgressCallback& progress) = 0;
 
@@ -183,4 +204,8 @@ public:
     /// Creates a new file (fails when something of that name exists) for writing; nothing when it cannot be
     /// created, with the reason in `error`.
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) = 0;
+
+    /// How long the read of one file may go without progress before it is given up and reported: a share that
+    /// stopped answering, or a device file that never delivers, must not hold a backup for good.
+    virtual std::chrono::milliseconds stallLimit() const { return std::chrono::seconds(60); }
 };

@@ -2,116 +2,258 @@
 
 #include "Paths.h"
 #include "RunCancellation.h"
+#include "StallWatch.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 namespace {
 
+struct Job
+{
+    std::string from;
+    std::string to;
+};
+
+/// Bytes of one file copied so far; guarded by the copier's mutex.
+struct InFlight
+{
+    std::uint64_t bytes = 0;
+    std::string error; ///< why the copy was stopped from our side (the progress display failed)
+};
+
+/// The text of what an exception says.
+std::string describeException(const std::exception_ptr& caught)
+{
+    try {
+        std::rethrow_exception(caught);
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "an unknown error";
+    }
+}
+
+/// What the copying threads share with the run and the watch. Every thread holds a share, so that one left in a
+/// read that never returns still finds it whenever it ends, long after the run.
+struct CopierState
+{
+    CopierState(FileSystem& fs, const FileSystem::ProgressCallback& callback) : fileSystem(fs), progress(callback) {}
+
+    FileSystem& fileSystem;
+    const FileSystem::ProgressCallback progress;
+    std::mutex mutex;
+    std::condition_variable jobReady;
+    std::condition_variable queueHasRoom;
+    std::condition_variable threadEnded;
+    std::deque<Job> jobs;
+    bool noMoreJobs = false;
+    bool open = true;     ///< false once the run has its outcome: nothing reaches the caller any more
+    unsigned working = 0; ///< threads that take jobs: neither ended nor given up
+    std::uint64_t partialBytes = 0;
+    TreeCopyOutcome outcome;
+
+    /// Tells the caller where the copy stands; under the mutex. What the display throws comes back as its text.
+    std::optional<std::string> report(const std::string& file)
+    {
+        if (!progress || !open)
+            return std::nullopt;
+        try {
+            progress(CopyProgress{file, outcome.filesCopied, outcome.bytesCopied + partialBytes});
+        } catch (...) {
+            return describeException(std::current_exception());
+        }
+        return std::nullopt;
+    }
+
+    void fail(const std::string& path, const std::string& reason)
+    {
+        std::lock_guard lock(mutex);
+        outcome.failures.push_back({path, reason});
+    }
+
+    /// A file (or link) is done: counted and shown.
+    void done(const std::string& path, std::uint64_t bytes)
+    {
+        std::lock_guard lock(mutex);
+        ++outcome.filesCopied;
+        outcome.bytesCopied += bytes;
+        if (const auto error = report(path))
+            outcome.failures.push_back({path, "the copy stopped at \"" + path + "\": " + *error});
+    }
+};
+
+/// Copies the files it is given on a few threads, each file watched by a StallWatch.
+class FileCopier
+{
+public:
+    FileCopier(FileSystem& fileSystem, const FileSystem::ProgressCallback& progress, unsigned threads)
+        : m_state(std::make_shared<CopierState>(fileSystem, progress)), m_watch(fileSystem.stallLimit())
+    {
+        std::lock_guard lock(m_state->mutex);
+        for (unsigned i = 0; i < threads; ++i)
+            startThread(m_state, m_watch);
+    }
+    ~FileCopier()
+    {
+        if (m_state->open)
+            finish();
+    }
+    FileCopier(const FileCopier&) = delete;
+    FileCopier& operator=(const FileCopier&) = delete;
+
+    CopierState& state() { return *m_state; }
+
+    /// Queues a file; waits while the queue is full.
+    void add(Job job)
+    {
+        std::unique_lock lock(m_state->mutex);
+        m_state->queueHasRoom.wait(lock, [this] { return m_state->jobs.size() < queueLimit; });
+        m_state->jobs.push_back(std::move(job));
+        lock.unlock();
+        m_state->jobReady.notify_one();
+    }
+
+    /// Waits until every queued file is copied or given up; the outcome, failures sorted by path.
+    TreeCopyOutcome finish()
+    {
+        std::unique_lock lock(m_state->mutex);
+        m_state->noMoreJobs = true;
+        m_state->jobReady.notify_all();
+        m_state->threadEnded.wait(lock, [this] { return m_state->working == 0; });
+        m_state->open = false;
+        TreeCopyOutcome outcome = std::move(m_state->outcome);
+        // Threads finish in any order: the report lists failures by path.
+        std::sort(outcome.failures.begin(), outcome.failures.end(),
+                  [](const FileFailure& a, const FileFailure& b) { return a.path < b.path; });
+        return outcome;
+    }
+
+private:
+    static constexpr std::size_t queueLimit = 256;
+
+    /// Starts a copying thread; under the state's mutex.
+    static void startThread(const std::shared_ptr<CopierState>& state, StallWatch& watch)
+    {
+        std::thread(work, state, std::ref(watch)).detach();
+        ++state->working;
+    }
+
+    /// A copying thread: takes jobs until there are none. `watch` is used only while this thread counts as
+    /// working, when the copier (which owns it) waits for it.
+    static void work(std::shared_ptr<CopierState> state, StallWatch& watch)
+    {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(state->mutex);
+                state->jobReady.wait(lock, [&] { return !state->jobs.empty() || state->noMoreJobs; });
+                if (state->jobs.empty()) {
+                    --state->working;
+                    state->threadEnded.notify_all();
+                    return;
+                }
+                job = std::move(state->jobs.front());
+                state->jobs.pop_front();
+            }
+            state->queueHasRoom.notify_one();
+            if (RunCancellation::requested())
+                continue; // the files not begun are left as they were
+            if (!copy(state, watch, job))
+                return; // given up: another thread took this one's place
+        }
+    }
+
+    /// Copies one file; false when the copy was given up meanwhile.
+    static bool copy(const std::shared_ptr<CopierState>& state, StallWatch& watch, const Job& job)
+    {
+        const auto inFlight = std::make_shared<InFlight>();
+        const std::shared_ptr<StallWatch::Call> call =
+            watch.watch([state, inFlight, from = job.from, &watch, limit = state->fileSystem.stallLimit()] {
+                std::lock_guard lock(state->mutex);
+                state->partialBytes -= inFlight->bytes;
+                state->outcome.failures.push_back({from, stalledReadReason(from, limit)});
+                state->outcome.leftBehind = true;
+                --state->working;
+                startThread(state, watch);
+            });
+        Result copied = Result::success();
+        try {
+            copied = state->fileSystem.copyFile(job.from, job.to, [&](std::uint64_t bytes) {
+                call->progressed();
+                std::lock_guard lock(state->mutex);
+                if (call->givenUp() || !inFlight->error.empty())
+                    return false;
+                if (RunCancellation::requested()) { // a large file stops between its pieces
+                    inFlight->error = "the copy of \"" + job.from + "\" was stopped before it was complete";
+                    return false;
+                }
+                state->partialBytes += bytes - inFlight->bytes;
+                inFlight->bytes = bytes;
+                if (const auto error = state->report(job.from))
+                    inFlight->error = "the copy stopped at \"" + job.from + "\": " + *error;
+                return inFlight->error.empty();
+            });
+        } catch (...) { // an exception must never leave a copying thread: that would end the whole program
+            copied = Result::failure("the copy stopped at \"" + job.from +
+                                     "\": " + describeException(std::current_exception()));
+        }
+        if (!call->finish())
+            return false;
+        std::uint64_t bytes = 0;
+        {
+            std::lock_guard lock(state->mutex);
+            state->partialBytes -= inFlight->bytes;
+            bytes = inFlight->bytes;
+        }
+        if (!inFlight->error.empty())
+            state->fail(job.from, inFlight->error);
+        else if (!copied)
+            state->fail(job.from, copied.error());
+        else
+            state->done(job.from, bytes);
+        return true;
+    }
+
+    std::shared_ptr<CopierState> m_state;
+    StallWatch m_watch;
+};
+
 class TreeCopy
 {
 public:
     TreeCopy(FileSystem& fileSystem, const FileSystem::ProgressCallback& progress, const FileIdentity& target)
-        : m_fileSystem(fileSystem), m_progress(progress), m_target(target)
+        : m_fileSystem(fileSystem), m_copier(fileSystem, progress, workerCount), m_state(m_copier.state()),
+          m_target(target)
     {}
 
     TreeCopyOutcome run(const std::string& source, const std::string& target)
     {
-        for (unsigned i = 0; i < workerCount; ++i)
-            m_workers.emplace_back([this] { work(); });
         // Whatever stops the walk (the progress display failing, memory running out) is reported like any
-        // other failure, and the workers still finish and are joined.
-        guarded(source, [&] { copyFolder(source, target); });
-        {
-            std::lock_guard lock(m_mutex);
-            m_walkDone = true;
+        // other failure, and the copies under way still finish.
+        try {
+            copyFolder(source, target);
+        } catch (...) {
+            m_state.fail(source,
+                         "the copy stopped at \"" + source + "\": " + describeException(std::current_exception()));
         }
-        m_jobReady.notify_all();
-        for (std::thread& worker : m_workers)
-            worker.join();
+        TreeCopyOutcome outcome = m_copier.finish();
         if (RunCancellation::requested())
-            fail(source, "the copy of \"" + source + "\" was stopped before it was complete");
-        // Workers finish in any order: the report lists failures by path.
-        std::sort(m_outcome.failures.begin(), m_outcome.failures.end(),
-                  [](const FileFailure& a, const FileFailure& b) { return a.path < b.path; });
-        return std::move(m_outcome);
+            outcome.failures.push_back({source, "the copy of \"" + source + "\" was stopped before it was complete"});
+        // Once per folder rather than after every rename: as safe (each file was synced before its rename, so its
+        // name holds the new copy or the earlier one) and a fraction of the cost.
+        for (const std::string& folder : m_foldersWithFiles)
+            m_fileSystem.syncFolder(folder);
+        return outcome;
     }
 
 private:
     static constexpr unsigned workerCount = 4;
-    static constexpr size_t queueLimit = 256;
-
-    struct Job
-    {
-        std::string from;
-        std::string to;
-        std::uint64_t size = 0;
-    };
-
-    void fail(const std::string& path, const std::string& reason)
-    {
-        std::lock_guard lock(m_mutex);
-        m_outcome.failures.push_back({path, reason});
-    }
-
-    void done(const std::string& file, std::uint64_t bytes)
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_outcome.filesCopied;
-        m_outcome.bytesCopied += bytes;
-        if (m_progress)
-            m_progress(CopyProgress{file, m_outcome.filesCopied, m_outcome.bytesCopied});
-    }
-
-    void enqueue(Job job)
-    {
-        std::unique_lock lock(m_mutex);
-        m_queueHasRoom.wait(lock, [this] { return m_jobs.size() < queueLimit; });
-        m_jobs.push_back(std::move(job));
-        lock.unlock();
-        m_jobReady.notify_one();
-    }
-
-    void work()
-    {
-        for (;;) {
-            std::unique_lock lock(m_mutex);
-            m_jobReady.wait(lock, [this] { return !m_jobs.empty() || m_walkDone; });
-            if (m_jobs.empty())
-                return;
-            Job job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-            lock.unlock();
-            m_queueHasRoom.notify_one();
-            if (RunCancellation::requested())
-                continue; // the files not begun are left as they were
-
-            // An exception must never leave a worker thread: that would end the whole program.
-            guarded(job.from, [&] {
-                if (Result copied = m_fileSystem.copyFile(job.from, job.to); !copied)
-                    fail(job.from, copied.error());
-                else
-                    done(job.from, job.size);
-            });
-        }
-    }
-
-    /// Runs `step`; an exception it throws becomes a failure of `path`.
-    template <typename Step>
-    void guarded(const std::string& path, Step&& step)
-    {
-        try {
-            step();
-        } catch (const std::exception& error) {
-            fail(path, std::string("the copy stopped at \"") + path + "\": " + error.what());
-        } catch (...) {
-            fail(path, "the copy stopped at \"" + path + "\" on an unknown error");
-        }
-    }
 
     /// Makes `to` a folder for the folder `from`; false (reported) when it cannot be one.
     bool prepareFolder(const std::string& from, const std::string& to)
@@ -119,11 +261,11 @@ private:
         if (const std::optional<FolderEntry> existing = m_fileSystem.examine(to, false)) {
             if (existing->kind == FolderEntry::Kind::Folder)
                 return true;
-            fail(from, "\"" + to + "\" exists and is not a folder");
+            m_state.fail(from, "\"" + to + "\" exists and is not a folder");
             return false;
         }
         if (Result created = m_fileSystem.createDirectory(to); !created) {
-            fail(from, created.error());
+            m_state.fail(from, created.error());
             return false;
         }
         return true;
@@ -133,13 +275,15 @@ private:
     {
         FolderListing listing = m_fileSystem.listFolder(source);
         if (!listing.ok())
-            fail(source, listing.error);
+            m_state.fail(source, listing.error);
         for (const FileFailure& unexamined : listing.unexamined)
-            fail(unexamined.path, unexamined.reason);
+            m_state.fail(unexamined.path, unexamined.reason);
 
+        bool withFiles = false;
         for (const FolderEntry& entry : listing.entries) {
             if (RunCancellation::requested())
-                return;
+                break;
+            withFiles = withFiles || entry.kind == FolderEntry::Kind::File || entry.kind == FolderEntry::Kind::Link;
             const std::string from = Paths::join(source, entry.name);
             const std::string to = Paths::join(target, entry.name);
             switch (entry.kind) {
@@ -152,33 +296,38 @@ private:
                 break;
             case FolderEntry::Kind::Link:
                 if (Result copied = m_fileSystem.copyLink(from, to); !copied)
-                    fail(from, copied.error());
+                    m_state.fail(from, copied.error());
                 else
-                    done(from, 0);
+                    m_state.done(from, 0);
                 break;
             case FolderEntry::Kind::File:
-                enqueue(Job{from, to, entry.size});
+                m_copier.add(Job{from, to});
                 break;
             case FolderEntry::Kind::Other:
-                fail(from, "\"" + from + "\" is a device, pipe or socket: not copied");
+                m_state.fail(from, "\"" + from + "\" is a device, pipe or socket: not copied");
                 break;
             }
         }
+        if (withFiles)
+            m_foldersWithFiles.push_back(target);
     }
 
     FileSystem& m_fileSystem;
-    const FileSystem::ProgressCallback& m_progress;
+    FileCopier m_copier;
+    CopierState& m_state;
     const FileIdentity m_target;
-    TreeCopyOutcome m_outcome;
-    std::mutex m_mutex;
-    std::condition_variable m_jobReady;
-    std::condition_variable m_queueHasRoom;
-    std::deque<Job> m_jobs;
-    bool m_walkDone = false;
-    std::vector<std::thread> m_workers;
+    std::vector<std::string> m_foldersWithFiles;
 };
 
 } // namespace
+
+std::string stalledReadReason(const std::string& path, std::chrono::milliseconds limit)
+{
+    const auto count = limit.count();
+    const std::string duration =
+        count % 1000 == 0 ? std::to_string(count / 1000) + " s" : std::to_string(count) + " ms";
+    return "\"" + path + "\": citanje je stalo (" + duration + " bez napretka), datoteka je preskocena";
+}
 
 TreeCopyOutcome copyTreeWith(FileSystem& fileSystem, const std::string& source, const std::string& target,
                              const FileSystem::ProgressCallback& progress)
@@ -200,4 +349,14 @@ TreeCopyOutcome copyTreeWith(FileSystem& fileSystem, const std::string& source, 
         return outcome;
     }
     return TreeCopy(fileSystem, progress, *targetIdentity).run(source, target);
+}
+
+Result copyFileWithTimeLimit(FileSystem& fileSystem, const std::string& source, const std::string& target)
+{
+    FileCopier copier(fileSystem, {}, 1);
+    copier.add(Job{source, target});
+    const TreeCopyOutcome outcome = copier.finish();
+    if (!outcome.failures.empty())
+        return Result::failure(outcome.failures.front().reason);
+    return Result::success();
 }

@@ -9,6 +9,16 @@
 /// because with many small files the time goes into waiting for the disk, and several files in flight keep it
 /// busy. Each file goes through `fileSystem.copyFile` (temporary name, then rename), each link through
 /// `copyLink`. A folder that is `target` itself (the backup lying inside the source) is not copied into itself.
-/// `progress` is called after every file, under a lock, from the calling thread or a worker.
+/// A file whose copy makes no progress for `fileSystem.stallLimit()` is given up (see StallWatch) and reported;
+/// another thread takes the place of the one it holds. `progress` is called after every file and as the bytes of
+/// each file go, one call at a time, from the calling thread or a worker; never after this function returned.
+/// `fileSystem` must outlive every copy given up (the program's own lives as long as the program).
 TreeCopyOutcome copyTreeWith(FileSystem& fileSystem, const std::string& source, const std::string& target,
                              const FileSystem::ProgressCallback& progress);
+
+/// Copies one file as `fileSystem.copyFile` does, with the same time limit as copyTreeWith: a copy that makes no
+/// progress for `fileSystem.stallLimit()` is given up and fails with a reason that says so.
+Result copyFileWithTimeLimit(FileSystem& fileSystem, const std::string& source, const std::string& target);
+
+/// The reason given for a file whose reading stood still for `limit`.
+std::string stalledReadReason(const std::string& path, std::chrono::milliseconds limit);

@@ -4,7 +4,6 @@
 #include "BackupHost.h"
 #include "BackupNames.h"
 #include "BackupSettings.h"
-#include "CheckedCopy.h"
 #include "Clock.h"
 #include "FileProbes.h"
 #include "FileSystem.h"
@@ -17,7 +16,9 @@
 #include "RegisterRules.h"
 #include "RunCancellation.h"
 #include "RunGuard.h"
+#include "RunLeftovers.h"
 #include "SystemPlatform.h"
+#include "TreeCopy.h"
 #include "Utf8Path.h"
 
 #include <exception>
@@ -78,7 +79,15 @@ public:
                 fail(m_workingFolder, "rezervna kopija nije napravljena: " + *problem);
             else {
                 rootMade = true;
+                // Marked while it is written, so that a later run clears what a cut-off one leaves in it.
+                std::string mark;
+                work([&] {
+                    RunLeftovers::removeDead(m_fileSystem, m_settings.BackupDir);
+                    mark = RunLeftovers::mark(m_fileSystem, m_root);
+                });
                 backUpWorkingFolderAndRegisters();
+                if (!mark.empty())
+                    work([&] { m_fileSystem.removeFile(mark, RemoveMode::Forced); });
             }
         } catch (const std::exception& error) {
             fail(m_workingFolder, std::string("izrada rezervne kopije je prekinuta: ") + error.what());
@@ -278,11 +287,12 @@ private:
             const std::string from = Paths::join(folder, name);
             std::optional<Result> copied;
             if (const auto error =
-                    work([&] { copied = copyFileChecked(m_fileSystem, from, Paths::join(target, name)); }))
+                    work([&] { copied = copyFileWithTimeLimit(m_fileSystem, from, Paths::join(target, name)); }))
                 failures.push_back(FileFailure{from, *error});
             else if (!*copied)
                 failures.push_back(FileFailure{from, copied->error()});
         }
+        work([&] { m_fileSystem.syncFolder(target); });
         if (failures.empty()) {
             m_report.backedUp.push_back(source);
         } else {

@@ -5,15 +5,18 @@
 
 #include "BackupSettings.h"
 #include "FakeBackupHost.h"
+#include "ProcessIds.h"
 #include "RunGuard.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 #include "Utf8Path.h"
 #include "ZipReadBack.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
 #ifdef _WIN32
 #include "OwnedHandle.h"
 #include "WideText.h"
@@ -339,6 +342,111 @@ TEST_F(BackupRunTest, SameNamedSourcesShareOneArchiveUnderDistinctTopFolders)
     ASSERT_EQ(platform.messages.shown.size(), 1u);
     EXPECT_NE(platform.messages.shown[0].find(dir / "nema/Docs"), std::string::npos)
         << "the completion message names the folder that was not backed up";
+}
+
+// The reading of one file stands still (a hung share, a register path under /proc): it is given up after the
+// limit, reported, and the run goes on; the thread it held leaves no temporary file when it is let go.
+TEST_P(BothRunsTest, AFileWhoseReadingStandsStillIsGivenUpAndReportedAndTheRunGoesOn)
+{
+    for (const char* name : {"a.txt", "b/stoji.bin", "c.txt"})
+        TestFiles::write(dir / (std::string("shop/Docs/") + name), std::string(3000, 'x'));
+    host.folders = {dir / "shop/Docs", dir / "shop/Baza"};
+    TestFiles::write(dir / "shop/Baza/baza.mdb", "db");
+    platform.fileSystem.stallOn = "stoji.bin";
+    platform.fileSystem.limit = std::chrono::seconds(1);
+
+    const RunReport report = run();
+
+    ASSERT_EQ(failedSources(report), Names{dir / "shop/Docs"});
+    ASSERT_EQ(report.failed[0].files.size(), 1u);
+    EXPECT_EQ(report.failed[0].files[0].path, dir / "shop/Docs/b/stoji.bin");
+    EXPECT_NE(report.failed[0].reason.find("citanje je stalo (1 s bez napretka)"), std::string::npos);
+    EXPECT_EQ(report.backedUp, Names{dir / "shop/Baza"});
+    EXPECT_EQ(backedUpFiles("Docs"), (Names{"a.txt", "c.txt"}));
+    platform.fileSystem.release();
+    const Names left = TestFiles::files(backups);
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](auto& f) { return f.find(".kopirko-tmp-") != f.npos; }));
+}
+
+// While a large file is copied or compressed, its bytes are told as they go (a piece of 1 MiB at a time).
+TEST_P(BothRunsTest, ProgressIsToldWithinALargeFile)
+{
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    TestFiles::write(dir / "shop/Docs/velika.bin", std::string(5 << 20, 'v'));
+    host.folders = {dir / "shop/Docs"};
+
+    ASSERT_FALSE(run().hasFailures());
+
+    std::vector<std::uint64_t> within; // bytes told while velika.bin was under way
+    for (const RunProgress& progress : host.progressReports)
+        if (progress.currentFile == dir / "shop/Docs/velika.bin" && progress.filesDone < 2)
+            within.push_back(progress.bytesDone);
+    EXPECT_GE(std::set<std::uint64_t>(within.begin(), within.end()).size(), 4u);
+    EXPECT_TRUE(std::is_sorted(within.begin(), within.end()));
+    EXPECT_EQ(host.progressReports.back().filesDone, 2u);
+}
+
+// Temporary files of a run that was cut off (its process is gone) are removed by the next run, in a copy's tree
+// (found by the run's mark) and beside an archive; those of a process that runs are left alone.
+TEST_P(BothRunsTest, LeftoversOfAnEndedRunAreRemovedAndThoseOfARunningOneKept)
+{
+    const std::string ended = "2147483632"; // no process has this number
+    const std::string running = std::to_string(ProcessIds::current());
+    const std::string copy = backups + "/12_12_2026_Docs_backup";
+    const Names leftovers = {"/.12_12_2026_Docs_backup.zip.kopirko-tmp-" + ended + "-1",
+                             "/.12_12_2026_Docs_backup.kopirko-run-" + ended,
+                             "/12_12_2026_Docs_backup/sub/.a.txt.kopirko-tmp-" + ended + "-7"};
+    const Names kept = {"/.12_12_2026_Docs_backup.zip.kopirko-tmp-" + running + "-1",
+                        "/12_12_2026_Docs_backup/.b.txt.kopirko-tmp-" + running + "-9",
+                        "/12_12_2026_Docs_backup/.c.txt.kopirko-tmp-12"};
+    for (const std::string& name : leftovers)
+        TestFiles::write(backups + name, "left");
+    for (const std::string& name : kept)
+        TestFiles::write(backups + name, "kept");
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    host.folders = {dir / "shop/Docs"};
+
+    const RunReport report = run();
+    EXPECT_FALSE(report.hasFailures()) << failureLines(report).front();
+
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(TestFiles::exists(backups + name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(TestFiles::exists(backups + name)) << name;
+}
+
+// /mnt/A/Docs and /mnt/B/Docs share one archive. When A cannot be reached later that day, the new archive takes
+// A's entries over from the morning's, as they are stored; an earlier archive that cannot be read is kept whole.
+TEST_F(BackupRunTest, AFolderThatCannotBeReachedKeepsItsCopyInTheArchiveItShares)
+{
+    zip = true;
+    TestFiles::write(dir / "A/Docs/a.txt", "iz A");
+    const std::string deflated = std::string(100000, 'A') + "iz A, dublje"; // stored compressed
+    TestFiles::write(dir / "A/Docs/sub/b.txt", deflated);
+    TestFiles::write(dir / "B/Docs/a.txt", "iz B");
+    host.folders = {dir / "A/Docs", dir / "B/Docs"};
+    ASSERT_FALSE(run().hasFailures());
+    fs::rename(Utf8Path::toPath(dir / "A"), Utf8Path::toPath(dir / "A-odspojen"));
+    TestFiles::write(dir / "B/Docs/a.txt", "iz B, kasnije");
+
+    const RunReport report = run();
+
+    ASSERT_EQ(failedSources(report), Names{dir / "A/Docs"});
+    EXPECT_NE(report.failed[0].reason.find("zadrzana njena kopija"), std::string::npos) << report.failed[0].reason;
+    const std::string archive = backups + "/12_12_2026_Docs_backup.zip";
+    EXPECT_NO_THROW(ZipReadBack::unzipTest(archive));
+    ZipReadBack::extract(archive, dir / "raspakovano");
+    EXPECT_EQ(TestFiles::tree(dir / "raspakovano"),
+              (std::map<std::string, std::string>{{"Docs", "<folder>"},
+                                                  {"Docs/a.txt", "iz A"},
+                                                  {"Docs/sub", "<folder>"},
+                                                  {"Docs/sub/b.txt", deflated},
+                                                  {"Docs (2)", "<folder>"},
+                                                  {"Docs (2)/a.txt", "iz B, kasnije"}}));
+
+    TestFiles::write(archive, "not an archive any more");
+    EXPECT_EQ(failedSources(run()), (Names{dir / "A/Docs", dir / "B/Docs"}));
+    EXPECT_EQ(TestFiles::read(archive), "not an archive any more");
 }
 
 // After the run: a timed run shuts this computer down itself, or through Timer2 when the network's computers go

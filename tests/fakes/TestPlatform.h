@@ -4,6 +4,7 @@
 #include "AppInfo.h"
 #include "Clock.h"
 #include "Connectivity.h"
+#include "HookedDisk.h"
 #include "InstanceLock.h"
 #include "MessageBoxService.h"
 #include "Pause.h"
@@ -252,7 +253,7 @@ struct TestPlatform
 {
     FakeAppInfo appInfo;
     FakeClock clock;
-    SystemFileSystem fileSystem;
+    HookedDisk fileSystem;
     FakeProcessLauncher launcher;
     FakeProcessTerminator terminator;
     FakeInstanceLock instanceLock;

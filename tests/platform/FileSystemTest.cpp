@@ -1,4 +1,6 @@
 // The real disk of this platform, through the same cases on Linux and on Windows (under Wine).
+#include "ChangeCheck.h"
+#include "HookedDisk.h"
 #include "Paths.h"
 #include "SystemPlatform.h"
 #include "TestFiles.h"
@@ -8,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #ifndef _WIN32
 #include <cerrno>
 #include <cstring>
@@ -137,6 +140,66 @@ TEST_F(FileSystemTest, NotForcedRemovalRefusesAFolderWithAReadOnlyFileAndRemoves
     EXPECT_TRUE(fileSystem.removeTree(target, RemoveMode::Forced));
     EXPECT_FALSE(fileSystem.exists(target));
     EXPECT_EQ(TestFiles::read(in(source, "precious.txt")), "keep me") << "link made: " << linked;
+}
+
+// The file is changed (as the program that owns it would) each time the copy has read 2 MiB of it: once, or at
+// every reading. A file that changed is read once more; one that never stands still is reported, and its copy, a
+// mix of versions, replaces no earlier copy.
+TEST_F(FileSystemTest, AFileThatChangesWhileCopiedIsReadAgainAndNeverReplacesAnEarlierCopyWithAMix)
+{
+    const std::string file = in(source, "baza.mdb");
+    const auto append = [](const std::string& path) { std::ofstream(Utf8Path::toPath(path), std::ios::app) << "log"; };
+    const auto cut = [](const std::string& path) { fs::resize_file(Utf8Path::toPath(path), 1 << 20); };
+    int version = 0;
+    const auto rewrite = [&](const std::string& path) {
+        TestFiles::write(path, std::string(3 << 20, static_cast<char>('b' + version)));
+    };
+    const struct
+    {
+        const char* what;
+        std::function<void(const std::string&)> change;
+        bool everyTime, earlierCopy;
+        const char* reason; ///< "": copied whole, as the file is now
+    } cases[] = {{"cut short", cut, false, true, ""},
+                 {"grown", append, false, true, ""},
+                 {"rewritten at every reading", rewrite, true, false, ChangeCheckTexts::changedKept},
+                 {"rewritten at every reading, over an earlier copy", rewrite, true, true,
+                  ChangeCheckTexts::changedEarlierKept}};
+    HookedDisk disk;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(Utf8Path::toPath(target));
+        TestFiles::makeFolder(target);
+        if (c.earlierCopy)
+            TestFiles::write(in(target, "baza.mdb"), "earlier");
+        TestFiles::write(file, std::string(3 << 20, 'a'));
+        int changes = 0;
+        std::uint64_t last = 0;
+        bool changedInThisReading = false;
+        disk.afterRead = [&](const std::string& path, std::uint64_t bytes) {
+            changedInThisReading = changedInThisReading && bytes >= last; // a new reading starts from the beginning
+            last = bytes;
+            if (bytes >= 2u << 20 && !changedInThisReading && (c.everyTime || changes == 0)) {
+                changedInThisReading = true;
+                ++changes;
+                ++version;
+                c.change(path);
+            }
+        };
+
+        const Result copied = disk.copyFile(file, in(target, "baza.mdb"));
+
+        const std::string copy = TestFiles::read(in(target, "baza.mdb"));
+        EXPECT_EQ(copied.ok(), *c.reason == '\0') << copied.error();
+        EXPECT_THAT(copied.error(), HasSubstr(c.reason));
+        if (*c.reason == '\0')
+            EXPECT_EQ(copy, TestFiles::read(file));
+        else if (c.earlierCopy)
+            EXPECT_EQ(copy, "earlier");
+        else
+            EXPECT_EQ(copy.size(), 3u << 20); // the only copy there is, reported as possibly not consistent
+        EXPECT_FALSE(temporaryLeft(target));
+    }
 }
 
 /// Folders nested beyond 260 characters, which the plain Win32 calls cannot reach; on Linux an ordinary tree.

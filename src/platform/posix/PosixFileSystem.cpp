@@ -1,12 +1,13 @@
 #include "PosixFileSystem.h"
 
 #include "BufferedOutputFile.h"
+#include "ChangeCheck.h"
 #include "FailureReason.h"
 #include "Paths.h"
+#include "TemporaryNames.h"
 #include "TreeCopy.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -92,44 +93,68 @@ std::string parentOf(const std::string& path)
     return path.substr(0, position);
 }
 
-/// A name in the target folder that no other copy uses, hidden from a casual listing.
-std::string temporaryNameFor(const std::string& target)
-{
-    static std::atomic<unsigned long> counter{0};
-    return Paths::join(parentOf(target), "." + Paths::lastComponent(target) + ".kopirko-tmp-" +
-                                             std::to_string(::getpid()) + "-" + std::to_string(++counter));
-}
-
 bool isReadOnly(const struct stat& info)
 {
     return (info.st_mode & S_IWUSR) == 0;
 }
 
-/// Copies the bytes of `in` to `out`; copy_file_range where the kernel can, read/write otherwise.
-int copyBytes(int in, int out, std::uint64_t size)
+FileStat fileStateOf(const FileStatus& info)
 {
-    std::uint64_t left = size;
-    bool useRange = true;
-    while (useRange && left > 0) {
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, std::min<std::uint64_t>(left, 1u << 30), 0);
+    return FileStat{static_cast<std::uint64_t>(info.st_size),
+                    clampedNanoseconds(info.st_mtim.tv_sec, info.st_mtim.tv_nsec)};
+}
+
+std::optional<FileStat> fileStateOf(int fd)
+{
+    FileStatus info{};
+    if (::fstat(fd, &info) != 0)
+        return std::nullopt;
+    return fileStateOf(info);
+}
+
+/// Writes `size` bytes of `data` to `out`; 0, or the error.
+int writeAll(int out, const char* data, std::size_t size)
+{
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t put = ::write(out, data + written, size - written);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        written += static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+/// Copies `in` from where it stands to its end into `out`, in pieces of 1 MiB, telling `check` after each; 0, or
+/// the error. `stopped` when `check` said no. copy_file_range copies in the kernel where it can; its "nothing
+/// more" is then made sure of with plain reads, because it says so too early for files whose size the system
+/// does not know (as under /proc) and the file may have grown meanwhile.
+int copyToEnd(int in, int out, std::uint64_t& bytes, const FileSystem::CopyCheck& check, bool& stopped)
+{
+    constexpr std::size_t piece = 1 << 20;
+    auto counted = [&](std::size_t more) {
+        bytes += more;
+        stopped = check && !check(bytes);
+        return !stopped;
+    };
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, piece, 0);
         if (copied < 0) {
             if (errno == EINTR)
                 continue;
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF) {
-                useRange = false;
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF)
                 break;
-            }
             return errno;
         }
         if (copied == 0)
-            return 0; // the file became shorter while it was read: what is there is copied
-        left -= static_cast<std::uint64_t>(copied);
+            break;
+        if (!counted(static_cast<std::size_t>(copied)))
+            return 0;
     }
-    if (left == 0) {
-        // The file may have grown since it was measured: take the rest with plain reads.
-        useRange = false;
-    }
-    static thread_local std::vector<char> buffer(1 << 20);
+    static thread_local std::vector<char> buffer(piece);
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got < 0) {
@@ -139,49 +164,72 @@ int copyBytes(int in, int out, std::uint64_t size)
         }
         if (got == 0)
             return 0;
-        ssize_t written = 0;
-        while (written < got) {
-            const ssize_t put = ::write(out, buffer.data() + written, static_cast<size_t>(got - written));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            written += put;
-        }
+        if (const int error = writeAll(out, buffer.data(), static_cast<std::size_t>(got)); error != 0)
+            return error;
+        if (!counted(static_cast<std::size_t>(got)))
+            return 0;
     }
 }
 
-Result copyRegularFile(const std::string& source, const std::string& target)
+/// One reading of `source` into the new file `temporary`: contents to the end, modification time and permissions,
+/// written through to the disk.
+CopyPass copyPass(const std::string& source, const std::string& temporary, const std::string& target,
+                  const FileSystem::CopyCheck& check)
 {
+    CopyPass pass;
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return Result::failure(describe("cannot open", source, errno));
+    if (in.get() < 0) {
+        pass.result = Result::failure(describe("cannot open", source, errno));
+        return pass;
+    }
     FileStatus info{};
-    if (::fstat(in.get(), &info) != 0)
-        return Result::failure(describe("cannot examine", source, errno));
-    if (!S_ISREG(info.st_mode))
-        return Result::failure("\"" + source + "\" is not a regular file");
-
-    const std::string temporary = temporaryNameFor(target);
+    if (::fstat(in.get(), &info) != 0) {
+        pass.result = Result::failure(describe("cannot examine", source, errno));
+        return pass;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        pass.result = Result::failure("\"" + source + "\" is not a regular file");
+        return pass;
+    }
+    pass.before = fileStateOf(info);
     FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (out.get() < 0)
-        return Result::failure(describe("cannot create a file in", parentOf(target), errno));
-
-    auto fail = [&](const std::string& reason) {
-        ::unlink(temporary.c_str());
-        return Result::failure(reason);
-    };
-    if (const int error = copyBytes(in.get(), out.get(), static_cast<std::uint64_t>(info.st_size)); error != 0)
-        return fail(describe("cannot copy", source, error));
+    if (out.get() < 0) {
+        pass.result = Result::failure(describe("cannot create a file in", parentOf(target), errno));
+        return pass;
+    }
+    bool stopped = false;
+    if (const int error = copyToEnd(in.get(), out.get(), pass.bytes, check, stopped); error != 0 || stopped) {
+        pass.result = Result::failure(stopped ? "\"" + source + "\": the copy was stopped"
+                                              : describe("cannot copy", source, error));
+        return pass;
+    }
+    if (::fstat(in.get(), &info) == 0)
+        pass.after = fileStateOf(info);
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     ::futimens(out.get(), times);
     ::fchmod(out.get(), info.st_mode & 07777);
-    if (out.closeNow() != 0)
-        return fail(describe("cannot finish writing", target, errno));
-    if (::rename(temporary.c_str(), target.c_str()) != 0)
-        return fail(describe("cannot replace", target, errno));
-    return Result::success();
+    // Written through before the rename: after a power cut the name holds the new copy or the earlier one, never
+    // an empty file.
+    if (::fsync(out.get()) != 0 || out.closeNow() != 0)
+        pass.result = Result::failure(describe("cannot finish writing", target, errno));
+    return pass;
+}
+
+Result copyRegularFile(const std::string& source, const std::string& target, const FileSystem::CopyCheck& check)
+{
+    CopySteps steps;
+    steps.pass = [&](const std::string& temporary) { return copyPass(source, temporary, target, check); };
+    steps.targetExists = [&] {
+        FileStatus info{};
+        return ::lstat(target.c_str(), &info) == 0;
+    };
+    steps.putInPlace = [&](const std::string& temporary) {
+        if (::rename(temporary.c_str(), target.c_str()) != 0)
+            return Result::failure(describe("cannot replace", target, errno));
+        return Result::success();
+    };
+    steps.discard = [](const std::string& temporary) { ::unlink(temporary.c_str()); };
+    return copyWithChangeCheck(source, target, steps, check);
 }
 
 Result copySymlink(const std::string& source, const std::string& target)
@@ -191,7 +239,7 @@ Result copySymlink(const std::string& source, const std::string& target)
     if (length < 0)
         return Result::failure(describe("cannot read the link", source, errno));
     link.resize(static_cast<size_t>(length));
-    const std::string temporary = temporaryNameFor(target);
+    const std::string temporary = TemporaryNames::beside(target);
     if (::symlink(link.c_str(), temporary.c_str()) != 0)
         return Result::failure(describe("cannot create a link in", parentOf(target), errno));
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
@@ -260,6 +308,8 @@ public:
         }
         return done;
     }
+
+    std::optional<FileStat> stat() const override { return fileStateOf(m_fd.get()); }
 
 private:
     FileDescriptor m_fd;
@@ -380,8 +430,7 @@ std::optional<FileStat> PosixFileSystem::statFile(const std::string& path) const
     FileStatus info{};
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
-    return FileStat{static_cast<std::uint64_t>(info.st_size),
-                    clampedNanoseconds(info.st_mtim.tv_sec, info.st_mtim.tv_nsec)};
+    return fileStateOf(info);
 }
 
 std::optional<FolderEntry> PosixFileSystem::examine(const std::string& path, bool followLinks) const
@@ -474,9 +523,16 @@ Result PosixFileSystem::rename(const std::string& from, const std::string& to)
     return Result::success();
 }
 
-Result PosixFileSystem::copyFile(const std::string& source, const std::string& target)
+Result PosixFileSystem::copyFile(const std::string& source, const std::string& target, const CopyCheck& check)
 {
-    return copyRegularFile(source, target);
+    return copyRegularFile(source, target, check);
+}
+
+void PosixFileSystem::syncFolder(const std::string& folder)
+{
+    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
 }
 
 Result PosixFileSystem::copyLink(const std::string& source, const std::string& target)
@@ -529,7 +585,7 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path) co
 
 Result PosixFileSystem::writeFileAtomically(const std::string& path, const std::string& content)
 {
-    const std::string temporary = temporaryNameFor(path);
+    const std::string temporary = TemporaryNames::beside(path);
     mode_t mode = 0644;
     FileStatus existing{};
     if (::stat(path.c_str(), &existing) == 0)

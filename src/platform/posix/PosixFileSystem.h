@@ -2,8 +2,9 @@
 
 #include "FileSystem.h"
 
-/// The disk through POSIX calls. Copies go through a temporary file named ".<name>.kopirko-tmp-<n>" in the
-/// target folder, written with copy_file_range and renamed over the target when complete.
+/// The disk through POSIX calls. Copies go through a temporary file (TemporaryNames) in the target folder, written
+/// with copy_file_range (plain reads where it cannot), synced, and renamed over the target when complete; syncFolder
+/// makes the renames durable (fsync of the folder).
 class PosixFileSystem : public FileSystem
 {
 public:
@@ -18,7 +19,8 @@ public:
     Result removeTree(const std::string& path, RemoveMode mode) override;
     Result removeFile(const std::string& path, RemoveMode mode) override;
     Result rename(const std::string& from, const std::string& to) override;
-    Result copyFile(const std::string& source, const std::string& target) override;
+    Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override;
+    void syncFolder(const std::string& folder) override;
     Result copyLink(const std::string& source, const std::string& target) override;
     TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
                                      const ProgressCallback& progress) override;

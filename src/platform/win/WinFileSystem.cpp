@@ -1,8 +1,10 @@
 #include "WinFileSystem.h"
 
 #include "BufferedOutputFile.h"
+#include "ChangeCheck.h"
 #include "FailureReason.h"
 #include "Paths.h"
+#include "TemporaryNames.h"
 #include "TreeCopy.h"
 #include "WideText.h"
 
@@ -10,7 +12,6 @@
 #include <winioctl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -106,6 +107,20 @@ std::int64_t nanosecondsSince1970(const FILETIME& time)
                               static_cast<std::int64_t>(ticks % 10000000) * 100);
 }
 
+FileStat fileStateOf(const BY_HANDLE_FILE_INFORMATION& information)
+{
+    return FileStat{(static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow,
+                    nanosecondsSince1970(information.ftLastWriteTime)};
+}
+
+std::optional<FileStat> fileStateOf(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information))
+        return std::nullopt;
+    return fileStateOf(information);
+}
+
 std::uint32_t modeOf(DWORD attributes, bool folder)
 {
     std::uint32_t mode = folder ? 0755 : 0644;
@@ -197,16 +212,6 @@ std::string linkTargetOf(const ReparseData& data)
     if (target.starts_with(L"\\??\\"))
         target.erase(0, 4);
     return WideText::toUtf8(target);
-}
-
-/// A name in the target folder that no other copy uses.
-std::string temporaryNameFor(const std::string& target)
-{
-    static std::atomic<unsigned long> counter{0};
-    const auto slash = target.find_last_of("\\/");
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
-    return Paths::join(folder, "." + Paths::lastComponent(target) + ".kopirko-tmp-" +
-                                   std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter));
 }
 
 /// Takes the read-only attribute off `path` (a file of ours about to be replaced or deleted); true when the
@@ -384,6 +389,8 @@ public:
         return done;
     }
 
+    std::optional<FileStat> stat() const override { return fileStateOf(m_handle.get()); }
+
 private:
     Handle m_handle;
     std::string m_path;
@@ -424,6 +431,73 @@ private:
     std::string m_path;
 };
 
+/// Writes all `size` bytes to `out`; 0, or the error.
+DWORD writeAll(HANDLE out, const char* data, DWORD size)
+{
+    while (size > 0) {
+        DWORD put = 0;
+        if (!::WriteFile(out, data, size, &put, nullptr) || put == 0)
+            return ::GetLastError();
+        data += put;
+        size -= put;
+    }
+    return 0;
+}
+
+/// One reading of `source` into the new file `temporary`: contents to the end in pieces of 1 MiB (`check` told
+/// after each), modification time and attributes, written through to the disk.
+CopyPass copyPass(const std::string& source, const std::string& temporary, const std::string& target,
+                  const FileSystem::CopyCheck& check)
+{
+    CopyPass pass;
+    auto failed = [&](std::string reason) {
+        pass.result = Result::failure(std::move(reason));
+        return pass;
+    };
+    // Others may go on writing to the file while it is read: a backup must not stand in their way.
+    Handle in(::CreateFileW(longPath(source).c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.valid())
+        return failed(describe("cannot open", source, ::GetLastError()));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(in.get(), &information))
+        return failed(describe("cannot examine", source, ::GetLastError()));
+    pass.before = fileStateOf(information);
+    Handle out(::CreateFileW(longPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out.valid())
+        return failed(describe("cannot copy", source, ::GetLastError()) + " (to \"" + target + "\")");
+    constexpr DWORD piece = 1 << 20;
+    static thread_local std::vector<char> buffer(piece);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(in.get(), buffer.data(), piece, &got, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_HANDLE_EOF)
+                break;
+            return failed(describe("cannot read", source, error));
+        }
+        if (got == 0)
+            break;
+        if (const DWORD error = writeAll(out.get(), buffer.data(), got); error != 0)
+            return failed(describe("cannot copy", source, error) + " (to \"" + target + "\")");
+        pass.bytes += got;
+        if (check && !check(pass.bytes))
+            return failed("\"" + source + "\": the copy was stopped");
+    }
+    if (::GetFileInformationByHandle(in.get(), &information))
+        pass.after = fileStateOf(information);
+    ::SetFileTime(out.get(), nullptr, nullptr, &information.ftLastWriteTime);
+    // Written through before the move: after a power cut the name holds the new copy or the earlier one.
+    if (!::FlushFileBuffers(out.get()) || !out.closeNow())
+        return failed(describe("cannot finish writing", target, ::GetLastError()));
+    constexpr DWORD kept =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    if (information.dwFileAttributes & kept)
+        ::SetFileAttributesW(longPath(temporary).c_str(), information.dwFileAttributes & kept);
+    return pass;
+}
+
 /// Attributes of what `path` leads to, links followed.
 std::optional<BY_HANDLE_FILE_INFORMATION> followedInformation(const std::string& path)
 {
@@ -458,8 +532,7 @@ std::optional<FileStat> WinFileSystem::statFile(const std::string& path) const
     const auto information = followedInformation(path);
     if (!information)
         return std::nullopt;
-    return FileStat{(static_cast<std::uint64_t>(information->nFileSizeHigh) << 32) | information->nFileSizeLow,
-                    nanosecondsSince1970(information->ftLastWriteTime)};
+    return fileStateOf(*information);
 }
 
 std::optional<FolderEntry> WinFileSystem::examine(const std::string& path, bool followLinks) const
@@ -562,27 +635,24 @@ Result WinFileSystem::rename(const std::string& from, const std::string& to)
     return Result::success();
 }
 
-Result WinFileSystem::copyFile(const std::string& source, const std::string& target)
+Result WinFileSystem::copyFile(const std::string& source, const std::string& target, const CopyCheck& check)
 {
-    const std::string temporary = temporaryNameFor(target);
-    BOOL cancel = FALSE;
-    if (!::CopyFileExW(longPath(source).c_str(), longPath(temporary).c_str(), nullptr, nullptr, &cancel,
-                       COPY_FILE_FAIL_IF_EXISTS)) {
-        const DWORD error = ::GetLastError();
-        deleteQuietly(temporary);
-        // Which side failed: a source that cannot be opened is the source's fault, anything else the target's.
-        Handle probe(::CreateFileW(longPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!probe.valid())
-            return Result::failure(describe("cannot open", source, ::GetLastError()));
-        return Result::failure(describe("cannot copy", source, error) + " (to \"" + target + "\")");
-    }
-    DWORD error = 0;
-    if (!moveReplacing(temporary, target, error)) {
-        deleteQuietly(temporary);
-        return Result::failure(describe("cannot replace", target, error));
-    }
-    return Result::success();
+    CopySteps steps;
+    steps.pass = [&](const std::string& temporary) { return copyPass(source, temporary, target, check); };
+    steps.targetExists = [&] { return exists(target); };
+    steps.putInPlace = [&](const std::string& temporary) {
+        DWORD error = 0;
+        if (!moveReplacing(temporary, target, error))
+            return Result::failure(describe("cannot replace", target, error));
+        return Result::success();
+    };
+    steps.discard = [](const std::string& temporary) { deleteQuietly(temporary); };
+    return copyWithChangeCheck(source, target, steps, check);
+}
+
+void WinFileSystem::syncFolder(const std::string&)
+{
+    // Every move is made with MOVEFILE_WRITE_THROUGH: it is on the disk when MoveFileExW returns.
 }
 
 Result WinFileSystem::copyLink(const std::string& source, const std::string& target)
@@ -593,7 +663,7 @@ Result WinFileSystem::copyLink(const std::string& source, const std::string& tar
         return Result::failure(describe("cannot read the link", source, error));
     const DWORD attributes = ::GetFileAttributesW(longPath(source).c_str());
     const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    const std::string temporary = temporaryNameFor(target);
+    const std::string temporary = TemporaryNames::beside(target);
     const std::wstring wideTemporary = longPath(temporary);
 
     if (data->tag == IO_REPARSE_TAG_SYMLINK) {
@@ -676,7 +746,7 @@ std::optional<std::string> WinFileSystem::readFile(const std::string& path) cons
 
 Result WinFileSystem::writeFileAtomically(const std::string& path, const std::string& content)
 {
-    const std::string temporary = temporaryNameFor(path);
+    const std::string temporary = TemporaryNames::beside(path);
     std::string error;
     std::unique_ptr<OutputFile> out = createFile(temporary, error);
     if (!out)

@@ -3,9 +3,11 @@
 #include "FileSystem.h"
 
 /// The disk through the wide Win32 API. Every path goes to Windows in the "\\?\" form, so trees deeper than 260
-/// characters are handled like any other. Copies go through a temporary file named ".<name>.kopirko-tmp-<n>" in
-/// the target folder, made by CopyFileExW (contents, modification time and attributes, read-only included) and
-/// moved over the target with MoveFileExW when complete; a read-only earlier copy is replaced all the same.
+/// characters are handled like any other. Copies go through a temporary file (TemporaryNames) in the target folder,
+/// read and written in pieces of 1 MiB (contents, modification time and attributes, read-only included; not
+/// CopyFileExW, whose progress and cancelling Wine leaves out, so that what the tests check is what runs),
+/// flushed to the disk and moved over the target with MoveFileExW when complete; a read-only earlier copy is
+/// replaced all the same.
 /// Symbolic links and junctions are described and copied as what they are, never followed; other reparse
 /// points (files kept by a cloud service, deduplicated files) are files and folders like any other. A file
 /// that another program holds locked is reported as in use, by name.
@@ -23,7 +25,8 @@ public:
     Result removeTree(const std::string& path, RemoveMode mode) override;
     Result removeFile(const std::string& path, RemoveMode mode) override;
     Result rename(const std::string& from, const std::string& to) override;
-    Result copyFile(const std::string& source, const std::string& target) override;
+    Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override;
+    void syncFolder(const std::string& folder) override;
     Result copyLink(const std::string& source, const std::string& target) override;
     TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
                                      const ProgressCallback& progress) override;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-/// An archive as a reader other than our own writer sees it. On Linux: unzip (Info-ZIP) and Python's zipfile.
+/// An archive as a reader other than our own writer sees it. On Linux: unzip (Info-ZIP), 7-Zip and Python's zipfile.
 /// Under Windows, where no Linux program can be started from a test, minizip's reader (which shares no code with
 /// how we write) checks names, flags and every entry's data against its CRC; the format itself is checked
 /// against unzip and zipfile on Linux. Every function throws std::runtime_error when the archive is unsound.
@@ -25,7 +25,8 @@ std::vector<Entry> entries(const std::string& archive);
 /// The names as listed (a name written twice is there twice).
 std::multiset<std::string> unzipNames(const std::string& archive);
 
-/// Throws unless the archive and the data of every entry are sound.
+/// Throws unless the archive and the data of every entry are sound (on Linux to unzip, 7-Zip and Python's zipfile
+/// alike: they differ in what they forgive).
 void unzipTest(const std::string& archive);
 
 /// Unpacks into `folder` (checking every CRC) with `unpacker`, "unzip" (when empty) or "7z" (under Windows

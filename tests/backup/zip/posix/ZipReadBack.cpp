@@ -52,6 +52,8 @@ std::multiset<std::string> unzipNames(const std::string& archive)
 void unzipTest(const std::string& archive)
 {
     run("unzip -tq " + quoted(archive));
+    run("7z t -bd " + quoted(archive));
+    run("python3 " + quoted(ZIPCHECK_SCRIPT) + " --test " + quoted(archive));
 }
 
 void extract(const std::string& archive, const std::string& folder, const std::string& unpacker)

@@ -1,0 +1,186 @@
+#include "EarlierArchive.h"
+
+#include "FileSystem.h"
+#include "ZipArchiveWriter.h"
+
+#include <memory>
+#include <unzip.h>
+
+namespace {
+
+/// The archive as minizip's reader sees it: an InputFile of the FileSystem, read where minizip seeks.
+struct ReadStream
+{
+    const FileSystem* fileSystem = nullptr;
+    std::unique_ptr<InputFile> file;
+    std::uint64_t position = 0;
+    std::uint64_t size = 0;
+    std::string error;
+};
+
+voidpf openStream(voidpf opaque, const void* name, int)
+{
+    auto* stream = static_cast<ReadStream*>(opaque);
+    stream->file = stream->fileSystem->openForReading(static_cast<const char*>(name), stream->error);
+    const std::optional<FileStat> state = stream->file ? stream->file->stat() : std::nullopt;
+    if (!state)
+        return nullptr;
+    stream->size = state->size;
+    return stream;
+}
+
+uLong readStream(voidpf, voidpf opaque, void* buffer, uLong size)
+{
+    auto* stream = static_cast<ReadStream*>(opaque);
+    const std::optional<std::size_t> got = stream->file->readAt(stream->position, buffer, size, stream->error);
+    stream->position += got.value_or(0);
+    return static_cast<uLong>(got.value_or(0));
+}
+
+uLong writeStream(voidpf, voidpf, const void*, uLong)
+{
+    return 0; // the earlier archive is only read
+}
+
+ZPOS64_T tellStream(voidpf, voidpf opaque)
+{
+    return static_cast<ReadStream*>(opaque)->position;
+}
+
+long seekStream(voidpf, voidpf opaque, ZPOS64_T offset, int origin)
+{
+    auto* stream = static_cast<ReadStream*>(opaque);
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        offset += stream->position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        offset += stream->size;
+    stream->position = offset;
+    return 0;
+}
+
+int closeStream(voidpf, voidpf)
+{
+    return 0;
+}
+
+int errorStream(voidpf, voidpf opaque)
+{
+    return static_cast<ReadStream*>(opaque)->error.empty() ? 0 : 1;
+}
+
+/// `extra` without its zip64 field, which the writer makes anew where the entry needs one.
+std::string withoutZip64(const unsigned char* extra, std::size_t size)
+{
+    std::string kept;
+    for (std::size_t at = 0; at + 4 <= size;) {
+        const unsigned id = extra[at] | (extra[at + 1] << 8);
+        const std::size_t length = extra[at + 2] | (extra[at + 3] << 8);
+        if (at + 4 + length > size)
+            break;
+        if (id != 0x0001)
+            kept.append(reinterpret_cast<const char*>(extra + at), 4 + length);
+        at += 4 + length;
+    }
+    return kept;
+}
+
+/// Which of `topNames` the entry `name` lies under; `topNames.size()` for none.
+std::size_t topOf(const std::string& name, const std::vector<std::string>& topNames)
+{
+    for (std::size_t k = 0; k < topNames.size(); ++k) {
+        const std::string prefix = topNames[k] + "/";
+        if (!topNames[k].empty() && name.compare(0, prefix.size(), prefix) == 0)
+            return k;
+    }
+    return topNames.size();
+}
+
+/// Copies the current entry of `zip` into `writer` as it is stored.
+Result copyCurrent(unzFile zip, const unz_file_info64& info, const std::string& name, const std::string& centralExtra,
+                   ZipArchiveWriter& writer, const std::string& path)
+{
+    auto unreadable = [&](const std::string& what) {
+        return Result::failure("cannot read " + what + " of \"" + name + "\" in \"" + path + "\"");
+    };
+    int method = 0;
+    int level = 0;
+    if (unzOpenCurrentFile2(zip, &method, &level, /*raw=*/1) != UNZ_OK)
+        return unreadable("the entry");
+    std::vector<unsigned char> local(static_cast<std::size_t>(std::max(0, unzGetLocalExtrafield(zip, nullptr, 0))));
+    if (!local.empty() &&
+        unzGetLocalExtrafield(zip, local.data(), static_cast<unsigned>(local.size())) != static_cast<int>(local.size()))
+        return unreadable("the header");
+    ZipRawEntry entry;
+    entry.name = name;
+    entry.dosDate = info.dosDate;
+    entry.externalAttributes = static_cast<std::uint32_t>(info.external_fa);
+    entry.versionMadeBy = info.version;
+    entry.flags = info.flag;
+    entry.method = method;
+    entry.localExtra = withoutZip64(local.data(), local.size());
+    entry.centralExtra = centralExtra;
+    entry.compressedSize = info.compressed_size;
+    entry.uncompressedSize = info.uncompressed_size;
+    if (Result begun = writer.beginRawFile(entry); !begun)
+        return begun;
+    std::vector<char> buffer(1 << 20);
+    std::uint64_t copied = 0;
+    for (;;) {
+        const int got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (got < 0)
+            return unreadable("the data");
+        if (got == 0)
+            break;
+        if (Result written = writer.writeData(buffer.data(), static_cast<std::size_t>(got)); !written)
+            return written;
+        copied += static_cast<std::uint64_t>(got);
+    }
+    unzCloseCurrentFile(zip);
+    if (copied != info.compressed_size)
+        return unreadable("the whole data");
+    return writer.endFile(info.uncompressed_size, static_cast<std::uint32_t>(info.crc));
+}
+
+} // namespace
+
+Result copyEntriesUnder(const FileSystem& fileSystem, const std::string& path, const std::vector<std::string>& topNames,
+                        ZipArchiveWriter& writer, std::vector<std::uint64_t>& copied)
+{
+    copied.assign(topNames.size(), 0);
+    ReadStream stream;
+    stream.fileSystem = &fileSystem;
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = openStream;
+    functions.zread_file = readStream;
+    functions.zwrite_file = writeStream;
+    functions.ztell64_file = tellStream;
+    functions.zseek64_file = seekStream;
+    functions.zclose_file = closeStream;
+    functions.zerror_file = errorStream;
+    functions.opaque = &stream;
+    const std::unique_ptr<void, int (*)(unzFile)> zip(unzOpen2_64(path.c_str(), &functions), unzClose);
+    if (!zip)
+        return Result::failure("cannot read the archive \"" + path + "\"" +
+                               (stream.error.empty() ? "" : ": " + stream.error));
+    std::vector<char> name(65536);
+    std::vector<unsigned char> extra(65536);
+    int status = unzGoToFirstFile(zip.get());
+    for (; status == UNZ_OK; status = unzGoToNextFile(zip.get())) {
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip.get(), &info, name.data(), static_cast<uLong>(name.size()), extra.data(),
+                                    static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK)
+            break;
+        const std::string entryName(name.data(), std::min<std::size_t>(info.size_filename, name.size()));
+        const std::size_t top = topOf(entryName, topNames);
+        if (top == topNames.size())
+            continue;
+        const std::string centralExtra =
+            withoutZip64(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
+        if (Result copiedOne = copyCurrent(zip.get(), info, entryName, centralExtra, writer, path); !copiedOne)
+            return copiedOne;
+        ++copied[top];
+    }
+    if (status != UNZ_END_OF_LIST_OF_FILE)
+        return Result::failure("cannot read the list of entries of \"" + path + "\"");
+    return Result::success();
+}

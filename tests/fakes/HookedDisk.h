@@ -1,0 +1,123 @@
+#pragma once
+
+#include "SystemPlatform.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+/// The real disk, with hooks where a test fails a copy, changes a file while it is read (as the program that owns
+/// it would), or makes its reading stand still (as a share that stopped answering).
+class HookedDisk : public SystemFileSystem
+{
+public:
+    /// Asked before a copy: a result fails it instead.
+    std::function<std::optional<Result>(const std::string& source)> beforeCopy;
+    /// Told after every piece read: by a copy (the bytes copied so far), or from an opened file (the end of the
+    /// piece). Files opened before it was set are not told.
+    std::function<void(const std::string& path, std::uint64_t bytes)> afterRead;
+    /// The reading of the file whose path ends in this stands still until release().
+    std::string stallOn;
+    std::chrono::milliseconds limit = std::chrono::seconds(60);
+
+    ~HookedDisk() override { release(); }
+
+    /// Lets the readings that stand still go on, and waits until they are out of this object.
+    void release()
+    {
+        std::unique_lock lock(m_gate->mutex);
+        m_gate->released = true;
+        m_gate->changed.notify_all();
+        m_gate->changed.wait(lock, [this] { return m_gate->inside == 0; });
+    }
+
+    std::chrono::milliseconds stallLimit() const override { return limit; }
+
+    Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override
+    {
+        if (const std::optional<Result> instead = beforeCopy ? beforeCopy(source) : std::nullopt)
+            return *instead;
+        const Inside inside(*m_gate, stalls(source));
+        return SystemFileSystem::copyFile(source, target, [&](std::uint64_t bytes) {
+            if (afterRead)
+                afterRead(source, bytes);
+            return !check || check(bytes);
+        });
+    }
+
+    std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) const override
+    {
+        std::unique_ptr<InputFile> file = SystemFileSystem::openForReading(path, error);
+        if (!file)
+            return file;
+        return std::make_unique<HookedInput>(std::move(file), path, m_gate, stalls(path), afterRead);
+    }
+
+private:
+    struct Gate
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool released = false;
+        int inside = 0;
+    };
+
+    /// A call in this object, standing still first when `stall`.
+    class Inside
+    {
+    public:
+        Inside(Gate& gate, bool stall) : m_gate(gate)
+        {
+            std::unique_lock lock(m_gate.mutex);
+            ++m_gate.inside;
+            m_gate.changed.wait(lock, [&] { return !stall || m_gate.released; });
+        }
+        ~Inside()
+        {
+            std::lock_guard lock(m_gate.mutex);
+            --m_gate.inside;
+            m_gate.changed.notify_all();
+        }
+
+    private:
+        Gate& m_gate;
+    };
+
+    /// Holds a share of the gate and its own hook, so that a reading left behind by a run never needs the disk.
+    class HookedInput : public InputFile
+    {
+    public:
+        HookedInput(std::unique_ptr<InputFile> file, std::string path, std::shared_ptr<Gate> gate, bool stall,
+                    std::function<void(const std::string&, std::uint64_t)> hook)
+            : m_file(std::move(file)), m_path(std::move(path)), m_gate(std::move(gate)), m_stall(stall),
+              m_hook(std::move(hook))
+        {}
+        std::optional<std::size_t> readAt(std::uint64_t offset, void* buffer, std::size_t size,
+                                          std::string& error) override
+        {
+            {
+                const Inside inside(*m_gate, m_stall);
+            }
+            const std::optional<std::size_t> got = m_file->readAt(offset, buffer, size, error);
+            if (m_hook && got)
+                m_hook(m_path, offset + *got);
+            return got;
+        }
+        std::optional<FileStat> stat() const override { return m_file->stat(); }
+
+    private:
+        std::unique_ptr<InputFile> m_file;
+        std::string m_path;
+        std::shared_ptr<Gate> m_gate;
+        bool m_stall;
+        std::function<void(const std::string&, std::uint64_t)> m_hook;
+    };
+
+    bool stalls(const std::string& path) const { return !stallOn.empty() && path.ends_with(stallOn); }
+
+    std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
+};
