@@ -103,7 +103,7 @@ frmMain::frmMain(AppContext& context, WindowServices services, QWidget* parent)
     pages->setObjectName(QStringLiteral("pagesArea"));
     pages->setWidgetResizable(true);
     pages->setFrameShape(QFrame::NoFrame);
-    ui->frmMainLayout->replaceWidget(ui->SSTab1, pages);
+    delete ui->frmMainLayout->replaceWidget(ui->SSTab1, pages); // the layout hands back the item it held
     pages->setWidget(ui->SSTab1);
     const QMargins margins = ui->frmMainLayout->contentsMargins();
     m_designedSize = size().expandedTo(ui->SSTab1->sizeHint().grownBy(margins));

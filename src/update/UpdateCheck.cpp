@@ -32,17 +32,23 @@ std::string serverAddress(const std::string& urlUpdate, const std::string& file)
     return "http://" + urlUpdate + file;
 }
 
-/// Fetches `url` into `destination` within what is left until `deadline`. A version file that was not fetched
-/// is removed: a copy from an earlier check would be taken for the server's answer.
+/// Less than this left of the whole check and no download is begun: the HTTP client's own clock may end the
+/// previous download a little before the deadline, and what is left then would let a transfer slip past the end
+/// of the check on one machine and not on another.
+constexpr std::chrono::milliseconds shortestDownload{250};
+
+/// Fetches `url` into `destination` within what is left until `deadline` (nothing is begun with less than
+/// shortestDownload left). A version file that was not fetched is removed: a copy from an earlier check would be
+/// taken for the server's answer.
 Result fetch(const PlatformServices& platform, const std::string& url, const std::string& destination,
              DownloadOptions options, std::chrono::steady_clock::time_point deadline)
 {
     using namespace std::chrono;
     Result fetched = Result::failure(url + ": the update check ran out of time");
-    if (steady_clock::now() < deadline)
+    if (deadline - steady_clock::now() >= shortestDownload)
         PurgeUrlCache(platform, url);
     const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
-    if (left.count() > 0) {
+    if (left >= shortestDownload) {
         options.totalTimeLimit = std::min(options.totalTimeLimit, left);
         fetched = DownloadFile(platform, url, destination, options);
     }
