@@ -112,6 +112,18 @@ std::optional<FileStat> fileStateOf(int fd)
     return fileStateOf(info);
 }
 
+/// One nanosecond before `time`: the date of a copy that is not whole (see copyPass).
+struct timespec justBefore(struct timespec time)
+{
+    if (time.tv_nsec > 0) {
+        --time.tv_nsec;
+    } else {
+        --time.tv_sec;
+        time.tv_nsec = 999999999;
+    }
+    return time;
+}
+
 /// Writes `size` bytes of `data` to `out`; 0, or the error.
 int writeAll(int out, const char* data, std::size_t size)
 {
@@ -205,7 +217,10 @@ CopyPass copyPass(const std::string& source, const std::string& temporary, const
     }
     if (::fstat(in.get(), &info) == 0)
         pass.after = fileStateOf(info);
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    // Only a whole copy is given the source's time: a later run keeps a copy whose time and size match its source.
+    struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (!sameFileState(pass.before, pass.after))
+        times[1] = justBefore(info.st_mtim);
     ::futimens(out.get(), times);
     ::fchmod(out.get(), info.st_mode & 07777);
     // Written through before the rename: after a power cut the name holds the new copy or the earlier one, never
