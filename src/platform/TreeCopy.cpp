@@ -55,6 +55,7 @@ struct CopierState
     bool noMoreJobs = false;
     bool open = true;     ///< false once the run has its outcome: nothing reaches the caller any more
     unsigned working = 0; ///< threads that take jobs: neither ended nor given up
+    unsigned idle = 0;    ///< threads waiting for a job
     std::uint64_t partialBytes = 0;
     TreeCopyOutcome outcome;
 
@@ -109,14 +110,18 @@ public:
 
     CopierState& state() { return *m_state; }
 
-    /// Queues a file; waits while the queue is full.
+    /// Queues a file. A full queue is let run down to half before more are queued, and a thread is woken only
+    /// when one waits: with many small files, waking a thread for each one would cost more than its copy.
     void add(Job job)
     {
         std::unique_lock lock(m_state->mutex);
-        m_state->queueHasRoom.wait(lock, [this] { return m_state->jobs.size() < queueLimit; });
+        if (m_state->jobs.size() >= queueLimit)
+            m_state->queueHasRoom.wait(lock, [this] { return m_state->jobs.size() <= queueLimit / 2; });
         m_state->jobs.push_back(std::move(job));
+        const bool wake = m_state->idle > 0;
         lock.unlock();
-        m_state->jobReady.notify_one();
+        if (wake)
+            m_state->jobReady.notify_one();
     }
 
     /// Waits until every queued file is copied or given up; the outcome, failures sorted by path.
@@ -150,9 +155,12 @@ private:
     {
         for (;;) {
             Job job;
+            bool roomMade = false;
             {
                 std::unique_lock lock(state->mutex);
+                ++state->idle;
                 state->jobReady.wait(lock, [&] { return !state->jobs.empty() || state->noMoreJobs; });
+                --state->idle;
                 if (state->jobs.empty()) {
                     --state->working;
                     state->threadEnded.notify_all();
@@ -160,8 +168,10 @@ private:
                 }
                 job = std::move(state->jobs.front());
                 state->jobs.pop_front();
+                roomMade = state->jobs.size() == queueLimit / 2;
             }
-            state->queueHasRoom.notify_one();
+            if (roomMade)
+                state->queueHasRoom.notify_one();
             if (RunCancellation::requested())
                 continue; // the files not begun are left as they were
             if (!copy(state, watch, job))
