@@ -107,15 +107,18 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
     const std::size_t pipes = 1;
 #endif
 
-    // Whole files, chunks smaller than the window, a file of exactly one chunk, odd chunks; fastest and best.
-    for (const ZipOptions& options :
-         {ZipOptions{1, 1 << 20, 6}, ZipOptions{3, 4096, 1}, ZipOptions{2, 65536, 6}, ZipOptions{4, 100003, 12}}) {
-        SCOPED_TRACE(std::to_string(options.workers) + " workers, chunks of " + std::to_string(options.chunkSize));
+    // Whole files, chunks smaller than the window, a file of exactly one chunk, odd chunks; fastest and best; the
+    // tree walked and written one, two or five items at a time.
+    for (const ZipOptions& options : {ZipOptions{1, 1 << 20, 6}, ZipOptions{3, 4096, 1, 1}, ZipOptions{2, 65536, 6, 2},
+                                      ZipOptions{4, 100003, 12, 5}}) {
+        SCOPED_TRACE(std::to_string(options.workers) + " workers, chunks of " + std::to_string(options.chunkSize) +
+                     ", items at a time " + std::to_string(options.itemsAtATime));
         // A trailing separator does not change the top folder's name.
         const ZipOutcome outcome = ZipFolder(disk, source + "/", base, options);
 
         ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
         ASSERT_EQ(outcome.sources.at(0).failures.size(), pipes);
+        EXPECT_EQ(outcome.sources[0].files, files.size());
         for (const FileFailure& failure : outcome.sources[0].failures) // the pipe's
             EXPECT_EQ(failure.path, source + "/cijev");
         Names pythonNames;
