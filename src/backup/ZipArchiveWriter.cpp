@@ -95,8 +95,6 @@ std::uint32_t externalAttributes(std::uint32_t type, std::uint32_t mode)
 constexpr std::uint32_t localHeaderSignature = 0x04034b50;
 constexpr std::uint32_t centralHeaderSignature = 0x02014b50;
 constexpr std::uint64_t sizeLimit32 = 0xFFFFFFFFull;
-/// Central directory records held in memory before they go to the file beside the archive.
-constexpr std::size_t centralHeldAtMost = 1 << 20;
 
 /// The bytes of a little-endian field.
 template <typename Bytes>
@@ -124,7 +122,7 @@ struct ZipArchiveWriter::Entry
     std::uint64_t dataAt = 0;       ///< where its data starts
 };
 
-ZipArchiveWriter::ZipArchiveWriter() = default;
+ZipArchiveWriter::ZipArchiveWriter(std::size_t centralHeld) : m_centralHeld(std::max<std::size_t>(centralHeld, 1)) {}
 
 ZipArchiveWriter::~ZipArchiveWriter()
 {
@@ -317,7 +315,7 @@ Result ZipArchiveWriter::endFile(std::uint64_t size, std::uint32_t crc)
     putField(record, bigOffset ? sizeLimit32 : entry->headerAt, 4);
     record += entry->name;
     record += extra;
-    if (m_central.size() >= centralHeldAtMost)
+    if (m_central.size() >= m_centralHeld)
         return spillCentral();
     return Result::success();
 }
@@ -364,7 +362,7 @@ Result ZipArchiveWriter::writeCentralDirectory()
         const std::unique_ptr<InputFile> in = m_fileSystem->openForReading(m_centralPath, error);
         if (!in)
             return failure("cannot read the central directory of", Result::failure(error));
-        std::vector<char> buffer(centralHeldAtMost);
+        std::vector<char> buffer(std::min<std::size_t>(m_centralHeld, 1 << 20));
         for (std::uint64_t at = 0; at < m_centralSpilled;) {
             const auto got = in->readAt(at, buffer.data(), buffer.size(), error);
             if (!got || *got == 0)

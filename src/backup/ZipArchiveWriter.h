@@ -47,13 +47,14 @@ enum class ZipMethod {
 /// 1980..2107) and the exact time: the "UT" field from 1970 to 2106, the "NTFS" field before 1970 and after 2038.
 /// Every entry is marked as made on Unix, so that readers take its mode (permissions, links). zip64 records are
 /// written where an entry, an offset or the number of entries needs them. The central directory records wait
-/// for the end of the archive: up to 1 MiB of them in memory, the rest in a hidden temporary file beside the
-/// archive (see TemporaryNames), removed whatever happens, so that memory does not grow with the number of entries.
+/// for the end of the archive: up to 1 MiB of them (by default) in memory, the rest in a hidden temporary file beside
+/// the archive (see TemporaryNames), removed whatever happens, so that memory does not grow with the number of entries.
 /// Errors stop the archive: after a failed call only close() is useful, and the file must be thrown away.
 class ZipArchiveWriter
 {
 public:
-    ZipArchiveWriter();
+    /// `centralHeld`: bytes of central directory records held in memory before they go to the file beside it.
+    explicit ZipArchiveWriter(std::size_t centralHeld = 1 << 20);
     ~ZipArchiveWriter();
     ZipArchiveWriter(const ZipArchiveWriter&) = delete;
     ZipArchiveWriter& operator=(const ZipArchiveWriter&) = delete;
@@ -105,4 +106,5 @@ private:
     std::string m_centralPath;                 ///< the file beside the archive that holds the earlier ones
     std::unique_ptr<OutputFile> m_centralFile; ///< open while records go to it
     std::uint64_t m_centralSpilled = 0;        ///< bytes of records in it
+    std::size_t m_centralHeld;
 };

@@ -221,7 +221,7 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     const bool carry = !absent.empty() && fileSystem.exists(archivePath);
 
     RunLeftovers::removeDead(fileSystem, folder);
-    ZipArchiveWriter writer;
+    ZipArchiveWriter writer(options.centralDirectoryHeld);
     if (Result opened = writer.open(fileSystem, temporary); !opened) {
         outcome.archive = opened;
         return outcome;
