@@ -134,6 +134,15 @@ TEST_F(FileSystemTest, ASecondCopyOfTheDayRewritesOnlyWhatChanged)
         bytes += content == "<folder>" ? 0 : content.size();
     EXPECT_EQ(outcome.bytesCopied, bytes);
     EXPECT_EQ(TestFiles::tree(target), TestFiles::tree(source));
+
+    // A folder whose place in today's copy a file took is reported, and nothing is written over that file.
+    fs::remove_all(Utf8Path::toPath(in(target, "sub")));
+    TestFiles::write(in(target, "sub"), "a file");
+    const TreeCopyOutcome blocked = disk.copyTreeContents(source, target, {});
+    ASSERT_EQ(blocked.failures.size(), 1u);
+    EXPECT_EQ(blocked.failures[0].path, in(source, "sub"));
+    EXPECT_THAT(blocked.failures[0].reason, HasSubstr("is not a folder"));
+    EXPECT_EQ(TestFiles::read(in(target, "sub")), "a file");
 }
 
 TEST_F(FileSystemTest, SymbolicLinksAreCopiedAsLinksAndNeverFollowed)
