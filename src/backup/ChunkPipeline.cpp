@@ -12,16 +12,17 @@
 
 namespace {
 
-/// A file as the pipeline plans it. `item`, `path` and `listedSize` never change; the rest is guarded by the
-/// state's mutex.
+/// A file as the pipeline plans it. `item`, where its path lies in the state's `paths` and `listedSize` never
+/// change; the rest is guarded by the state's mutex. Held compactly: a pipeline plans every file of the archive.
 struct PlannedFile
 {
     std::size_t item = 0;
-    std::string path;
+    std::size_t pathAt = 0;
     std::uint64_t listedSize = 0;
-    bool sized = false;     ///< its first chunk opened it: `size` and `opened` are known
-    std::uint64_t size = 0; ///< its size then (0 when it could not be opened)
+    std::uint64_t size = 0; ///< its size when its first chunk opened it (0 when it could not be opened)
     std::optional<FileStat> opened;
+    std::uint32_t pathLength = 0;
+    bool sized = false;   ///< its first chunk opened it: `size` and `opened` are known
     bool givenUp = false; ///< a chunk of it was given up: the rest is not read
 };
 
@@ -80,9 +81,13 @@ struct ChunkPipeline::State
     State(const FileSystem& fs, const ChunkPipelineOptions& pipelineOptions) : fileSystem(fs), options(pipelineOptions)
     {}
 
+    /// The path of `file`.
+    std::string pathOf(const PlannedFile& file) const { return paths.substr(file.pathAt, file.pathLength); }
+
     const FileSystem& fileSystem;
     ChunkPipelineOptions options;
     std::vector<PlannedFile> files;
+    std::string paths; ///< the files' paths one after the other; never changes once the pipeline is made
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<Slot> slots;
@@ -181,7 +186,7 @@ struct ChunkPipeline::State
             } catch (const std::exception& error) {
                 chunk.length = 0;
                 chunk.data.size = 0;
-                chunk.error = "cannot archive \"" + state->files[job.file].path + "\": " + error.what();
+                chunk.error = "cannot archive \"" + state->pathOf(state->files[job.file]) + "\": " + error.what();
             }
             if (!call->finish())
                 return; // given up: another worker took this one's place
@@ -206,7 +211,7 @@ struct ChunkPipeline::State
         chunk.offset = job.offset;
         chunk.role = job.plan->role;
         chunk.last = job.plan->last;
-        chunk.error = stalledReadReason(file.path, fileSystem.stallLimit());
+        chunk.error = stalledReadReason(pathOf(file), fileSystem.stallLimit());
         slots[job.sequence % slots.size()] = Slot{std::move(chunk), true};
         file.givenUp = true;
         file.sized = true; // a first chunk given up before it opened the file: nothing more of it is read
@@ -254,14 +259,14 @@ struct ChunkPipeline::State
         out.fileSize = 0;
         out.changed = false;
         if (job.skip) {
-            out.error = "\"" + file.path + "\" was given up";
+            out.error = "\"" + pathOf(file) + "\" was given up";
             return;
         }
 
-        const std::unique_ptr<InputFile> in = fileSystem.openForReading(file.path, out.error);
+        const std::unique_ptr<InputFile> in = fileSystem.openForReading(pathOf(file), out.error);
         std::optional<FileStat> before = in ? in->stat() : std::nullopt;
         if (in && !before)
-            out.error = "cannot examine \"" + file.path + "\"";
+            out.error = "cannot examine \"" + pathOf(file) + "\"";
         if (job.first) {
             const std::uint64_t size = before ? before->size : 0;
             const bool whole = file.listedSize <= chunkSize || size <= chunkSize;
@@ -294,7 +299,7 @@ struct ChunkPipeline::State
         if (whole)
             out.fileSize = got;
         else if (got < job.length && out.error.empty())
-            out.error = "\"" + file.path + "\" became shorter while it was archived";
+            out.error = "\"" + pathOf(file) + "\" became shorter while it was archived";
         if (got == 0 && !whole)
             return;
 
@@ -303,7 +308,7 @@ struct ChunkPipeline::State
         if (Result deflated = deflater.deflate(input.data(), got, out.crc, out.role, out.data); !deflated) {
             out.length = 0;
             out.data.size = 0;
-            out.error = "cannot compress \"" + file.path + "\": " + deflated.error();
+            out.error = "cannot compress \"" + pathOf(file) + "\": " + deflated.error();
         }
     }
 };
@@ -317,11 +322,24 @@ ChunkPipeline::ChunkPipeline(const FileSystem& fileSystem, const std::vector<Arc
     state.options.workers = std::max(1u, state.options.workers);
     // At most 64 MiB: chunks are held in memory, and their checksums are joined with 32-bit lengths.
     state.options.chunkSize = std::clamp<std::size_t>(state.options.chunkSize, 1, 64u << 20);
+    // Sized before they are filled: grown step by step, they would for a while take half as much again.
+    std::size_t fileCount = 0;
+    std::size_t pathBytes = 0;
+    for (const ArchiveItem& item : items) {
+        if (item.kind == ArchiveItem::Kind::File) {
+            ++fileCount;
+            pathBytes += item.path.size();
+        }
+    }
+    state.files.reserve(fileCount);
+    state.paths.reserve(pathBytes);
     for (std::size_t index = 0; index < items.size(); ++index) {
         if (items[index].kind == ArchiveItem::Kind::File) {
             PlannedFile& file = state.files.emplace_back();
             file.item = index;
-            file.path = items[index].path;
+            file.pathAt = state.paths.size();
+            file.pathLength = static_cast<std::uint32_t>(items[index].path.size());
+            state.paths += items[index].path;
             file.listedSize = items[index].size;
         }
     }

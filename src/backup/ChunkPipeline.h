@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveTreeListing.h"
+#include "ArchiveTreeWalker.h"
 #include "ChunkDeflater.h"
 
 #include <cstddef>

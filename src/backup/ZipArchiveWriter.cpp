@@ -1,54 +1,15 @@
 #include "ZipArchiveWriter.h"
 
 #include "FileSystem.h"
+#include "TemporaryNames.h"
 #include "Utf8.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
-#include <string_view>
-#include <zip.h>
-
-/// The archive file as minizip sees it: minizip's file functions over a FileSystem's OutputFile, so that the
-/// archive is written the way every other file is (wide paths on Windows). minizip's close does not close the
-/// file: the writer still adds to it and closes it itself.
-struct ArchiveStream
-{
-    FileSystem* fileSystem = nullptr;
-    std::unique_ptr<OutputFile> file;
-    std::string error; ///< the first failure, for the report
-
-    /// Central directory records that zipClose is still to write. minizip marks a record whose entry is of 4 GiB
-    /// or more, or lies past 4 GiB, as made on MS-DOS, and readers then drop the Unix mode (permissions, links):
-    /// the host byte of "version made by" is set back to Unix on the way to the file.
-    std::uint64_t centralRecordsLeft = 0;
-    std::size_t recordAt = 0;               ///< bytes of the current record passed so far
-    std::size_t recordSize = 46;            ///< the record's size, once its three lengths have passed
-    std::array<unsigned char, 6> lengths{}; ///< the lengths of its name, extra field and comment
-
-    /// Marks every central directory record in `data` (the next bytes written) as made on Unix.
-    void markUnixHost(unsigned char* data, std::size_t size)
-    {
-        constexpr std::size_t fixedSize = 46, hostByte = 5, lengthsAt = 28;
-        for (std::size_t i = 0; i < size && centralRecordsLeft > 0; ++i) {
-            if (recordAt == hostByte)
-                data[i] = 3;
-            if (recordAt >= lengthsAt && recordAt < lengthsAt + lengths.size())
-                lengths[recordAt - lengthsAt] = data[i];
-            ++recordAt;
-            if (recordAt == lengthsAt + lengths.size())
-                recordSize = fixedSize + (lengths[0] | lengths[1] << 8u) + (lengths[2] | lengths[3] << 8u) +
-                             (lengths[4] | lengths[5] << 8u);
-            if (recordAt == recordSize) {
-                --centralRecordsLeft;
-                recordAt = 0;
-                recordSize = fixedSize;
-            }
-        }
-    }
-};
+#include <zlib.h>
 
 namespace {
 
@@ -64,13 +25,8 @@ constexpr unsigned long versionMadeBy = (3u << 8) | 30u;
 constexpr unsigned long utf8NameFlag = 1u << 11;
 
 /// Entries this close to 4 GiB get zip64 sizes in advance: incompressible data grows a little when deflated,
-/// and minizip cannot add the zip64 field to a local header after the fact.
+/// and a local header cannot get the zip64 field after the fact.
 constexpr std::uint64_t zip64Threshold = 0xFFFFFFFFull - (64ull << 20);
-
-zipFile handle(void* zip)
-{
-    return static_cast<zipFile>(zip);
-}
 
 /// The DOS date and time of `seconds` in local time (2-second steps), held within 1980..2107.
 unsigned long dosDateTime(std::int64_t seconds)
@@ -136,185 +92,112 @@ std::uint32_t externalAttributes(std::uint32_t type, std::uint32_t mode)
     return attributes;
 }
 
-std::uint64_t readLittleEndian(const unsigned char* bytes, int count)
-{
-    std::uint64_t value = 0;
-    for (int i = count - 1; i >= 0; --i)
-        value = (value << 8) | bytes[i];
-    return value;
-}
+constexpr std::uint32_t localHeaderSignature = 0x04034b50;
+constexpr std::uint32_t centralHeaderSignature = 0x02014b50;
+constexpr std::uint64_t sizeLimit32 = 0xFFFFFFFFull;
 
-/// minizip writes the zip64 end records only for an archive past 4 GiB; with 65,535 entries or more in a
-/// smaller one, the classic end record alone cannot hold the count (it says 0xFFFF) and readers that trust it
-/// stop early. Replaces that end record with the zip64 end record, its locator and the end record again.
-Result addZip64EndRecords(const FileSystem& fileSystem, OutputFile& file, const std::string& path,
-                          std::uint64_t entries)
+/// The bytes of a little-endian field.
+template <typename Bytes>
+void putField(Bytes& out, std::uint64_t value, int count)
 {
-    constexpr std::size_t endRecordSize = 22;
-    constexpr std::size_t locatorSize = 20;
-    const std::uint64_t fileSize = file.size();
-    std::array<unsigned char, endRecordSize + locatorSize> tail{};
-    std::string error;
-    // The writer's buffer goes to the file first, so that a second handle reads what was written.
-    if (Result flushed = file.seek(fileSize); !flushed)
-        return flushed;
-    const std::unique_ptr<InputFile> reader =
-        fileSize >= tail.size() ? fileSystem.openForReading(path, error) : nullptr;
-    const auto got = reader ? reader->readAt(fileSize - tail.size(), tail.data(), tail.size(), error) : std::nullopt;
-    if (!got || *got != tail.size())
-        return Result::failure("cannot read the end of the archive \"" + path + "\"" +
-                               (error.empty() ? "" : ": " + error));
-    const unsigned char* end = tail.data() + locatorSize;
-    if (readLittleEndian(end, 4) != 0x06054b50 || readLittleEndian(end + 20, 2) != 0)
-        return Result::failure("the archive \"" + path + "\" does not end as it should");
-    if (readLittleEndian(tail.data(), 4) == 0x07064b50)
-        return Result::success(); // minizip wrote them itself
-
-    const std::uint64_t directorySize = readLittleEndian(end + 12, 4);
-    const std::uint64_t directoryOffset = readLittleEndian(end + 16, 4);
-    const std::uint64_t recordOffset = fileSize - endRecordSize;
-    std::string records;
-    putLittleEndian(records, 0x06064b50, 4); // zip64 end of central directory record
-    putLittleEndian(records, 44, 8);         // its size after this field
-    putLittleEndian(records, versionMadeBy, 2);
-    putLittleEndian(records, 45, 2); // version needed: zip64
-    putLittleEndian(records, 0, 4);  // this disk
-    putLittleEndian(records, 0, 4);  // disk of the central directory
-    putLittleEndian(records, entries, 8);
-    putLittleEndian(records, entries, 8);
-    putLittleEndian(records, directorySize, 8);
-    putLittleEndian(records, directoryOffset, 8);
-    putLittleEndian(records, 0x07064b50, 4); // zip64 end of central directory locator
-    putLittleEndian(records, 0, 4);
-    putLittleEndian(records, recordOffset, 8);
-    putLittleEndian(records, 1, 4); // one disk
-    records.append(reinterpret_cast<const char*>(end), endRecordSize);
-    if (Result moved = file.seek(recordOffset); !moved)
-        return moved;
-    return file.write(records.data(), records.size());
-}
-
-voidpf openStream(voidpf opaque, const void* filename, int)
-{
-    auto* stream = static_cast<ArchiveStream*>(opaque);
-    stream->file = stream->fileSystem->createFile(static_cast<const char*>(filename), stream->error);
-    return stream->file ? stream : nullptr;
-}
-
-uLong readStream(voidpf, voidpf, void*, uLong)
-{
-    return 0; // an archive is only written here
-}
-
-uLong writeStream(voidpf, voidpf opaque, const void* buffer, uLong size)
-{
-    auto* stream = static_cast<ArchiveStream*>(opaque);
-    std::string marked;
-    if (stream->centralRecordsLeft > 0) {
-        marked.assign(static_cast<const char*>(buffer), size);
-        stream->markUnixHost(reinterpret_cast<unsigned char*>(marked.data()), marked.size());
-        buffer = marked.data();
-    }
-    if (Result written = stream->file->write(buffer, size); !written) {
-        if (stream->error.empty())
-            stream->error = written.error();
-        return 0;
-    }
-    return size;
-}
-
-ZPOS64_T tellStream(voidpf, voidpf opaque)
-{
-    return static_cast<ArchiveStream*>(opaque)->file->position();
-}
-
-long seekStream(voidpf, voidpf opaque, ZPOS64_T offset, int origin)
-{
-    auto* stream = static_cast<ArchiveStream*>(opaque);
-    std::uint64_t position = offset;
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
-        position += stream->file->position();
-    else if (origin == ZLIB_FILEFUNC_SEEK_END)
-        position += stream->file->size();
-    if (Result moved = stream->file->seek(position); !moved) {
-        if (stream->error.empty())
-            stream->error = moved.error();
-        return -1;
-    }
-    return 0;
-}
-
-int closeStream(voidpf, voidpf)
-{
-    return 0;
-}
-
-int errorStream(voidpf, voidpf opaque)
-{
-    return static_cast<ArchiveStream*>(opaque)->error.empty() ? 0 : 1;
+    for (int i = 0; i < count; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
 } // namespace
 
-ZipArchiveWriter::ZipArchiveWriter() : m_stream(std::make_unique<ArchiveStream>()) {}
+/// The entry being written: what its central directory record needs once its data is done.
+struct ZipArchiveWriter::Entry
+{
+    std::string name;
+    std::uint32_t dosDate = 0;
+    std::uint32_t externalAttributes = 0;
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::string centralExtra;
+    bool zip64 = false;             ///< the local header holds zip64 sizes
+    std::uint64_t headerAt = 0;     ///< where its local header starts
+    std::uint64_t zip64SizesAt = 0; ///< where the sizes in the local header's zip64 field are
+    std::uint64_t dataAt = 0;       ///< where its data starts
+};
+
+ZipArchiveWriter::ZipArchiveWriter(std::size_t centralHeld) : m_centralHeld(std::max<std::size_t>(centralHeld, 1)) {}
 
 ZipArchiveWriter::~ZipArchiveWriter()
 {
-    if (m_zip)
-        zipClose(handle(m_zip), nullptr);
+    discardCentralFile();
 }
 
-Result ZipArchiveWriter::failure(const std::string& what)
+Result ZipArchiveWriter::failure(const std::string& what, const Result& cause)
 {
-    return Result::failure(what + " \"" + m_path + "\"" + (m_stream->error.empty() ? "" : ": " + m_stream->error));
+    m_failed = true;
+    return Result::failure(what + " \"" + m_path + "\"" + (cause ? "" : ": " + cause.error()));
 }
 
 Result ZipArchiveWriter::open(FileSystem& fileSystem, const std::string& path)
 {
     m_path = path;
-    m_stream->fileSystem = &fileSystem;
-    zlib_filefunc64_def functions{};
-    functions.zopen64_file = openStream;
-    functions.zread_file = readStream;
-    functions.zwrite_file = writeStream;
-    functions.ztell64_file = tellStream;
-    functions.zseek64_file = seekStream;
-    functions.zclose_file = closeStream;
-    functions.zerror_file = errorStream;
-    functions.opaque = m_stream.get();
-    m_zip = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-    if (!m_zip) {
-        m_stream->file.reset();
-        return Result::failure(m_stream->error.empty() ? "cannot create the archive \"" + path + "\""
-                                                       : m_stream->error);
+    m_fileSystem = &fileSystem;
+    std::string error;
+    m_file = fileSystem.createFile(path, error);
+    if (!m_file)
+        return Result::failure(error.empty() ? "cannot create the archive \"" + path + "\"" : error);
+    return Result::success();
+}
+
+Result ZipArchiveWriter::beginEntry(Entry entry, const std::string& localExtra)
+{
+    if (!m_file || m_entry || m_failed)
+        return Result::failure("the archive \"" + m_path + "\" is not ready for a new entry");
+    if (entry.name.size() > 0xFFFF)
+        return Result::failure("the name \"" + entry.name.substr(0, 200) + "...\" is too long for an archive");
+    const std::size_t extraSize = localExtra.size() + (entry.zip64 ? 20 : 0);
+    if (extraSize > 0xFFFF || entry.centralExtra.size() + 28 > 0xFFFF)
+        return Result::failure("the extra fields of \"" + entry.name.substr(0, 200) + "\" are too long for an archive");
+
+    entry.headerAt = m_file->position();
+    std::string header;
+    putField(header, localHeaderSignature, 4);
+    putField(header, entry.zip64 ? 45 : 20, 2); // version needed
+    putField(header, entry.flags, 2);
+    putField(header, entry.method, 2);
+    putField(header, entry.dosDate, 4);
+    putField(header, 0, 4); // CRC-32, and the sizes: written when the data is done
+    putField(header, entry.zip64 ? sizeLimit32 : 0, 4);
+    putField(header, entry.zip64 ? sizeLimit32 : 0, 4);
+    putField(header, entry.name.size(), 2);
+    putField(header, extraSize, 2);
+    header += entry.name;
+    header += localExtra;
+    if (entry.zip64) {
+        putField(header, 0x0001, 2);
+        putField(header, 16, 2);
+        entry.zip64SizesAt = entry.headerAt + header.size();
+        putField(header, 0, 8);
+        putField(header, 0, 8);
     }
+    if (Result written = m_file->write(header.data(), header.size()); !written)
+        return failure("cannot write to the archive", written);
+    entry.dataAt = m_file->position();
+    m_entry = std::make_unique<Entry>(std::move(entry));
+    ++m_entries;
     return Result::success();
 }
 
 Result ZipArchiveWriter::beginEntry(const ZipEntryInfo& info, ZipMethod method, bool zip64, std::uint32_t attributes)
 {
-    if (!m_zip || m_inEntry)
-        return Result::failure("the archive \"" + m_path + "\" is not ready for a new entry");
-    if (info.name.size() > 0xFFFF)
-        return Result::failure("the name \"" + info.name.substr(0, 200) + "...\" is too long for an archive");
-
-    zip_fileinfo fileInfo{};
-    fileInfo.dosDate = dosDateTime(info.modifiedSeconds);
-    fileInfo.external_fa = attributes;
-    const unsigned long flags = Utf8::hasNonAscii(info.name) && Utf8::isValid(info.name) ? utf8NameFlag : 0;
-    const std::string timestamp = timeFields(info.modifiedSeconds);
-    const int level = method == ZipMethod::Deflated ? Z_DEFAULT_COMPRESSION : 0;
-
-    const int opened = zipOpenNewFileInZip4_64(
-        handle(m_zip), info.name.c_str(), &fileInfo, timestamp.data(), static_cast<uInt>(timestamp.size()),
-        timestamp.data(), static_cast<uInt>(timestamp.size()), nullptr, method == ZipMethod::Deflated ? Z_DEFLATED : 0,
-        level, /*raw=*/1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, flags,
-        zip64 ? 1 : 0);
-    if (opened != ZIP_OK)
-        return failure("cannot write to the archive");
-    m_inEntry = true;
-    ++m_entries;
-    return Result::success();
+    Entry entry;
+    entry.name = info.name;
+    entry.dosDate = static_cast<std::uint32_t>(dosDateTime(info.modifiedSeconds));
+    entry.externalAttributes = attributes;
+    entry.versionMadeBy = static_cast<std::uint16_t>(versionMadeBy);
+    entry.flags = Utf8::hasNonAscii(info.name) && Utf8::isValid(info.name) ? utf8NameFlag : 0;
+    entry.method = method == ZipMethod::Deflated ? Z_DEFLATED : 0;
+    entry.centralExtra = timeFields(info.modifiedSeconds);
+    entry.zip64 = zip64;
+    const std::string localExtra = entry.centralExtra;
+    return beginEntry(std::move(entry), localExtra);
 }
 
 Result ZipArchiveWriter::addFolder(const ZipEntryInfo& info)
@@ -342,67 +225,209 @@ Result ZipArchiveWriter::beginFile(const ZipEntryInfo& info, ZipMethod method, s
     return beginEntry(info, method, expectedSize >= zip64Threshold, externalAttributes(modeFile, info.unixMode));
 }
 
-Result ZipArchiveWriter::beginRawFile(const ZipRawEntry& entry)
+Result ZipArchiveWriter::beginRawFile(const ZipRawEntry& raw)
 {
-    if (!m_zip || m_inEntry)
-        return Result::failure("the archive \"" + m_path + "\" is not ready for a new entry");
-    zip_fileinfo fileInfo{};
-    fileInfo.dosDate = entry.dosDate;
-    fileInfo.external_fa = entry.externalAttributes;
-    const bool zip64 = entry.compressedSize >= zip64Threshold || entry.uncompressedSize >= zip64Threshold;
-    const int opened = zipOpenNewFileInZip4_64(handle(m_zip), entry.name.c_str(), &fileInfo, entry.localExtra.data(),
-                                               static_cast<uInt>(entry.localExtra.size()), entry.centralExtra.data(),
-                                               static_cast<uInt>(entry.centralExtra.size()), nullptr, entry.method, 0,
-                                               /*raw=*/1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                               entry.versionMadeBy, entry.flags & utf8NameFlag, zip64 ? 1 : 0);
-    if (opened != ZIP_OK)
-        return failure("cannot write to the archive");
-    m_inEntry = true;
-    ++m_entries;
-    return Result::success();
+    Entry entry;
+    entry.name = raw.name;
+    entry.dosDate = static_cast<std::uint32_t>(raw.dosDate);
+    entry.externalAttributes = raw.externalAttributes;
+    // Marked as made on Unix whatever the earlier archive said, so that readers take its mode.
+    entry.versionMadeBy = static_cast<std::uint16_t>((3u << 8) | (raw.versionMadeBy & 0xFF));
+    entry.flags = static_cast<std::uint16_t>(raw.flags & utf8NameFlag);
+    entry.method = static_cast<std::uint16_t>(raw.method);
+    entry.centralExtra = raw.centralExtra;
+    entry.zip64 = raw.compressedSize >= zip64Threshold || raw.uncompressedSize >= zip64Threshold;
+    return beginEntry(std::move(entry), raw.localExtra);
 }
 
 Result ZipArchiveWriter::writeData(const void* data, std::size_t length)
 {
-    if (!m_inEntry)
+    if (!m_entry)
         return Result::failure("no entry is open in the archive \"" + m_path + "\"");
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    while (length > 0) {
-        const auto piece = static_cast<unsigned>(std::min<std::size_t>(length, 1u << 30));
-        if (zipWriteInFileInZip(handle(m_zip), bytes, piece) != ZIP_OK)
-            return failure("cannot write to the archive");
-        bytes += piece;
-        length -= piece;
-    }
+    if (Result written = m_file->write(data, length); !written)
+        return failure("cannot write to the archive", written);
     return Result::success();
 }
 
 Result ZipArchiveWriter::endFile(std::uint64_t size, std::uint32_t crc)
 {
-    if (!m_inEntry)
+    if (!m_entry)
         return Result::failure("no entry is open in the archive \"" + m_path + "\"");
-    m_inEntry = false;
-    if (zipCloseFileInZipRaw64(handle(m_zip), size, crc) != ZIP_OK)
-        return failure("cannot write to the archive");
+    const std::unique_ptr<Entry> entry = std::move(m_entry);
+    const std::uint64_t end = m_file->position();
+    const std::uint64_t compressed = end - entry->dataAt;
+    if (!entry->zip64 && (compressed >= sizeLimit32 || size >= sizeLimit32))
+        return failure("an entry grew past 4 GiB without zip64 sizes in", Result::success());
+
+    // The local header gets its CRC-32 and sizes now that they are known.
+    std::string fields;
+    putField(fields, crc, 4);
+    putField(fields, entry->zip64 ? sizeLimit32 : compressed, 4);
+    putField(fields, entry->zip64 ? sizeLimit32 : size, 4);
+    Result patched = m_file->seek(entry->headerAt + 14);
+    if (patched)
+        patched = m_file->write(fields.data(), fields.size());
+    if (patched && entry->zip64) {
+        std::string sizes;
+        putField(sizes, size, 8);
+        putField(sizes, compressed, 8);
+        patched = m_file->seek(entry->zip64SizesAt);
+        if (patched)
+            patched = m_file->write(sizes.data(), sizes.size());
+    }
+    if (patched)
+        patched = m_file->seek(end);
+    if (!patched)
+        return failure("cannot write to the archive", patched);
+
+    // Its central directory record: sizes and offset that do not fit in 32 bits go to a zip64 field.
+    const bool bigSizes = entry->zip64 || compressed >= sizeLimit32 || size >= sizeLimit32;
+    const bool bigOffset = entry->headerAt >= sizeLimit32;
+    std::string zip64;
+    if (bigSizes) {
+        putField(zip64, size, 8);
+        putField(zip64, compressed, 8);
+    }
+    if (bigOffset)
+        putField(zip64, entry->headerAt, 8);
+    std::string extra = entry->centralExtra;
+    if (!zip64.empty()) {
+        putField(extra, 0x0001, 2);
+        putField(extra, zip64.size(), 2);
+        extra += zip64;
+    }
+    std::string& record = m_central;
+    putField(record, centralHeaderSignature, 4);
+    putField(record, entry->versionMadeBy, 2);
+    putField(record, zip64.empty() ? 20 : 45, 2);
+    putField(record, entry->flags, 2);
+    putField(record, entry->method, 2);
+    putField(record, entry->dosDate, 4);
+    putField(record, crc, 4);
+    putField(record, bigSizes ? sizeLimit32 : compressed, 4);
+    putField(record, bigSizes ? sizeLimit32 : size, 4);
+    putField(record, entry->name.size(), 2);
+    putField(record, extra.size(), 2);
+    putField(record, 0, 2); // comment
+    putField(record, 0, 2); // disk
+    putField(record, 0, 2); // internal attributes
+    putField(record, entry->externalAttributes, 4);
+    putField(record, bigOffset ? sizeLimit32 : entry->headerAt, 4);
+    record += entry->name;
+    record += extra;
+    if (m_central.size() >= m_centralHeld)
+        return spillCentral();
+    return Result::success();
+}
+
+Result ZipArchiveWriter::spillCentral()
+{
+    if (!m_centralFile) {
+        m_centralPath = TemporaryNames::beside(m_path);
+        std::string error;
+        m_centralFile = m_fileSystem->createFile(m_centralPath, error);
+        if (!m_centralFile) {
+            m_centralPath.clear();
+            return failure("cannot make the file for the central directory of", Result::failure(error));
+        }
+    }
+    if (Result written = m_centralFile->write(m_central.data(), m_central.size()); !written)
+        return failure("cannot write the central directory of", written);
+    m_centralSpilled += m_central.size();
+    m_central.clear();
+    return Result::success();
+}
+
+void ZipArchiveWriter::discardCentralFile()
+{
+    if (m_centralFile) {
+        m_centralFile->close();
+        m_centralFile.reset();
+    }
+    if (!m_centralPath.empty() && m_fileSystem) {
+        m_fileSystem->removeFile(m_centralPath, RemoveMode::Forced);
+        m_centralPath.clear();
+    }
+}
+
+Result ZipArchiveWriter::writeCentralDirectory()
+{
+    if (m_centralFile) {
+        // What went to the file beside the archive comes back first, in pieces.
+        Result closed = m_centralFile->close();
+        m_centralFile.reset();
+        if (!closed)
+            return failure("cannot write the central directory of", closed);
+        std::string error;
+        const std::unique_ptr<InputFile> in = m_fileSystem->openForReading(m_centralPath, error);
+        if (!in)
+            return failure("cannot read the central directory of", Result::failure(error));
+        std::vector<char> buffer(std::min<std::size_t>(m_centralHeld, 1 << 20));
+        for (std::uint64_t at = 0; at < m_centralSpilled;) {
+            const auto got = in->readAt(at, buffer.data(), buffer.size(), error);
+            if (!got || *got == 0)
+                return failure("cannot read the central directory of",
+                               Result::failure(error.empty() ? "it is shorter than written" : error));
+            if (Result written = m_file->write(buffer.data(), *got); !written)
+                return failure("cannot finish", written);
+            at += *got;
+        }
+    }
+    if (Result written = m_file->write(m_central.data(), m_central.size()); !written)
+        return failure("cannot finish", written);
+    m_central.clear();
+    return Result::success();
+}
+
+Result ZipArchiveWriter::writeEnd()
+{
+    const std::uint64_t directoryAt = m_file->position();
+    if (Result written = writeCentralDirectory(); !written)
+        return written;
+    const std::uint64_t endAt = m_file->position();
+    const std::uint64_t directorySize = endAt - directoryAt;
+    std::string records;
+    // With 65,535 entries or more, or past 4 GiB, the classic end record cannot hold the numbers: readers that
+    // trust it would stop early. The zip64 end record and its locator come first.
+    if (m_entries >= 0xFFFF || directoryAt >= sizeLimit32 || directorySize >= sizeLimit32) {
+        putField(records, 0x06064b50, 4); // zip64 end of central directory record
+        putField(records, 44, 8);         // its size after this field
+        putField(records, versionMadeBy, 2);
+        putField(records, 45, 2); // version needed: zip64
+        putField(records, 0, 4);  // this disk
+        putField(records, 0, 4);  // disk of the central directory
+        putField(records, m_entries, 8);
+        putField(records, m_entries, 8);
+        putField(records, directorySize, 8);
+        putField(records, directoryAt, 8);
+        putField(records, 0x07064b50, 4); // zip64 end of central directory locator
+        putField(records, 0, 4);
+        putField(records, endAt, 8);
+        putField(records, 1, 4); // one disk
+    }
+    putField(records, 0x06054b50, 4); // end of central directory record
+    putField(records, 0, 2);
+    putField(records, 0, 2);
+    putField(records, std::min<std::uint64_t>(m_entries, 0xFFFF), 2);
+    putField(records, std::min<std::uint64_t>(m_entries, 0xFFFF), 2);
+    putField(records, std::min(directorySize, sizeLimit32), 4);
+    putField(records, std::min(directoryAt, sizeLimit32), 4);
+    putField(records, 0, 2); // comment
+    if (Result written = m_file->write(records.data(), records.size()); !written)
+        return failure("cannot finish", written);
     return Result::success();
 }
 
 Result ZipArchiveWriter::close()
 {
-    if (!m_zip)
+    if (!m_file)
         return Result::failure("the archive \"" + m_path + "\" is not open");
-    m_stream->centralRecordsLeft = m_entries;
-    const int closed = zipClose(handle(m_zip), nullptr);
-    m_zip = nullptr;
+    Result result =
+        m_failed || m_entry ? Result::failure("the archive \"" + m_path + "\" was not written whole") : writeEnd();
     // Whatever happens, the file is closed here: a file still open cannot be deleted on Windows.
-    const std::unique_ptr<OutputFile> file = std::move(m_stream->file);
-    if (closed != ZIP_OK || !m_stream->error.empty())
-        return failure("cannot finish the archive");
-    if (m_stream->centralRecordsLeft != 0)
-        return failure("the central directory was not written whole to the archive");
-    if (m_entries >= 0xFFFF) {
-        if (Result added = addZip64EndRecords(*m_stream->fileSystem, *file, m_path, m_entries); !added)
-            return added;
-    }
-    return file->close();
+    if (result)
+        result = m_file->close();
+    m_file.reset();
+    discardCentralFile();
+    return result;
 }

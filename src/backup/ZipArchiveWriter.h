@@ -8,7 +8,7 @@
 #include <string>
 
 class FileSystem;
-struct ArchiveStream;
+class OutputFile;
 
 /// What an archive entry records besides its data.
 struct ZipEntryInfo
@@ -40,18 +40,21 @@ enum class ZipMethod {
     Deflated ///< raw deflate data, compressed by the caller
 };
 
-/// Writes one ZIP archive, entry by entry, through minizip. The caller compresses: data handed to
-/// writeData is stored in the archive as it is, and endFile records the CRC-32 and size of the
-/// uncompressed bytes. Names are stored as they are given and flagged as UTF-8 when they are valid UTF-8
-/// beyond ASCII; every entry carries the DOS date (local time, held within 1980..2107) and the exact time: the "UT"
-/// field from 1970 to 2106, the "NTFS" field before 1970 and after 2038. Every entry is marked as made on Unix, so
-/// that readers take its mode (permissions, links), also where minizip would mark it otherwise (zip64 entries).
-/// zip64 records are written where an entry, an offset or the number of entries needs them.
+/// Writes one ZIP archive, entry by entry. The caller compresses: data handed to writeData is stored in the
+/// archive as it is, and endFile records the CRC-32 and size of the uncompressed bytes in the entry's local header
+/// (written back once known) and its central directory record. Names are stored as they are given and flagged as
+/// UTF-8 when they are valid UTF-8 beyond ASCII; every entry carries the DOS date (local time, held within
+/// 1980..2107) and the exact time: the "UT" field from 1970 to 2106, the "NTFS" field before 1970 and after 2038.
+/// Every entry is marked as made on Unix, so that readers take its mode (permissions, links). zip64 records are
+/// written where an entry, an offset or the number of entries needs them. The central directory records wait
+/// for the end of the archive: up to 1 MiB of them (by default) in memory, the rest in a hidden temporary file beside
+/// the archive (see TemporaryNames), removed whatever happens, so that memory does not grow with the number of entries.
 /// Errors stop the archive: after a failed call only close() is useful, and the file must be thrown away.
 class ZipArchiveWriter
 {
 public:
-    ZipArchiveWriter();
+    /// `centralHeld`: bytes of central directory records held in memory before they go to the file beside it.
+    explicit ZipArchiveWriter(std::size_t centralHeld = 1 << 20);
     ~ZipArchiveWriter();
     ZipArchiveWriter(const ZipArchiveWriter&) = delete;
     ZipArchiveWriter& operator=(const ZipArchiveWriter&) = delete;
@@ -80,12 +83,28 @@ public:
     std::uint64_t entryCount() const { return m_entries; }
 
 private:
+    struct Entry;
     Result beginEntry(const ZipEntryInfo& info, ZipMethod method, bool zip64, std::uint32_t externalAttributes);
-    Result failure(const std::string& what);
+    Result beginEntry(Entry entry, const std::string& localExtra);
+    /// Moves the central directory records held in memory to the file beside the archive.
+    Result spillCentral();
+    /// Appends the central directory: what went to the file beside the archive, then what is held.
+    Result writeCentralDirectory();
+    /// The central directory and the end records.
+    Result writeEnd();
+    void discardCentralFile();
+    /// Stops the archive: `what` + its path, and the reason `cause` gives when it failed.
+    Result failure(const std::string& what, const Result& cause);
 
-    std::unique_ptr<ArchiveStream> m_stream; ///< the file under minizip
-    void* m_zip = nullptr;                   ///< minizip's zipFile
+    FileSystem* m_fileSystem = nullptr;
+    std::unique_ptr<OutputFile> m_file;
     std::string m_path;
-    bool m_inEntry = false;
+    std::unique_ptr<Entry> m_entry; ///< the entry being written
+    bool m_failed = false;
     std::uint64_t m_entries = 0;
+    std::string m_central;                     ///< central directory records held in memory
+    std::string m_centralPath;                 ///< the file beside the archive that holds the earlier ones
+    std::unique_ptr<OutputFile> m_centralFile; ///< open while records go to it
+    std::uint64_t m_centralSpilled = 0;        ///< bytes of records in it
+    std::size_t m_centralHeld;
 };

@@ -1,6 +1,6 @@
 #include "ZipFolder.h"
 
-#include "ArchiveTreeListing.h"
+#include "ArchiveTreeWalker.h"
 #include "ChunkPipeline.h"
 #include "EarlierArchive.h"
 #include "Paths.h"
@@ -28,24 +28,25 @@ ZipEntryInfo entryInfo(const ArchiveItem& item)
     return ZipEntryInfo{item.name, item.modifiedSeconds, item.mode};
 }
 
-/// Writes the listed items into the open archive; the first error of the archive itself stops it.
+/// Writes walked items into the open archive; the first error of the archive itself stops it.
 class ArchiveFiller
 {
 public:
-    ArchiveFiller(const FileSystem& fileSystem, ZipArchiveWriter& writer, const std::vector<ArchiveItem>& items,
-                  ZipOutcome& outcome, const ZipOptions& options, const ZipProgressCallback& progress)
-        : m_fileSystem(fileSystem), m_writer(writer), m_items(items), m_outcome(outcome), m_options(options),
-          m_progress(progress)
+    ArchiveFiller(const FileSystem& fileSystem, ZipArchiveWriter& writer, ZipOutcome& outcome,
+                  const ZipOptions& options, const ZipProgressCallback& progress)
+        : m_fileSystem(fileSystem), m_writer(writer), m_outcome(outcome), m_options(options), m_progress(progress)
     {}
 
-    Result fill()
+    /// Writes `items`, in their order, after those written before.
+    Result fill(const std::vector<ArchiveItem>& items)
     {
-        ChunkPipeline pipeline(m_fileSystem, m_items,
+        m_items = &items;
+        ChunkPipeline pipeline(m_fileSystem, items,
                                ChunkPipelineOptions{m_options.workers, m_options.chunkSize, m_options.level});
-        for (std::size_t index = 0; index < m_items.size(); ++index) {
+        for (std::size_t index = 0; index < items.size(); ++index) {
             if (RunCancellation::requested())
                 return stopped();
-            const ArchiveItem& item = m_items[index];
+            const ArchiveItem& item = items[index];
             Result written = Result::success();
             switch (item.kind) {
             case ArchiveItem::Kind::Folder:
@@ -81,7 +82,7 @@ private:
 
     Result addFile(ChunkPipeline& pipeline, std::size_t index)
     {
-        const ArchiveItem& item = m_items[index];
+        const ArchiveItem& item = (*m_items)[index];
         ZipSourceOutcome& source = m_outcome.sources[item.source];
         if (!nextChunkOf(pipeline, index))
             return Result::failure("the compressed pieces of \"" + item.path + "\" came out of order");
@@ -147,7 +148,7 @@ private:
 
     const FileSystem& m_fileSystem;
     ZipArchiveWriter& m_writer;
-    const std::vector<ArchiveItem>& m_items;
+    const std::vector<ArchiveItem>* m_items = nullptr; ///< those being written
     ZipOutcome& m_outcome;
     const ZipOptions& m_options;
     const ZipProgressCallback& m_progress;
@@ -189,18 +190,19 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     const std::string folder = folderOf(archivePath);
     const std::string temporary = TemporaryNames::beside(archivePath);
 
-    std::vector<ArchiveItem> items;
+    // The folders are walked as they are written, never listed whole first: a run of many files holds no more
+    // than one of many folders.
+    std::vector<ArchiveTreeWalker> walkers;
+    walkers.reserve(sources.size());
     bool anyReachable = false;
     for (std::size_t index = 0; index < sources.size(); ++index) {
         ZipSourceOutcome& sourceOutcome = outcome.sources.emplace_back();
         sourceOutcome.path = sources[index].path;
-        ArchiveTreeListing listing = listTreeForArchive(fileSystem, sources[index].path, sources[index].topName, index,
-                                                        {temporary, archivePath});
-        sourceOutcome.reachable = listing.reachable;
-        sourceOutcome.error = std::move(listing.error);
-        sourceOutcome.failures = std::move(listing.failures);
-        anyReachable = anyReachable || listing.reachable;
-        std::move(listing.items.begin(), listing.items.end(), std::back_inserter(items));
+        const ArchiveTreeWalker& walker = walkers.emplace_back(fileSystem, sources[index].path, sources[index].topName,
+                                                               index, std::vector<std::string>{temporary, archivePath});
+        sourceOutcome.reachable = walker.reachable();
+        sourceOutcome.error = walker.error();
+        anyReachable = anyReachable || walker.reachable();
     }
     if (!anyReachable) {
         outcome.archive = Result::failure("no folder of the archive \"" + archivePath + "\" could be read");
@@ -219,7 +221,7 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     const bool carry = !absent.empty() && fileSystem.exists(archivePath);
 
     RunLeftovers::removeDead(fileSystem, folder);
-    ZipArchiveWriter writer;
+    ZipArchiveWriter writer(options.centralDirectoryHeld);
     if (Result opened = writer.open(fileSystem, temporary); !opened) {
         outcome.archive = opened;
         return outcome;
@@ -233,7 +235,13 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
 
     Result filled = Result::success();
     try {
-        filled = ArchiveFiller(fileSystem, writer, items, outcome, options, progress).fill();
+        ArchiveFiller filler(fileSystem, writer, outcome, options, progress);
+        std::vector<ArchiveItem> items;
+        for (std::size_t index = 0; index < walkers.size() && filled; ++index) {
+            while (filled && walkers[index].next(items, std::max<std::size_t>(options.itemsAtATime, 1),
+                                                 outcome.sources[index].failures))
+                filled = filler.fill(items);
+        }
     } catch (const std::exception& error) {
         filled = Result::failure(std::string("cannot make the archive \"") + archivePath + "\": " + error.what());
     }

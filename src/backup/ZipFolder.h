@@ -55,6 +55,11 @@ struct ZipOptions
     unsigned workers = defaultWorkers(); ///< threads that read and compress
     std::size_t chunkSize = 1024 * 1024; ///< bytes of a file compressed as one piece
     int level = 6;                       ///< compression level (libdeflate's 1..12)
+    /// Files, folders and links walked and written at a time: enough that the pipeline's start and end between
+    /// them cost next to nothing, few enough that what they hold stays small whatever the number of files.
+    std::size_t itemsAtATime = 4096;
+    /// Bytes of the archive's central directory held in memory; the rest waits in a file beside the archive.
+    std::size_t centralDirectoryHeld = 1 << 20;
 
     /// One per processor, at least 1 and at most 8 (more would only cost memory).
     static unsigned defaultWorkers();

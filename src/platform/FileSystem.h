@@ -168,7 +168,9 @@ public:
     /// (whatever size it was listed with), written under a temporary name in the target folder (see
     /// TemporaryNames), written through to the disk and renamed over `target` only when complete, so a failed
     /// copy leaves an earlier `target` as it was; the rename itself is on the disk once the folder is synced.
-    /// The modification time is kept. A source whose size or modification time changed while it was read is
+    /// The modification time is kept when the copy is whole; a copy put in place although its source changed
+    /// while it was read is dated just before the source's time as last seen, so that it never passes for a whole
+    /// copy of the source (see copyTreeContents). A source whose size or modification time changed while it was read is
     /// read once more (see copyWithChangeCheck); one that changed again is a failure that says so, and its copy
     /// replaces no earlier `target`.
     virtual Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) = 0;
@@ -181,7 +183,10 @@ public:
     virtual Result copyLink(const std::string& source, const std::string& target) = 0;
 
     /// Copies the contents of folder `source` into the existing folder `target`, recursively: subfolders are
-    /// created, files overwritten one by one as copyFile does, files only in `target` left in place; at the end
+    /// created, files overwritten one by one as copyFile does, files only in `target` left in place. A file whose
+    /// copy in `target` is a regular file of the same size, modification time (as precise as the disk keeps it)
+    /// and permissions already holds this backup (an earlier run of the day made it): it is left as it is and
+    /// counted as copied, in the outcome and in the progress. At the end
     /// every folder that got a file is synced (syncFolder), so that a finished copy is on the disk. Symbolic
     /// links are copied as links, never followed. One file or folder that fails does not stop the rest; it is
     /// listed in the outcome, and so is a file whose copy made no progress for stallLimit(). A `source` that
@@ -204,6 +209,11 @@ public:
     /// Creates a new file (fails when something of that name exists) for writing; nothing when it cannot be
     /// created, with the reason in `error`.
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) = 0;
+
+    /// Whether listFolder shows each file's size and modification time as they are at that moment. Where it may
+    /// show them late (Windows updates a folder's entry for a file held open for writing only now and then), a
+    /// file that looks unchanged since its copy was made is examined itself before that copy is kept.
+    virtual bool listingIsCurrent() const { return true; }
 
     /// How long the read of one file may go without progress before it is given up and reported: a share that
     /// stopped answering, or a device file that never delivers, must not hold a backup for good.

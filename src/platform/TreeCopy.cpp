@@ -55,6 +55,7 @@ struct CopierState
     bool noMoreJobs = false;
     bool open = true;     ///< false once the run has its outcome: nothing reaches the caller any more
     unsigned working = 0; ///< threads that take jobs: neither ended nor given up
+    unsigned idle = 0;    ///< threads waiting for a job
     std::uint64_t partialBytes = 0;
     TreeCopyOutcome outcome;
 
@@ -109,14 +110,18 @@ public:
 
     CopierState& state() { return *m_state; }
 
-    /// Queues a file; waits while the queue is full.
+    /// Queues a file. A full queue is let run down to half before more are queued, and a thread is woken only
+    /// when one waits: with many small files, waking a thread for each one would cost more than its copy.
     void add(Job job)
     {
         std::unique_lock lock(m_state->mutex);
-        m_state->queueHasRoom.wait(lock, [this] { return m_state->jobs.size() < queueLimit; });
+        if (m_state->jobs.size() >= queueLimit)
+            m_state->queueHasRoom.wait(lock, [this] { return m_state->jobs.size() <= queueLimit / 2; });
         m_state->jobs.push_back(std::move(job));
+        const bool wake = m_state->idle > 0;
         lock.unlock();
-        m_state->jobReady.notify_one();
+        if (wake)
+            m_state->jobReady.notify_one();
     }
 
     /// Waits until every queued file is copied or given up; the outcome, failures sorted by path.
@@ -150,9 +155,12 @@ private:
     {
         for (;;) {
             Job job;
+            bool roomMade = false;
             {
                 std::unique_lock lock(state->mutex);
+                ++state->idle;
                 state->jobReady.wait(lock, [&] { return !state->jobs.empty() || state->noMoreJobs; });
+                --state->idle;
                 if (state->jobs.empty()) {
                     --state->working;
                     state->threadEnded.notify_all();
@@ -160,8 +168,10 @@ private:
                 }
                 job = std::move(state->jobs.front());
                 state->jobs.pop_front();
+                roomMade = state->jobs.size() == queueLimit / 2;
             }
-            state->queueHasRoom.notify_one();
+            if (roomMade)
+                state->queueHasRoom.notify_one();
             if (RunCancellation::requested())
                 continue; // the files not begun are left as they were
             if (!copy(state, watch, job))
@@ -237,7 +247,7 @@ public:
         // Whatever stops the walk (the progress display failing, memory running out) is reported like any
         // other failure, and the copies under way still finish.
         try {
-            copyFolder(source, target);
+            copyFolder(source, target, false);
         } catch (...) {
             m_state.fail(source,
                          "the copy stopped at \"" + source + "\": " + describeException(std::current_exception()));
@@ -255,10 +265,19 @@ public:
 private:
     static constexpr unsigned workerCount = 4;
 
-    /// Makes `to` a folder for the folder `from`; false (reported) when it cannot be one.
-    bool prepareFolder(const std::string& from, const std::string& to)
+    /// The copy of the folder `from` in `to`: an existing folder, or one made now (`made`); false (reported) when
+    /// there can be none. `existing` is what the listing of the target folder showed under that name; nothing
+    /// when it showed none, though `targetListed` says whether the listing can be trusted on that.
+    bool prepareFolder(const std::string& from, const std::string& to, const FolderEntry* existing, bool targetListed,
+                       bool& made)
     {
-        if (const std::optional<FolderEntry> existing = m_fileSystem.examine(to, false)) {
+        std::optional<FolderEntry> examined;
+        if (!existing && !targetListed) {
+            examined = m_fileSystem.examine(to, false);
+            existing = examined ? &*examined : nullptr;
+        }
+        made = !existing;
+        if (existing) {
             if (existing->kind == FolderEntry::Kind::Folder)
                 return true;
             m_state.fail(from, "\"" + to + "\" exists and is not a folder");
@@ -271,7 +290,23 @@ private:
         return true;
     }
 
-    void copyFolder(const std::string& source, const std::string& target)
+    /// True when `copy` already holds the file `file` lists: a regular file of the same size, modification time
+    /// (as precise as the disk keeps it) and permissions. copyFile gives a copy the source's time only when the
+    /// copy is whole, so a copy that is not whole never passes.
+    bool holdsCopy(const std::string& from, const FolderEntry& file, const FolderEntry* copy) const
+    {
+        if (!copy || copy->kind != FolderEntry::Kind::File || copy->size != file.size ||
+            copy->modifiedNs != file.modifiedNs || copy->mode != file.mode)
+            return false;
+        if (m_fileSystem.listingIsCurrent())
+            return true;
+        const std::optional<FileStat> now = m_fileSystem.statFile(from);
+        return now && now->size == file.size && now->modifiedNs == file.modifiedNs;
+    }
+
+    /// Copies the folder `source` into the folder `target`; `targetIsNew` when this run has just made it, so that
+    /// nothing in it needs looking at.
+    void copyFolder(const std::string& source, const std::string& target, bool targetIsNew)
     {
         FolderListing listing = m_fileSystem.listFolder(source);
         if (!listing.ok())
@@ -279,28 +314,51 @@ private:
         for (const FileFailure& unexamined : listing.unexamined)
             m_state.fail(unexamined.path, unexamined.reason);
 
+        // What the target holds already, listed once rather than examined name by name. Both listings are sorted
+        // by name, so one pass over each finds every pair.
+        FolderListing present;
+        if (!targetIsNew)
+            present = m_fileSystem.listFolder(target);
+        const bool targetListed = targetIsNew || present.ok();
+        auto next = present.entries.cbegin();
+        const auto presentAs = [&](const std::string& name) -> const FolderEntry* {
+            next = std::lower_bound(next, present.entries.cend(), name,
+                                    [](const FolderEntry& entry, const std::string& key) { return entry.name < key; });
+            return next != present.entries.cend() && next->name == name ? &*next : nullptr;
+        };
+
         bool withFiles = false;
         for (const FolderEntry& entry : listing.entries) {
             if (RunCancellation::requested())
                 break;
-            withFiles = withFiles || entry.kind == FolderEntry::Kind::File || entry.kind == FolderEntry::Kind::Link;
             const std::string from = Paths::join(source, entry.name);
             const std::string to = Paths::join(target, entry.name);
+            const FolderEntry* existing = targetIsNew ? nullptr : presentAs(entry.name);
             switch (entry.kind) {
-            case FolderEntry::Kind::Folder:
+            case FolderEntry::Kind::Folder: {
                 // The backup folder itself may lie inside the source: copying it into itself would never end.
                 if (m_fileSystem.identity(from) == m_target)
                     continue;
-                if (prepareFolder(from, to))
-                    copyFolder(from, to);
+                bool made = false;
+                if (prepareFolder(from, to, existing, targetListed, made))
+                    copyFolder(from, to, made);
                 break;
+            }
             case FolderEntry::Kind::Link:
+                withFiles = true;
                 if (Result copied = m_fileSystem.copyLink(from, to); !copied)
                     m_state.fail(from, copied.error());
                 else
                     m_state.done(from, 0);
                 break;
             case FolderEntry::Kind::File:
+                // Today's copy from an earlier run that the source has not changed since: rewriting it would cost
+                // the whole file again for the same bytes.
+                if (holdsCopy(from, entry, existing)) {
+                    m_state.done(from, entry.size);
+                    break;
+                }
+                withFiles = true;
                 m_copier.add(Job{from, to});
                 break;
             case FolderEntry::Kind::Other:

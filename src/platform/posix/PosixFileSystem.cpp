@@ -112,6 +112,18 @@ std::optional<FileStat> fileStateOf(int fd)
     return fileStateOf(info);
 }
 
+/// One nanosecond before `time`: the date of a copy that is not whole (see copyPass).
+struct timespec justBefore(struct timespec time)
+{
+    if (time.tv_nsec > 0) {
+        --time.tv_nsec;
+    } else {
+        --time.tv_sec;
+        time.tv_nsec = 999999999;
+    }
+    return time;
+}
+
 /// Writes `size` bytes of `data` to `out`; 0, or the error.
 int writeAll(int out, const char* data, std::size_t size)
 {
@@ -205,7 +217,10 @@ CopyPass copyPass(const std::string& source, const std::string& temporary, const
     }
     if (::fstat(in.get(), &info) == 0)
         pass.after = fileStateOf(info);
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    // Only a whole copy is given the source's time: a later run keeps a copy whose time and size match its source.
+    struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (!sameFileState(pass.before, pass.after))
+        times[1] = justBefore(info.st_mtim);
     ::futimens(out.get(), times);
     ::fchmod(out.get(), info.st_mode & 07777);
     // Written through before the rename: after a power cut the name holds the new copy or the earlier one, never
@@ -466,20 +481,23 @@ FolderListing PosixFileSystem::listFolder(const std::string& folder) const
     }
     if (errno != 0)
         listing.error = describe("cannot read the whole folder", folder, errno);
-    ::closedir(directory);
     std::sort(names.begin(), names.end());
     listing.entries.reserve(names.size());
+    // Examined relative to the open folder: the system need not walk the whole path again for every name.
+    const int at = ::dirfd(directory);
     for (std::string& name : names) {
-        const std::string path = Paths::join(folder, name);
         FileStatus info{};
-        if (::lstat(path.c_str(), &info) != 0) {
+        if (::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             // Gone since the folder was read: nothing to report.
-            if (errno != ENOENT)
+            if (errno != ENOENT) {
+                const std::string path = Paths::join(folder, name);
                 listing.unexamined.push_back({path, describe("cannot examine", path, errno)});
+            }
             continue;
         }
-        listing.entries.push_back(entryOf(name, path, info));
+        listing.entries.push_back(entryOf(name, Paths::join(folder, name), info));
     }
+    ::closedir(directory);
     return listing;
 }
 

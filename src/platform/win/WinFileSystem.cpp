@@ -431,6 +431,13 @@ private:
     std::string m_path;
 };
 
+/// One tick (100 ns) before `time`: the date of a copy that is not whole (see copyPass).
+FILETIME justBefore(const FILETIME& time)
+{
+    const std::uint64_t ticks = ((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) - 1;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
 /// Writes all `size` bytes to `out`; 0, or the error.
 DWORD writeAll(HANDLE out, const char* data, DWORD size)
 {
@@ -487,7 +494,11 @@ CopyPass copyPass(const std::string& source, const std::string& temporary, const
     }
     if (::GetFileInformationByHandle(in.get(), &information))
         pass.after = fileStateOf(information);
-    ::SetFileTime(out.get(), nullptr, nullptr, &information.ftLastWriteTime);
+    // Only a whole copy is given the source's time: a later run keeps a copy whose time and size match its source.
+    FILETIME modified = information.ftLastWriteTime;
+    if (!sameFileState(pass.before, pass.after))
+        modified = justBefore(modified);
+    ::SetFileTime(out.get(), nullptr, nullptr, &modified);
     // Written through before the move: after a power cut the name holds the new copy or the earlier one.
     if (!::FlushFileBuffers(out.get()) || !out.closeNow())
         return failed(describe("cannot finish writing", target, ::GetLastError()));

@@ -35,4 +35,6 @@ public:
     Result writeFileAtomically(const std::string& path, const std::string& content) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) const override;
     std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
+    /// A folder's entry for a file held open for writing shows its size and time only now and then.
+    bool listingIsCurrent() const override { return false; }
 };

@@ -107,15 +107,19 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
     const std::size_t pipes = 1;
 #endif
 
-    // Whole files, chunks smaller than the window, a file of exactly one chunk, odd chunks; fastest and best.
-    for (const ZipOptions& options :
-         {ZipOptions{1, 1 << 20, 6}, ZipOptions{3, 4096, 1}, ZipOptions{2, 65536, 6}, ZipOptions{4, 100003, 12}}) {
-        SCOPED_TRACE(std::to_string(options.workers) + " workers, chunks of " + std::to_string(options.chunkSize));
+    // Whole files, chunks smaller than the window, a file of exactly one chunk, odd chunks; fastest and best; the
+    // tree walked and written one, two or five items at a time; the central directory in memory, or one or a few
+    // of its records at a time in the file beside the archive.
+    for (const ZipOptions& options : {ZipOptions{1, 1 << 20, 6}, ZipOptions{3, 4096, 1, 1, 1},
+                                      ZipOptions{2, 65536, 6, 2, 200}, ZipOptions{4, 100003, 12, 5}}) {
+        SCOPED_TRACE(std::to_string(options.workers) + " workers, chunks of " + std::to_string(options.chunkSize) +
+                     ", items at a time " + std::to_string(options.itemsAtATime));
         // A trailing separator does not change the top folder's name.
         const ZipOutcome outcome = ZipFolder(disk, source + "/", base, options);
 
         ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
         ASSERT_EQ(outcome.sources.at(0).failures.size(), pipes);
+        EXPECT_EQ(outcome.sources[0].files, files.size());
         for (const FileFailure& failure : outcome.sources[0].failures) // the pipe's
             EXPECT_EQ(failure.path, source + "/cijev");
         Names pythonNames;
@@ -185,7 +189,9 @@ TEST_F(ZipFolderTest, AnArchiveIsReplacedOnlyByACompleteOneEvenInsideItsOwnSourc
     const std::string complete = TestFiles::read(inner + ".zip");
     TestFiles::write(source + "/snimak.mp4", noise(3 * 1024 * 1024, 4));
     SmallDisk small;
-    const ZipOutcome failed = ZipFolder(small, source, inner);
+    ZipOptions spilling; // the central directory in the file beside the archive, which goes too
+    spilling.centralDirectoryHeld = 1;
+    const ZipOutcome failed = ZipFolder(small, source, inner, spilling);
     EXPECT_NE(failed.archive.error().find("no space left"), std::string::npos) << failed.archive.error();
     EXPECT_EQ(TestFiles::read(inner + ".zip"), complete);
     EXPECT_EQ(TestFiles::names(source + "/kopije").size(), 1u) << "a temporary is left beside the archive";
