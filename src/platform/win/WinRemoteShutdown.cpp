@@ -5,11 +5,7 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -24,14 +20,41 @@ unsigned long initiateShutdown(const std::wstring& machine)
     return ::GetLastError();
 }
 
-/// The answer, shared between the caller, who may stop waiting, and the thread that waits for it.
-struct Answer
+/// The request and its answer, shared between the caller, who may stop waiting, and the thread that waits for
+/// the answer; the last of the two to let go frees it. Win32's own thread and event: winpthreads' thread start
+/// and condition variable were seen, under Wine, to leave a waiter without its answer until the time limit.
+struct Call
 {
-    std::mutex mutex;
-    std::condition_variable arrived;
-    bool done = false;
-    unsigned long error = ERROR_SUCCESS;
+    Call(WinRemoteShutdown::Request r, std::wstring m)
+        : request(std::move(r)), machine(std::move(m)), answered(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {}
+    ~Call()
+    {
+        if (answered)
+            ::CloseHandle(answered);
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+    const WinRemoteShutdown::Request request;
+    const std::wstring machine;
+    const HANDLE answered; ///< set once `error` holds the answer
+    unsigned long error = ERROR_GEN_FAILURE;
 };
+
+DWORD WINAPI askAndAnswer(void* parameter)
+{
+    // The thread's share of the call, handed over by shutDown().
+    const std::unique_ptr<std::shared_ptr<Call>> share(static_cast<std::shared_ptr<Call>*>(parameter));
+    Call& call = **share;
+    try {
+        call.error = call.request(call.machine);
+    } catch (...) {
+        call.error = ERROR_GEN_FAILURE;
+    }
+    ::SetEvent(call.answered);
+    return 0;
+}
 
 std::string durationText(std::chrono::milliseconds duration)
 {
@@ -54,27 +77,19 @@ Result WinRemoteShutdown::shutDown(const std::string& host)
 {
     if (!isPlainHostName(host))
         return Result::failure("\"" + host + "\" is not a plain computer name");
-    auto answer = std::make_shared<Answer>();
-    try {
-        // The thread owns copies of all it uses: it may still wait long after this call has given up.
-        std::thread([answer, request = m_request, machine = L"\\\\" + WideText::fromUtf8(host)] {
-            unsigned long error = ERROR_GEN_FAILURE;
-            try {
-                error = request(machine);
-            } catch (...) {
-            }
-            std::lock_guard lock(answer->mutex);
-            answer->error = error;
-            answer->done = true;
-            answer->arrived.notify_all();
-        }).detach();
-    } catch (const std::system_error& error) {
-        return Result::failure(host + " was not asked to shut down: " + error.what());
-    }
-    std::unique_lock lock(answer->mutex);
-    if (!answer->arrived.wait_for(lock, m_timeLimit, [&] { return answer->done; }))
+    // The thread owns copies of all it uses: it may still wait long after this call has given up.
+    const auto call = std::make_shared<Call>(m_request, L"\\\\" + WideText::fromUtf8(host));
+    if (!call->answered)
+        return Result::failure(host + " was not asked to shut down: " + WideText::errorText(::GetLastError()));
+    auto share = std::make_unique<std::shared_ptr<Call>>(call);
+    const HANDLE thread = ::CreateThread(nullptr, 0, askAndAnswer, share.get(), 0, nullptr);
+    if (!thread)
+        return Result::failure(host + " was not asked to shut down: " + WideText::errorText(::GetLastError()));
+    share.release(); // the thread's now
+    ::CloseHandle(thread);
+    if (::WaitForSingleObject(call->answered, static_cast<DWORD>(m_timeLimit.count())) != WAIT_OBJECT_0)
         return Result::failure(host + " did not answer within " + durationText(m_timeLimit));
-    if (answer->error != ERROR_SUCCESS)
-        return Result::failure(host + " was not shut down: " + WideText::errorText(answer->error));
+    if (call->error != ERROR_SUCCESS)
+        return Result::failure(host + " was not shut down: " + WideText::errorText(call->error));
     return Result::success();
 }
