@@ -121,6 +121,8 @@ public:
     virtual Result close() = 0;
 };
 
+class CopyBatch;
+
 enum class RemoveMode {
     NotForced, ///< refuse (and remove nothing) when a file without write permission is in the way
     Forced     ///< remove read-only files too
@@ -175,6 +177,10 @@ public:
     /// replaces no earlier `target`.
     virtual Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) = 0;
 
+    /// The batch through which a tree copy into `folder` copies its files (see CopyBatch); by default one that
+    /// copies with copyFile, each file written through on its own. Never nothing.
+    virtual std::unique_ptr<CopyBatch> startCopyBatch(const std::string& folder);
+
     /// Writes the entries of `folder` through to the disk, so that what was renamed in it outlives a power cut.
     /// Nothing where each rename is written through on its own (Windows).
     virtual void syncFolder(const std::string& folder) = 0;
@@ -183,7 +189,9 @@ public:
     virtual Result copyLink(const std::string& source, const std::string& target) = 0;
 
     /// Copies the contents of folder `source` into the existing folder `target`, recursively: subfolders are
-    /// created, files overwritten one by one as copyFile does, files only in `target` left in place. A file whose
+    /// created, files overwritten as copyFile does (through the batch startCopyBatch gives, so that many small
+    /// copies are written through to the disk together, each renamed only after), files only in `target` left in
+    /// place. A file whose
     /// copy in `target` is a regular file of the same size, modification time (as precise as the disk keeps it)
     /// and permissions already holds this backup (an earlier run of the day made it): it is left as it is and
     /// counted as copied, in the outcome and in the progress. At the end

@@ -1,5 +1,7 @@
 #include "TreeCopy.h"
 
+#include "CopyBatch.h"
+#include "OneByOneCopyBatch.h"
 #include "Paths.h"
 #include "RunCancellation.h"
 #include "StallWatch.h"
@@ -18,6 +20,16 @@ struct Job
 {
     std::string from;
     std::string to;
+};
+
+/// A copy whole under its temporary name, waiting for its batch to be written through before it is renamed.
+struct Waiting
+{
+    std::string from;
+    std::string temporary;
+    std::string to;
+    std::uint64_t bytes = 0;
+    bool counted = false; ///< counted as copied (not a copy put in place with a failure that says it kept changing)
 };
 
 /// Bytes of one file copied so far; guarded by the copier's mutex.
@@ -43,10 +55,18 @@ std::string describeException(const std::exception_ptr& caught)
 /// read that never returns still finds it whenever it ends, long after the run.
 struct CopierState
 {
-    CopierState(FileSystem& fs, const FileSystem::ProgressCallback& callback) : fileSystem(fs), progress(callback) {}
+    CopierState(FileSystem& fs, const FileSystem::ProgressCallback& callback, std::unique_ptr<CopyBatch> copies)
+        : fileSystem(fs), progress(callback), batch(std::move(copies))
+    {}
+
+    /// A batch is written through once it holds this many files or bytes: few enough names to hold, and few
+    /// enough bytes that the writing through does not stand still for long.
+    static constexpr std::size_t batchFiles = 1000;
+    static constexpr std::uint64_t batchBytes = std::uint64_t{256} << 20;
 
     FileSystem& fileSystem;
     const FileSystem::ProgressCallback progress;
+    const std::unique_ptr<CopyBatch> batch;
     std::mutex mutex;
     std::condition_variable jobReady;
     std::condition_variable queueHasRoom;
@@ -57,6 +77,8 @@ struct CopierState
     unsigned working = 0; ///< threads that take jobs: neither ended nor given up
     unsigned idle = 0;    ///< threads waiting for a job
     std::uint64_t partialBytes = 0;
+    std::vector<Waiting> waiting; ///< copies not yet in place, in the order they were made
+    std::uint64_t waitingBytes = 0;
     TreeCopyOutcome outcome;
 
     /// Tells the caller where the copy stands; under the mutex. What the display throws comes back as its text.
@@ -78,6 +100,38 @@ struct CopierState
         outcome.failures.push_back({path, reason});
     }
 
+    /// Takes the copies waiting when there are enough of them, or all of them when `all`; under the mutex.
+    std::vector<Waiting> takeWaiting(bool all)
+    {
+        std::vector<Waiting> taken;
+        if (all || waiting.size() >= batchFiles || waitingBytes >= batchBytes) {
+            taken.swap(waiting);
+            waitingBytes = 0;
+        }
+        return taken;
+    }
+
+    /// Writes the copies `taken` through to the disk at once, then renames each over its target; a copy that
+    /// cannot be put in place is removed, and no longer counted as copied but reported. Not under the mutex.
+    void putInPlace(const std::vector<Waiting>& taken)
+    {
+        if (taken.empty())
+            return;
+        const Result written = batch->writeThrough();
+        for (const Waiting& copy : taken) {
+            const Result placed = written ? fileSystem.rename(copy.temporary, copy.to) : written;
+            if (placed)
+                continue;
+            fileSystem.removeFile(copy.temporary, RemoveMode::Forced);
+            std::lock_guard lock(mutex);
+            if (copy.counted) {
+                --outcome.filesCopied;
+                outcome.bytesCopied -= copy.bytes;
+            }
+            outcome.failures.push_back({copy.from, placed.error()});
+        }
+    }
+
     /// A file (or link) is done: counted and shown.
     void done(const std::string& path, std::uint64_t bytes)
     {
@@ -93,8 +147,11 @@ struct CopierState
 class FileCopier
 {
 public:
-    FileCopier(FileSystem& fileSystem, const FileSystem::ProgressCallback& progress, unsigned threads)
-        : m_state(std::make_shared<CopierState>(fileSystem, progress)), m_watch(fileSystem.stallLimit())
+    /// Copies through `batch`.
+    FileCopier(FileSystem& fileSystem, const FileSystem::ProgressCallback& progress, unsigned threads,
+               std::unique_ptr<CopyBatch> batch)
+        : m_state(std::make_shared<CopierState>(fileSystem, progress, std::move(batch))),
+          m_watch(fileSystem.stallLimit())
     {
         std::lock_guard lock(m_state->mutex);
         for (unsigned i = 0; i < threads; ++i)
@@ -124,13 +181,18 @@ public:
             m_state->jobReady.notify_one();
     }
 
-    /// Waits until every queued file is copied or given up; the outcome, failures sorted by path.
+    /// Waits until every queued file is copied or given up, and every copy made is in place (also when the run
+    /// was stopped: those copies are whole); the outcome, failures sorted by path.
     TreeCopyOutcome finish()
     {
         std::unique_lock lock(m_state->mutex);
         m_state->noMoreJobs = true;
         m_state->jobReady.notify_all();
         m_state->threadEnded.wait(lock, [this] { return m_state->working == 0; });
+        const std::vector<Waiting> last = m_state->takeWaiting(true);
+        lock.unlock();
+        m_state->putInPlace(last);
+        lock.lock();
         m_state->open = false;
         TreeCopyOutcome outcome = std::move(m_state->outcome);
         // Threads finish in any order: the report lists failures by path.
@@ -193,28 +255,40 @@ private:
                 startThread(state, watch);
             });
         Result copied = Result::success();
+        std::string waiting;
         try {
-            copied = state->fileSystem.copyFile(job.from, job.to, [&](std::uint64_t bytes) {
-                call->progressed();
-                std::lock_guard lock(state->mutex);
-                if (call->givenUp() || !inFlight->error.empty())
-                    return false;
-                if (RunCancellation::requested()) { // a large file stops between its pieces
-                    inFlight->error = "the copy of \"" + job.from + "\" was stopped before it was complete";
-                    return false;
-                }
-                state->partialBytes += bytes - inFlight->bytes;
-                inFlight->bytes = bytes;
-                if (const auto error = state->report(job.from))
-                    inFlight->error = "the copy stopped at \"" + job.from + "\": " + *error;
-                return inFlight->error.empty();
-            });
+            copied = state->batch->copy(
+                job.from, job.to,
+                [&](std::uint64_t bytes) {
+                    call->progressed();
+                    std::lock_guard lock(state->mutex);
+                    if (call->givenUp() || !inFlight->error.empty())
+                        return false;
+                    if (RunCancellation::requested()) { // a large file stops between its pieces
+                        inFlight->error = "the copy of \"" + job.from + "\" was stopped before it was complete";
+                        return false;
+                    }
+                    state->partialBytes += bytes - inFlight->bytes;
+                    inFlight->bytes = bytes;
+                    if (const auto error = state->report(job.from))
+                        inFlight->error = "the copy stopped at \"" + job.from + "\": " + *error;
+                    return inFlight->error.empty();
+                },
+                waiting);
         } catch (...) { // an exception must never leave a copying thread: that would end the whole program
             copied = Result::failure("the copy stopped at \"" + job.from +
                                      "\": " + describeException(std::current_exception()));
         }
-        if (!call->finish())
+        if (!call->finish()) {
+            // Given up, and reported as such: its copy is never put in place.
+            if (!waiting.empty())
+                state->fileSystem.removeFile(waiting, RemoveMode::Forced);
             return false;
+        }
+        if (!waiting.empty() && !inFlight->error.empty()) {
+            state->fileSystem.removeFile(waiting, RemoveMode::Forced);
+            waiting.clear();
+        }
         std::uint64_t bytes = 0;
         {
             std::lock_guard lock(state->mutex);
@@ -227,6 +301,17 @@ private:
             state->fail(job.from, copied.error());
         else
             state->done(job.from, bytes);
+        if (!waiting.empty()) {
+            std::vector<Waiting> taken;
+            {
+                std::lock_guard lock(state->mutex);
+                state->waiting.push_back(Waiting{job.from, std::move(waiting), job.to, bytes, bool(copied)});
+                state->waitingBytes += bytes;
+                taken = state->takeWaiting(false);
+            }
+            // Written through outside the watch: the watch is for a source that stopped answering.
+            state->putInPlace(taken);
+        }
         return true;
     }
 
@@ -237,9 +322,10 @@ private:
 class TreeCopy
 {
 public:
-    TreeCopy(FileSystem& fileSystem, const FileSystem::ProgressCallback& progress, const FileIdentity& target)
-        : m_fileSystem(fileSystem), m_copier(fileSystem, progress, workerCount), m_state(m_copier.state()),
-          m_target(target)
+    TreeCopy(FileSystem& fileSystem, const FileSystem::ProgressCallback& progress, const FileIdentity& target,
+             const std::string& targetPath)
+        : m_fileSystem(fileSystem), m_copier(fileSystem, progress, workerCount, fileSystem.startCopyBatch(targetPath)),
+          m_state(m_copier.state()), m_target(target)
     {}
 
     TreeCopyOutcome run(const std::string& source, const std::string& target)
@@ -255,8 +341,8 @@ public:
         TreeCopyOutcome outcome = m_copier.finish();
         if (RunCancellation::requested())
             outcome.failures.push_back({source, "the copy of \"" + source + "\" was stopped before it was complete"});
-        // Once per folder rather than after every rename: as safe (each file was synced before its rename, so its
-        // name holds the new copy or the earlier one) and a fraction of the cost.
+        // Once per folder rather than after every rename: as safe (each file was written through before its rename,
+        // so its name holds the new copy or the earlier one) and a fraction of the cost.
         for (const std::string& folder : m_foldersWithFiles)
             m_fileSystem.syncFolder(folder);
         return outcome;
@@ -406,12 +492,13 @@ TreeCopyOutcome copyTreeWith(FileSystem& fileSystem, const std::string& source, 
         outcome.failures.push_back({source, "\"" + source + "\" is not a folder"});
         return outcome;
     }
-    return TreeCopy(fileSystem, progress, *targetIdentity).run(source, target);
+    return TreeCopy(fileSystem, progress, *targetIdentity, target).run(source, target);
 }
 
 Result copyFileWithTimeLimit(FileSystem& fileSystem, const std::string& source, const std::string& target)
 {
-    FileCopier copier(fileSystem, {}, 1);
+    // One file gains nothing from a batch.
+    FileCopier copier(fileSystem, {}, 1, std::make_unique<OneByOneCopyBatch>(fileSystem));
     copier.add(Job{source, target});
     const TreeCopyOutcome outcome = copier.finish();
     if (!outcome.failures.empty())

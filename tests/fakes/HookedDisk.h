@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CopyBatch.h"
+#include "OneByOneCopyBatch.h"
 #include "SystemPlatform.h"
 
 #include <chrono>
@@ -39,14 +41,18 @@ public:
 
     Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override
     {
-        if (const std::optional<Result> instead = beforeCopy ? beforeCopy(source) : std::nullopt)
-            return *instead;
-        const Inside inside(*m_gate, stalls(source));
-        return SystemFileSystem::copyFile(source, target, [&](std::uint64_t bytes) {
-            if (afterRead)
-                afterRead(source, bytes);
-            return !check || check(bytes);
-        });
+        return hooked(source, check,
+                      [&](const CopyCheck& told) { return SystemFileSystem::copyFile(source, target, told); });
+    }
+
+    /// The platform's batch, with the same hooks as copyFile. A batch that copies one by one calls copyFile (hooks
+    /// and all) itself.
+    std::unique_ptr<CopyBatch> startCopyBatch(const std::string& folder) override
+    {
+        std::unique_ptr<CopyBatch> batch = SystemFileSystem::startCopyBatch(folder);
+        if (dynamic_cast<OneByOneCopyBatch*>(batch.get()))
+            return batch;
+        return std::make_unique<HookedBatch>(*this, std::move(batch));
     }
 
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) const override
@@ -58,6 +64,38 @@ public:
     }
 
 private:
+    /// A copy of `source` by `copy`, with the hooks around it.
+    template <typename Copy>
+    Result hooked(const std::string& source, const CopyCheck& check, const Copy& copy)
+    {
+        if (const std::optional<Result> instead = beforeCopy ? beforeCopy(source) : std::nullopt)
+            return *instead;
+        const Inside inside(*m_gate, stalls(source));
+        return copy([&](std::uint64_t bytes) {
+            if (afterRead)
+                afterRead(source, bytes);
+            return !check || check(bytes);
+        });
+    }
+
+    class HookedBatch : public CopyBatch
+    {
+    public:
+        HookedBatch(HookedDisk& disk, std::unique_ptr<CopyBatch> batch) : m_disk(disk), m_batch(std::move(batch)) {}
+        Result copy(const std::string& source, const std::string& target, const CopyCheck& check,
+                    std::string& waiting) override
+        {
+            waiting.clear();
+            return m_disk.hooked(source, check,
+                                 [&](const CopyCheck& told) { return m_batch->copy(source, target, told, waiting); });
+        }
+        Result writeThrough() override { return m_batch->writeThrough(); }
+
+    private:
+        HookedDisk& m_disk;
+        std::unique_ptr<CopyBatch> m_batch;
+    };
+
     struct Gate
     {
         std::mutex mutex;

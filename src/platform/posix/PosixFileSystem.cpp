@@ -2,16 +2,19 @@
 
 #include "BufferedOutputFile.h"
 #include "ChangeCheck.h"
+#include "CopyBatch.h"
 #include "FailureReason.h"
 #include "Paths.h"
 #include "TemporaryNames.h"
 #include "TreeCopy.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -183,11 +186,17 @@ int copyToEnd(int in, int out, std::uint64_t& bytes, const FileSystem::CopyCheck
     }
 }
 
+/// Files smaller than this may wait for a batch's writing through; a larger one is written through on its own,
+/// which costs it little against its own writing and keeps the bytes a batch holds unwritten small.
+constexpr std::uint64_t largestWaitingFile = 8u << 20;
+
 /// One reading of `source` into the new file `temporary`: contents to the end, modification time and permissions,
-/// written through to the disk.
+/// written through to the disk, except a file smaller than largestWaitingFile on the disk `waitOn` (when given):
+/// that one is left for a CopyBatch to write through, and `writtenThrough` says which it was.
 CopyPass copyPass(const std::string& source, const std::string& temporary, const std::string& target,
-                  const FileSystem::CopyCheck& check)
+                  const FileSystem::CopyCheck& check, std::optional<dev_t> waitOn, bool& writtenThrough)
 {
+    writtenThrough = true;
     CopyPass pass;
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) {
@@ -223,22 +232,35 @@ CopyPass copyPass(const std::string& source, const std::string& temporary, const
         times[1] = justBefore(info.st_mtim);
     ::futimens(out.get(), times);
     ::fchmod(out.get(), info.st_mode & 07777);
-    // Written through before the rename: after a power cut the name holds the new copy or the earlier one, never
-    // an empty file.
-    if (::fsync(out.get()) != 0 || out.closeNow() != 0)
+    FileStatus written{};
+    if (waitOn && pass.bytes < largestWaitingFile && ::fstat(out.get(), &written) == 0 && written.st_dev == *waitOn)
+        writtenThrough = false;
+    // Written through before the rename (here, or by the batch before it renames): after a power cut the name holds
+    // the new copy or the earlier one, never an empty file.
+    if ((writtenThrough && ::fsync(out.get()) != 0) || out.closeNow() != 0)
         pass.result = Result::failure(describe("cannot finish writing", target, errno));
     return pass;
 }
 
-Result copyRegularFile(const std::string& source, const std::string& target, const FileSystem::CopyCheck& check)
+/// Copies as copyFile does; with `waitOn`, a copy that copyPass left unwritten-through is not renamed but named in
+/// `waiting` (see CopyBatch::copy).
+Result copyRegularFile(const std::string& source, const std::string& target, const FileSystem::CopyCheck& check,
+                       std::optional<dev_t> waitOn = std::nullopt, std::string* waiting = nullptr)
 {
+    bool writtenThrough = true;
     CopySteps steps;
-    steps.pass = [&](const std::string& temporary) { return copyPass(source, temporary, target, check); };
+    steps.pass = [&](const std::string& temporary) {
+        return copyPass(source, temporary, target, check, waitOn, writtenThrough);
+    };
     steps.targetExists = [&] {
         FileStatus info{};
         return ::lstat(target.c_str(), &info) == 0;
     };
     steps.putInPlace = [&](const std::string& temporary) {
+        if (!writtenThrough && waiting) {
+            *waiting = temporary;
+            return Result::success();
+        }
         if (::rename(temporary.c_str(), target.c_str()) != 0)
             return Result::failure(describe("cannot replace", target, errno));
         return Result::success();
@@ -246,6 +268,49 @@ Result copyRegularFile(const std::string& source, const std::string& target, con
     steps.discard = [](const std::string& temporary) { ::unlink(temporary.c_str()); };
     return copyWithChangeCheck(source, target, steps, check);
 }
+
+/// Leaves the small copies on one disk unwritten-through and writes them through with one syncfs for the whole
+/// disk. The descriptor is opened before any copy is written: syncfs tells of a failed write on the disk only to
+/// descriptors opened before it happened, and only once.
+class PosixCopyBatch : public CopyBatch
+{
+public:
+    /// Takes `folder`, open, at `path` on the disk `device` the copies go to.
+    PosixCopyBatch(int folder, std::string path, dev_t device)
+        : m_folder(folder), m_path(std::move(path)), m_device(device)
+    {}
+
+    Result copy(const std::string& source, const std::string& target, const FileSystem::CopyCheck& check,
+                std::string& waiting) override
+    {
+        waiting.clear();
+        // After a failure the disk has told of, copies are written through one by one again.
+        const bool mayWait = !m_failed.load();
+        return copyRegularFile(source, target, check, mayWait ? std::optional<dev_t>(m_device) : std::nullopt,
+                               &waiting);
+    }
+
+    Result writeThrough() override
+    {
+        // One at a time: a failure is told to one call only, and must fail every copy written before it.
+        std::lock_guard lock(m_mutex);
+        if (!m_failed.load() && ::syncfs(m_folder.get()) != 0) {
+            m_error = errno;
+            m_failed = true;
+        }
+        if (m_failed.load())
+            return Result::failure(describe("cannot finish writing to the disk of", m_path, m_error));
+        return Result::success();
+    }
+
+private:
+    FileDescriptor m_folder;
+    const std::string m_path;
+    const dev_t m_device;
+    std::mutex m_mutex;
+    std::atomic<bool> m_failed = false;
+    int m_error = 0; ///< guarded by m_mutex
+};
 
 Result copySymlink(const std::string& source, const std::string& target)
 {
@@ -544,6 +609,18 @@ Result PosixFileSystem::rename(const std::string& from, const std::string& to)
 Result PosixFileSystem::copyFile(const std::string& source, const std::string& target, const CopyCheck& check)
 {
     return copyRegularFile(source, target, check);
+}
+
+std::unique_ptr<CopyBatch> PosixFileSystem::startCopyBatch(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    FileStatus info{};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return FileSystem::startCopyBatch(folder); // each copy written through on its own, as always possible
+    }
+    return std::make_unique<PosixCopyBatch>(fd, folder, info.st_dev);
 }
 
 void PosixFileSystem::syncFolder(const std::string& folder)

@@ -3,8 +3,8 @@
 #include "FileSystem.h"
 
 /// The disk through POSIX calls. Copies go through a temporary file (TemporaryNames) in the target folder, written
-/// with copy_file_range (plain reads where it cannot), synced, and renamed over the target when complete; syncFolder
-/// makes the renames durable (fsync of the folder).
+/// with copy_file_range (plain reads where it cannot), synced (in a tree copy, small files a batch at a time with
+/// syncfs), and renamed over the target when complete; syncFolder makes the renames durable (fsync of the folder).
 class PosixFileSystem : public FileSystem
 {
 public:
@@ -20,6 +20,8 @@ public:
     Result removeFile(const std::string& path, RemoveMode mode) override;
     Result rename(const std::string& from, const std::string& to) override;
     Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override;
+    /// Copies smaller than 8 MiB on the disk of `folder` are written through together, by one syncfs per batch.
+    std::unique_ptr<CopyBatch> startCopyBatch(const std::string& folder) override;
     void syncFolder(const std::string& folder) override;
     Result copyLink(const std::string& source, const std::string& target) override;
     TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
