@@ -1,9 +1,11 @@
 // The real disk of this platform, through the same cases on Linux and on Windows (under Wine).
 #include "ChangeCheck.h"
+#include "CopyBatch.h"
 #include "HookedDisk.h"
 #include "Paths.h"
 #include "RunCancellation.h"
 #include "SystemPlatform.h"
+#include "TemporaryNames.h"
 #include "TestFiles.h"
 #include "Utf8Path.h"
 
@@ -29,6 +31,45 @@ bool temporaryLeft(const std::string& folder)
     const std::vector<std::string> all = TestFiles::files(folder);
     return std::any_of(all.begin(), all.end(), [](const std::string& f) { return f.find(".kopirko-tmp-") != f.npos; });
 }
+
+/// The real disk with a batch that leaves every copy waiting under a temporary name, and whose writing through
+/// fails from its `failFrom`th call on (counted from 1; 0: never), as a disk that reports a lost write would.
+class FailingBatchDisk : public SystemFileSystem
+{
+public:
+    int failFrom = 0;
+
+    std::unique_ptr<CopyBatch> startCopyBatch(const std::string&) override { return std::make_unique<Batch>(*this); }
+
+private:
+    class Batch : public CopyBatch
+    {
+    public:
+        explicit Batch(FailingBatchDisk& disk) : m_disk(disk) {}
+        Result copy(const std::string& source, const std::string& target, const FileSystem::CopyCheck& check,
+                    std::string& waiting) override
+        {
+            waiting = TemporaryNames::beside(target);
+            const Result copied = m_disk.copyFile(source, waiting, check);
+            if (!copied)
+                waiting.clear();
+            return copied;
+        }
+        Result writeThrough() override
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_calls;
+            if (m_disk.failFrom && m_calls >= m_disk.failFrom)
+                return Result::failure("the disk lost a write");
+            return Result::success();
+        }
+
+    private:
+        FailingBatchDisk& m_disk;
+        std::mutex m_mutex;
+        int m_calls = 0;
+    };
+};
 
 class FileSystemTest : public ::testing::Test
 {
@@ -270,7 +311,8 @@ TEST_F(FileSystemTest, AFileThatChangesWhileCopiedIsReadAgainAndNeverReplacesAnE
 
 // More files than one batch of copies written through together (on Linux; on Windows each is written through on its
 // own): a copy whose rename fails (a folder holds its name) fails alone and is not counted, and a run stopped
-// midway leaves no temporary file and no copy under its name that is not whole.
+// midway leaves no temporary file and no copy under its name that is not whole. A batch whose writing through fails
+// (a batch that fails on demand, on both platforms) puts none of its copies in place, and neither does any later.
 TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsOnlyWhatItMust)
 {
     constexpr int count = 2500;
@@ -283,7 +325,12 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         const char* what;
         bool folderInTheWay;
         std::uint64_t stopAfter; ///< files reported before the run is stopped; 0: never
-    } cases[] = {{"a folder in the way of one copy", true, 0}, {"stopped midway", false, 1200}};
+        int failFrom;            ///< the batch whose writing through fails first (FailingBatchDisk); 0: the platform's
+    } cases[] = {{"a folder in the way of one copy", true, 0, 0},
+                 {"stopped midway", false, 1200, 0},
+                 {"the writing through of the second batch fails, and with it every later one", false, 0, 2},
+                 {"the writing through of every batch fails", false, 0, 1}};
+    FailingBatchDisk failingDisk;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(Utf8Path::toPath(target));
@@ -292,14 +339,22 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         if (c.folderInTheWay)
             TestFiles::write(in(blocked, "inside.txt"), "keep");
 
-        const TreeCopyOutcome outcome = fileSystem.copyTreeContents(source, target, [&](const CopyProgress& progress) {
+        failingDisk.failFrom = c.failFrom;
+        FileSystem& disk = c.failFrom ? static_cast<FileSystem&>(failingDisk) : fileSystem;
+        const TreeCopyOutcome outcome = disk.copyTreeContents(source, target, [&](const CopyProgress& progress) {
             if (c.stopAfter && progress.filesDone >= c.stopAfter)
                 RunCancellation::request();
         });
         RunCancellation::clear();
 
         EXPECT_FALSE(temporaryLeft(target));
-        if (c.folderInTheWay) {
+        if (c.failFrom) { // one batch of 1,000 put in place at most, every other copy reported by name
+            EXPECT_EQ(outcome.filesCopied, c.failFrom == 2 ? 1000u : 0u);
+            EXPECT_EQ(outcome.failures.size(), count - outcome.filesCopied);
+            if (!outcome.failures.empty()) {
+                EXPECT_THAT(outcome.failures[0].reason, HasSubstr("the disk lost a write"));
+            }
+        } else if (c.folderInTheWay) {
             ASSERT_EQ(outcome.failures.size(), 1u);
             EXPECT_EQ(outcome.failures[0].path, in(source, name(1234)));
             EXPECT_EQ(outcome.filesCopied, count - 1u);
@@ -313,7 +368,7 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
             const std::string copy = in(target, name(i));
             if (i == 1234 && c.folderInTheWay)
                 continue;
-            if (!c.stopAfter || fileSystem.isRegularFile(copy)) {
+            if ((!c.stopAfter && !c.failFrom) || fileSystem.isRegularFile(copy)) {
                 ++present;
                 EXPECT_EQ(TestFiles::read(copy), content(i)) << name(i);
             }
