@@ -25,15 +25,7 @@ if [ "${KOPIRKO_BENCH_MIXED:-1}" != 0 ] && [ ! -f "$out/.complete" ]; then
     touch "$out/.complete"
 fi
 
-drop_caches() { sync; echo 3 > /proc/sys/vm/drop_caches 2>/dev/null || true; }
-
-# seconds and peak RSS (KiB) of one command
-measure() {
-    /usr/bin/time -f "%e %M" -o "$out/time.txt" "$@" >/dev/null
-    cat "$out/time.txt"
-}
-
-median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source bench/common.sh
 
 if [ "${KOPIRKO_BENCH_MIXED:-1}" != 0 ]; then
     declare -a ours_time zip_time ours_rss time_ratio size_ratio
@@ -62,12 +54,7 @@ fi
 counts=(${KOPIRKO_BENCH_COUNTS:-10000 100000 500000})
 declare -a rss_of
 for count in "${counts[@]}"; do
-    small=$out/small-$count
-    if [ ! -f "$small/.complete" ]; then
-        rm -rf "$small"
-        python3 bench/small_tree.py "$small/Podaci" "$count"
-        touch "$small/.complete"
-    fi
+    small=$(small_tree "$count")
     rss_count=()
     for ((i = 1; i <= repetitions; i++)); do
         rm -rf "$out/ours"

@@ -47,15 +47,7 @@ PY
     touch "$out/tree/.complete"
 fi
 
-drop_caches() { sync; echo 3 > /proc/sys/vm/drop_caches 2>/dev/null || true; }
-
-# seconds and peak RSS (KiB) of one command
-measure() {
-    /usr/bin/time -f "%e %M" -o "$out/time.txt" "$@" >/dev/null
-    cat "$out/time.txt"
-}
-
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source bench/common.sh
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{ if (b > 0) printf "%.2f", a/b; else print "n/a" }'; }
 
@@ -84,12 +76,7 @@ fi
 counts=(${KOPIRKO_BENCH_COUNTS:-10000 100000 500000})
 declare -a rss_of
 for count in "${counts[@]}"; do
-    small=$out/small-$count
-    if [ ! -f "$small/.complete" ]; then
-        rm -rf "$small"
-        python3 bench/small_tree.py "$small/Podaci" "$count"
-        touch "$small/.complete"
-    fi
+    small=$(small_tree "$count")
     declare -a first cp_first second rsync_second rss_count
     first=() cp_first=() second=() rsync_second=() rss_count=()
     for ((i = 1; i <= repetitions; i++)); do
