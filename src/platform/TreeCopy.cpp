@@ -279,16 +279,14 @@ private:
             copied = Result::failure("the copy stopped at \"" + job.from +
                                      "\": " + describeException(std::current_exception()));
         }
-        if (!call->finish()) {
-            // Given up, and reported as such: its copy is never put in place.
-            if (!waiting.empty())
-                state->fileSystem.removeFile(waiting, RemoveMode::Forced);
-            return false;
-        }
-        if (!waiting.empty() && !inFlight->error.empty()) {
+        // A copy given up (reported by the watch) or stopped from our side is never put in place.
+        const bool givenUp = !call->finish();
+        if (!waiting.empty() && (givenUp || !inFlight->error.empty())) {
             state->fileSystem.removeFile(waiting, RemoveMode::Forced);
             waiting.clear();
         }
+        if (givenUp)
+            return false;
         std::uint64_t bytes = 0;
         {
             std::lock_guard lock(state->mutex);
