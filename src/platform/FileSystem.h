@@ -223,6 +223,14 @@ public:
     /// file that looks unchanged since its copy was made is examined itself before that copy is kept.
     virtual bool listingIsCurrent() const { return true; }
 
+    /// Whether readSoon is worth calling for the files under `folder`: true only where it costs a system call or
+    /// two on this computer (a local disk), never where each call would be a round trip to a server (a share).
+    virtual bool readsAheadCheaply(const std::string& /*folder*/) const { return false; }
+    /// A hint that the first `size` bytes of the regular file `path` will be read soon, so that the disk can be
+    /// fetching them while earlier files are copied. Returns without waiting for the data and never fails: a file
+    /// that cannot be opened, or is no longer a regular file, is left alone. Does nothing by default.
+    virtual void readSoon(const std::string& /*path*/, std::uint64_t /*size*/) const {}
+
     /// How long the read of one file may go without progress before it is given up and reported: a share that
     /// stopped answering, or a device file that never delivers, must not hold a backup for good.
     virtual std::chrono::milliseconds stallLimit() const { return std::chrono::seconds(60); }

@@ -10,8 +10,10 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <future>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -330,6 +332,7 @@ public:
     {
         // Whatever stops the walk (the progress display failing, memory running out) is reported like any
         // other failure, and the copies under way still finish.
+        m_readAhead = m_fileSystem.readsAheadCheaply(source);
         try {
             copyFolder(source, target, false);
         } catch (...) {
@@ -348,6 +351,10 @@ public:
 
 private:
     static constexpr unsigned workerCount = 4;
+    /// Small files are asked for as they are queued (see readSoon): each copying thread waits on one file's read at
+    /// a time, while the disk serves many requests at once; this keeps up to the queue's worth in flight. Larger
+    /// files are read ahead by the system as they are read.
+    static constexpr std::uint64_t readAheadLimit = std::uint64_t{1} << 20;
 
     /// The copy of the folder `from` in `to`: an existing folder, or one made now (`made`); false (reported) when
     /// there can be none. `existing` is what the listing of the target folder showed under that name; nothing
@@ -388,21 +395,36 @@ private:
         return now && now->size == file.size && now->modifiedNs == file.modifiedNs;
     }
 
+    /// The listing of `folder`, made on a thread of its own; nothing (no valid future) when no thread can be had,
+    /// and the caller lists the folder itself.
+    std::future<FolderListing> listLater(const std::string& folder) const
+    {
+        try {
+            return std::async(std::launch::async, [this, folder] { return m_fileSystem.listFolder(folder); });
+        } catch (const std::system_error&) {
+            return {};
+        }
+    }
+
     /// Copies the folder `source` into the folder `target`; `targetIsNew` when this run has just made it, so that
     /// nothing in it needs looking at.
     void copyFolder(const std::string& source, const std::string& target, bool targetIsNew)
     {
+        // What the target holds already, listed once rather than examined name by name, and beside the source's
+        // listing: a run over an unchanged tree does little else than these two, each waiting on its own disk reads.
+        std::future<FolderListing> presentLater;
+        if (!targetIsNew)
+            presentLater = listLater(target);
         FolderListing listing = m_fileSystem.listFolder(source);
         if (!listing.ok())
             m_state.fail(source, listing.error);
         for (const FileFailure& unexamined : listing.unexamined)
             m_state.fail(unexamined.path, unexamined.reason);
 
-        // What the target holds already, listed once rather than examined name by name. Both listings are sorted
-        // by name, so one pass over each finds every pair.
+        // Both listings are sorted by name, so one pass over each finds every pair.
         FolderListing present;
         if (!targetIsNew)
-            present = m_fileSystem.listFolder(target);
+            present = presentLater.valid() ? presentLater.get() : m_fileSystem.listFolder(target);
         const bool targetListed = targetIsNew || present.ok();
         auto next = present.entries.cbegin();
         const auto presentAs = [&](const std::string& name) -> const FolderEntry* {
@@ -443,6 +465,8 @@ private:
                     break;
                 }
                 withFiles = true;
+                if (m_readAhead && entry.size > 0 && entry.size <= readAheadLimit)
+                    m_fileSystem.readSoon(from, entry.size);
                 m_copier.add(Job{from, to});
                 break;
             case FolderEntry::Kind::Other:
@@ -459,6 +483,7 @@ private:
     CopierState& m_state;
     const FileIdentity m_target;
     std::vector<std::string> m_foldersWithFiles;
+    bool m_readAhead = false; ///< whether the source's disk is worth asking ahead (readsAheadCheaply)
 };
 
 } // namespace

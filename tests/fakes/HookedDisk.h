@@ -25,6 +25,8 @@ public:
     /// The reading of the file whose path ends in this stands still until release().
     std::string stallOn;
     std::chrono::milliseconds limit = std::chrono::seconds(60);
+    /// Told of every file asked for ahead of its reading (readSoon); while set, every disk is worth asking ahead.
+    std::function<void(const std::string& path)> readingSoon;
 
     ~HookedDisk() override { release(); }
 
@@ -38,6 +40,17 @@ public:
     }
 
     std::chrono::milliseconds stallLimit() const override { return limit; }
+
+    bool readsAheadCheaply(const std::string& folder) const override
+    {
+        return readingSoon || SystemFileSystem::readsAheadCheaply(folder);
+    }
+    void readSoon(const std::string& path, std::uint64_t size) const override
+    {
+        if (readingSoon)
+            readingSoon(path);
+        SystemFileSystem::readSoon(path, size);
+    }
 
     Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override
     {

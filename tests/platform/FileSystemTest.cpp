@@ -14,11 +14,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <mutex>
 #ifndef _WIN32
 #include <cerrno>
 #include <cstring>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -127,24 +129,29 @@ TEST_F(FileSystemTest, CopiesATreeWithContentsTimesAndEmptyFoldersWhateverTheNam
 
 // A second run of the day over today's copy: a file the source has not changed since is never handed to copyFile,
 // yet counted as copied; one whose size, time (by the smallest step the disk keeps), permissions or kind differs is
-// copied again.
+// copied again. Only small files about to be copied are asked for ahead of their reading.
 TEST_F(FileSystemTest, ASecondCopyOfTheDayRewritesOnlyWhatChanged)
 {
     const std::vector<std::string> names = {"same.txt",  "sub/same.txt", "longer.txt",
                                             "later.txt", "readonly.txt", "link.txt"};
     for (const std::string& name : names)
         TestFiles::write(in(source, name), "first " + name);
+    TestFiles::write(in(source, "sub/large.bin"), std::string((1 << 20) + 1, 'L'));
     HookedDisk disk;
     std::mutex mutex;
     std::vector<std::string> copied;
+    std::vector<std::string> askedAhead;
     disk.beforeCopy = [&](const std::string& from) {
         std::lock_guard lock(mutex);
         copied.push_back(Paths::lastComponent(from));
         return std::optional<Result>();
     };
+    disk.readingSoon = [&](const std::string& path) { askedAhead.push_back(Paths::lastComponent(path)); };
     ASSERT_TRUE(disk.copyTreeContents(source, target, {}).complete());
-    EXPECT_EQ(copied.size(), names.size());
+    EXPECT_EQ(copied.size(), names.size() + 1);
+    EXPECT_EQ(askedAhead.size(), names.size()) << "all but the large file";
     copied.clear();
+    askedAhead.clear();
 
     const auto path = [&](const std::string& name) { return Utf8Path::toPath(in(source, name)); };
     const auto time = fs::last_write_time(path("longer.txt"));
@@ -169,8 +176,10 @@ TEST_F(FileSystemTest, ASecondCopyOfTheDayRewritesOnlyWhatChanged)
     std::sort(copied.begin(), copied.end());
     EXPECT_EQ(copied, (std::vector<std::string>{"later.txt", "link.txt", "longer.txt", "new.txt", "readonly.txt"}))
         << "the copy of link.txt was replaced by a link: " << linked << " (else it is just gone)";
-    EXPECT_EQ(outcome.filesCopied, names.size() + 1);
-    EXPECT_EQ(shownFiles, names.size() + 1);
+    std::sort(askedAhead.begin(), askedAhead.end());
+    EXPECT_EQ(askedAhead, copied);
+    EXPECT_EQ(outcome.filesCopied, names.size() + 2);
+    EXPECT_EQ(shownFiles, names.size() + 2);
     std::uint64_t bytes = 0;
     for (const auto& [name, content] : TestFiles::tree(source))
         bytes += content == "<folder>" ? 0 : content.size();
@@ -375,6 +384,23 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         }
         EXPECT_EQ(present, outcome.filesCopied);
     }
+}
+
+// A file the listing showed may be a pipe by the time it is asked for ahead: asking must not wait for a writer.
+TEST_F(FileSystemTest, AskingAheadForAFileNeverWaitsOnAPipeInItsPlace)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no pipes among the files of a folder, and asks ahead for nothing";
+#else
+    const std::string pipe = dir / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0) << std::strerror(errno);
+    auto asked = std::async(std::launch::async, [&] { fileSystem.readSoon(pipe, 4096); });
+    if (asked.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        std::ofstream writer(pipe); // lets the asking end, so that the test itself ends
+        FAIL() << "asking ahead waited on the pipe";
+    }
+    fileSystem.readSoon(dir / "missing.txt", 4096); // nothing to ask for: no harm done
+#endif
 }
 
 /// Folders nested beyond 260 characters, which the plain Win32 calls cannot reach; on Linux an ordinary tree.

@@ -31,4 +31,9 @@ public:
     Result writeFileAtomically(const std::string& path, const std::string& content) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) const override;
     std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
+    /// True on the file systems of local disks (ext2-4, XFS, Btrfs, F2FS, FAT, exFAT, NTFS, ZFS, overlay); false on
+    /// shares, FUSE mounts, memory file systems and whatever this list does not know.
+    bool readsAheadCheaply(const std::string& folder) const override;
+    /// Opens the file without waiting on it and asks the kernel to read its first `size` bytes ahead.
+    void readSoon(const std::string& path, std::uint64_t size) const override;
 };
