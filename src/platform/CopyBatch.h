@@ -25,4 +25,9 @@ public:
     /// none of those copies may be put in place (nor any left waiting later: a failure once is a failure for the
     /// rest of the batch, because the disk tells of it only once).
     virtual Result writeThrough() = 0;
+
+    /// A writeThrough() stood still and was given up (the disk stopped answering): from now on every copy is
+    /// written through on its own and none is left waiting, and a writeThrough() still to come, or waiting for the
+    /// one that stands still, fails at once.
+    virtual void writeEachThrough() = 0;
 };

@@ -15,6 +15,7 @@ public:
         return m_fileSystem.copyFile(source, target, check);
     }
     Result writeThrough() override { return Result::success(); }
+    void writeEachThrough() override {}
 
 private:
     FileSystem& m_fileSystem;

@@ -53,9 +53,16 @@ std::string describeException(const std::exception_ptr& caught)
     }
 }
 
+/// "60 s", or "300 ms" for a limit that is no whole number of seconds.
+std::string durationText(std::chrono::milliseconds limit)
+{
+    const auto count = limit.count();
+    return count % 1000 == 0 ? std::to_string(count / 1000) + " s" : std::to_string(count) + " ms";
+}
+
 /// What the copying threads share with the run and the watch. Every thread holds a share, so that one left in a
 /// read that never returns still finds it whenever it ends, long after the run.
-struct CopierState
+struct CopierState : std::enable_shared_from_this<CopierState>
 {
     CopierState(FileSystem& fs, const FileSystem::ProgressCallback& callback, std::unique_ptr<CopyBatch> copies)
         : fileSystem(fs), progress(callback), batch(std::move(copies))
@@ -115,13 +122,16 @@ struct CopierState
 
     /// Writes the copies `taken` through to the disk at once, then renames each over its target; a copy that
     /// cannot be put in place is removed, and no longer counted as copied but reported. Not under the mutex.
-    void putInPlace(const std::vector<Waiting>& taken)
+    void putInPlace(std::vector<Waiting> taken)
     {
         if (taken.empty())
             return;
-        const Result written = batch->writeThrough();
-        for (const Waiting& copy : taken) {
-            const Result placed = written ? fileSystem.rename(copy.temporary, copy.to) : written;
+        const auto shared = std::make_shared<const std::vector<Waiting>>(std::move(taken));
+        const std::optional<Result> written = writeThroughInTime(shared);
+        if (!written)
+            return; // given up and reported
+        for (const Waiting& copy : *shared) {
+            const Result placed = *written ? fileSystem.rename(copy.temporary, copy.to) : *written;
             if (placed)
                 continue;
             fileSystem.removeFile(copy.temporary, RemoveMode::Forced);
@@ -132,6 +142,65 @@ struct CopierState
             }
             outcome.failures.push_back({copy.from, placed.error()});
         }
+    }
+
+    /// The batch's writeThrough(), on a thread of its own, waited for as long as the stall limit and a second for
+    /// every MiB of `taken` (a disk slower than that is taken for one that stopped answering). Nothing when it was
+    /// given up: `taken` is then reported as not saved, later copies are written through one by one, and the
+    /// thread left behind removes the temporary files of `taken` should its call ever return.
+    std::optional<Result> writeThroughInTime(const std::shared_ptr<const std::vector<Waiting>>& taken)
+    {
+        struct Call
+        {
+            std::mutex mutex;
+            std::condition_variable ended;
+            std::optional<Result> result;
+            bool givenUp = false;
+        };
+        const auto call = std::make_shared<Call>();
+        try {
+            std::thread([self = shared_from_this(), call, taken] {
+                Result written = Result::success();
+                try {
+                    written = self->batch->writeThrough();
+                } catch (...) {
+                    written = Result::failure(describeException(std::current_exception()));
+                }
+                {
+                    std::lock_guard lock(call->mutex);
+                    if (!call->givenUp) {
+                        call->result = std::move(written);
+                        call->ended.notify_all();
+                        return;
+                    }
+                }
+                for (const Waiting& copy : *taken)
+                    self->fileSystem.removeFile(copy.temporary, RemoveMode::Forced);
+            }).detach();
+        } catch (const std::system_error&) {
+            return batch->writeThrough(); // no thread to be had: written through here, unwatched
+        }
+        std::uint64_t bytes = 0;
+        for (const Waiting& copy : *taken)
+            bytes += copy.bytes;
+        const auto limit = fileSystem.stallLimit() + std::chrono::seconds(bytes >> 20);
+        {
+            std::unique_lock lock(call->mutex);
+            if (call->ended.wait_for(lock, limit, [&] { return call->result.has_value(); }))
+                return call->result;
+            call->givenUp = true;
+        }
+        batch->writeEachThrough();
+        std::lock_guard lock(mutex);
+        outcome.leftBehind = true;
+        for (const Waiting& copy : *taken) {
+            if (copy.counted) {
+                --outcome.filesCopied;
+                outcome.bytesCopied -= copy.bytes;
+            }
+            outcome.failures.push_back({copy.from, stalledWriteReason(copy.from, fileSystem.stallLimit())});
+        }
+        return std::nullopt;
     }
 
     /// A file (or link) is done: counted and shown.
@@ -490,10 +559,13 @@ private:
 
 std::string stalledReadReason(const std::string& path, std::chrono::milliseconds limit)
 {
-    const auto count = limit.count();
-    const std::string duration =
-        count % 1000 == 0 ? std::to_string(count / 1000) + " s" : std::to_string(count) + " ms";
-    return "\"" + path + "\": citanje je stalo (" + duration + " bez napretka), datoteka je preskocena";
+    return "\"" + path + "\": citanje je stalo (" + durationText(limit) + " bez napretka), datoteka je preskocena";
+}
+
+std::string stalledWriteReason(const std::string& path, std::chrono::milliseconds limit)
+{
+    return "\"" + path + "\": pisanje kopije na disk je stalo (" + durationText(limit) +
+           " bez napretka), kopija nije spremljena";
 }
 
 TreeCopyOutcome copyTreeWith(FileSystem& fileSystem, const std::string& source, const std::string& target,

@@ -22,3 +22,7 @@ Result copyFileWithTimeLimit(FileSystem& fileSystem, const std::string& source, 
 
 /// The reason given for a file whose reading stood still for `limit`.
 std::string stalledReadReason(const std::string& path, std::chrono::milliseconds limit);
+
+/// The reason given for the copy of `path` that waited for the writing through of its batch, which stood still for
+/// `limit` (and longer for a large batch).
+std::string stalledWriteReason(const std::string& path, std::chrono::milliseconds limit);

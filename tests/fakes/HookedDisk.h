@@ -103,6 +103,7 @@ private:
                                  [&](const CopyCheck& told) { return m_batch->copy(source, target, told, waiting); });
         }
         Result writeThrough() override { return m_batch->writeThrough(); }
+        void writeEachThrough() override { m_batch->writeEachThrough(); }
 
     private:
         HookedDisk& m_disk;

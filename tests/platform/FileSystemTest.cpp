@@ -16,6 +16,7 @@
 #include <fstream>
 #include <future>
 #include <mutex>
+#include <thread>
 #ifndef _WIN32
 #include <cerrno>
 #include <cstring>
@@ -35,13 +36,27 @@ bool temporaryLeft(const std::string& folder)
 }
 
 /// The real disk with a batch that leaves every copy waiting under a temporary name, and whose writing through
-/// fails from its `failFrom`th call on (counted from 1; 0: never), as a disk that reports a lost write would.
+/// fails from its `failFrom`th call on (counted from 1; 0: never), as a disk that reports a lost write would; or,
+/// with `stallFirst`, stands still in its first call until release(), as a disk that stopped answering. Copies
+/// after the first 1,000 then wait until that call was given up (writeEachThrough), so that the batch that stands
+/// still is always the first.
 class FailingBatchDisk : public SystemFileSystem
 {
 public:
     int failFrom = 0;
+    bool stallFirst = false;
+    std::chrono::milliseconds limit = std::chrono::seconds(60);
 
+    std::chrono::milliseconds stallLimit() const override { return limit; }
     std::unique_ptr<CopyBatch> startCopyBatch(const std::string&) override { return std::make_unique<Batch>(*this); }
+
+    /// Lets what stands still go on.
+    void release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
 
 private:
     class Batch : public CopyBatch
@@ -51,6 +66,23 @@ private:
         Result copy(const std::string& source, const std::string& target, const FileSystem::CopyCheck& check,
                     std::string& waiting) override
         {
+            waiting.clear();
+            if (m_disk.stallFirst) {
+                std::unique_lock lock(m_disk.m_mutex);
+                // Waiting as a read that goes on slowly, so that the copy's own watch gives nothing up.
+                if (m_copies++ >= 1000)
+                    while (!m_disk.m_changed.wait_for(lock, std::chrono::milliseconds(50),
+                                                      [&] { return m_eachThrough || m_disk.m_released; })) {
+                        lock.unlock();
+                        if (check && !check(0))
+                            return Result::failure("stopped");
+                        lock.lock();
+                    }
+                if (m_eachThrough) {
+                    lock.unlock();
+                    return m_disk.copyFile(source, target, check);
+                }
+            }
             waiting = TemporaryNames::beside(target);
             const Result copied = m_disk.copyFile(source, waiting, check);
             if (!copied)
@@ -59,18 +91,35 @@ private:
         }
         Result writeThrough() override
         {
-            std::lock_guard lock(m_mutex);
+            std::unique_lock lock(m_disk.m_mutex);
             ++m_calls;
+            if (m_disk.stallFirst && m_calls == 1) {
+                m_disk.m_changed.wait(lock, [&] { return m_disk.m_released; });
+                return Result::success();
+            }
+            if (m_eachThrough)
+                return Result::failure("the disk stood still before");
             if (m_disk.failFrom && m_calls >= m_disk.failFrom)
                 return Result::failure("the disk lost a write");
             return Result::success();
         }
+        void writeEachThrough() override
+        {
+            std::lock_guard lock(m_disk.m_mutex);
+            m_eachThrough = true;
+            m_disk.m_changed.notify_all();
+        }
 
     private:
         FailingBatchDisk& m_disk;
-        std::mutex m_mutex;
-        int m_calls = 0;
+        int m_calls = 0; ///< guarded by the disk's mutex, as the rest
+        int m_copies = 0;
+        bool m_eachThrough = false;
     };
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_released = false;
 };
 
 class FileSystemTest : public ::testing::Test
@@ -335,11 +384,12 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         bool folderInTheWay;
         std::uint64_t stopAfter; ///< files reported before the run is stopped; 0: never
         int failFrom;            ///< the batch whose writing through fails first (FailingBatchDisk); 0: the platform's
-    } cases[] = {{"a folder in the way of one copy", true, 0, 0},
-                 {"stopped midway", false, 1200, 0},
-                 {"the writing through of the second batch fails, and with it every later one", false, 0, 2},
-                 {"the writing through of every batch fails", false, 0, 1}};
-    FailingBatchDisk failingDisk;
+        bool stallFirst;         ///< the writing through of the first batch stands still (FailingBatchDisk)
+    } cases[] = {{"a folder in the way of one copy", true, 0, 0, false},
+                 {"stopped midway", false, 1200, 0, false},
+                 {"the writing through of the second batch fails, and with it every later one", false, 0, 2, false},
+                 {"the writing through of every batch fails", false, 0, 1, false},
+                 {"the writing through of the first batch stands still", false, 0, 0, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(Utf8Path::toPath(target));
@@ -348,14 +398,36 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         if (c.folderInTheWay)
             TestFiles::write(in(blocked, "inside.txt"), "keep");
 
+        FailingBatchDisk failingDisk;
         failingDisk.failFrom = c.failFrom;
-        FileSystem& disk = c.failFrom ? static_cast<FileSystem&>(failingDisk) : fileSystem;
+        failingDisk.stallFirst = c.stallFirst;
+        failingDisk.limit = std::chrono::seconds(1);
+        FileSystem& disk = c.failFrom || c.stallFirst ? static_cast<FileSystem&>(failingDisk) : fileSystem;
+        // A copy that never gives up the batch that stands still is let go after a while, to fail below.
+        std::promise<void> ended;
+        auto watchdog = std::async(std::launch::async, [&, over = ended.get_future()] {
+            if (over.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+                failingDisk.release();
+        });
         const TreeCopyOutcome outcome = disk.copyTreeContents(source, target, [&](const CopyProgress& progress) {
             if (c.stopAfter && progress.filesDone >= c.stopAfter)
                 RunCancellation::request();
         });
         RunCancellation::clear();
+        ended.set_value();
+        watchdog.get();
 
+        if (c.stallFirst) { // the 1,000 copies waiting for it reported; the copies after, each written through
+            EXPECT_EQ(outcome.filesCopied, count - 1000u);
+            ASSERT_EQ(outcome.failures.size(), 1000u);
+            EXPECT_THAT(outcome.failures[0].reason, HasSubstr("pisanje kopije na disk je stalo (1 s bez napretka)"));
+            EXPECT_TRUE(outcome.leftBehind);
+            // Once the disk answers again, the call left behind removes what waited for it.
+            failingDisk.release();
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (temporaryLeft(target) && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         EXPECT_FALSE(temporaryLeft(target));
         if (c.failFrom) { // one batch of 1,000 put in place at most, every other copy reported by name
             EXPECT_EQ(outcome.filesCopied, c.failFrom == 2 ? 1000u : 0u);
@@ -368,7 +440,7 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
             EXPECT_EQ(outcome.failures[0].path, in(source, name(1234)));
             EXPECT_EQ(outcome.filesCopied, count - 1u);
             EXPECT_EQ(TestFiles::read(in(blocked, "inside.txt")), "keep");
-        } else {
+        } else if (c.stopAfter) {
             EXPECT_FALSE(outcome.complete());
             EXPECT_LT(outcome.filesCopied, std::uint64_t{count});
         }
@@ -377,7 +449,7 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
             const std::string copy = in(target, name(i));
             if (i == 1234 && c.folderInTheWay)
                 continue;
-            if ((!c.stopAfter && !c.failFrom) || fileSystem.isRegularFile(copy)) {
+            if ((!c.stopAfter && !c.failFrom && !c.stallFirst) || fileSystem.isRegularFile(copy)) {
                 ++present;
                 EXPECT_EQ(TestFiles::read(copy), content(i)) << name(i);
             }

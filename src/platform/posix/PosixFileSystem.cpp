@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -285,16 +286,23 @@ public:
                 std::string& waiting) override
     {
         waiting.clear();
-        // After a failure the disk has told of, copies are written through one by one again.
-        const bool mayWait = !m_failed.load();
+        // After a failure the disk has told of, or a syncfs that stood still, copies are written through one by one
+        // again.
+        const bool mayWait = !m_failed.load() && !m_eachThrough.load();
         return copyRegularFile(source, target, check, mayWait ? std::optional<dev_t>(m_device) : std::nullopt,
                                &waiting);
     }
 
     Result writeThrough() override
     {
-        // One at a time: a failure is told to one call only, and must fail every copy written before it.
-        std::lock_guard lock(m_mutex);
+        // One at a time: a failure is told to one call only, and must fail every copy written before it. A call
+        // that waits behind a syncfs that was given up fails instead of standing still as well.
+        std::unique_lock lock(m_mutex, std::defer_lock);
+        while (!lock.try_lock_for(std::chrono::milliseconds(100)))
+            if (m_eachThrough.load())
+                return Result::failure(describe("cannot finish writing to the disk of", m_path, ETIMEDOUT));
+        if (m_eachThrough.load())
+            return Result::failure(describe("cannot finish writing to the disk of", m_path, ETIMEDOUT));
         if (!m_failed.load() && ::syncfs(m_folder.get()) != 0) {
             m_error = errno;
             m_failed = true;
@@ -304,12 +312,15 @@ public:
         return Result::success();
     }
 
+    void writeEachThrough() override { m_eachThrough = true; }
+
 private:
     FileDescriptor m_folder;
     const std::string m_path;
     const dev_t m_device;
-    std::mutex m_mutex;
+    std::timed_mutex m_mutex;
     std::atomic<bool> m_failed = false;
+    std::atomic<bool> m_eachThrough = false;
     int m_error = 0; ///< guarded by m_mutex
 };
 
