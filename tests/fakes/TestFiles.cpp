@@ -99,9 +99,12 @@ std::vector<std::string> files(const std::string& folder)
 {
     std::vector<std::string> found;
     const fs::path root = Utf8Path::toPath(folder);
+    // Nothing but the listing itself touches the disk: a file removed meanwhile (by a copy left behind that
+    // cleans up) must not make the listing fail.
+    std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (!entry.is_directory() || entry.is_symlink()) {
-            std::string relative = Utf8Path::fromPath(fs::relative(entry.path(), root));
+        if (!entry.is_directory(ignored) || entry.is_symlink(ignored)) {
+            std::string relative = Utf8Path::fromPath(entry.path().lexically_relative(root));
             std::replace(relative.begin(), relative.end(), '\\', '/');
             found.push_back(relative);
         }

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <list>
 #include <mutex>
 #include <thread>
 #ifndef _WIN32
@@ -390,6 +391,7 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
                  {"the writing through of the second batch fails, and with it every later one", false, 0, 2, false},
                  {"the writing through of every batch fails", false, 0, 1, false},
                  {"the writing through of the first batch stands still", false, 0, 0, true}};
+    std::list<FailingBatchDisk> failingDisks;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(Utf8Path::toPath(target));
@@ -398,7 +400,7 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         if (c.folderInTheWay)
             TestFiles::write(in(blocked, "inside.txt"), "keep");
 
-        FailingBatchDisk failingDisk;
+        FailingBatchDisk& failingDisk = failingDisks.emplace_back(); // outlives the calls left behind
         failingDisk.failFrom = c.failFrom;
         failingDisk.stallFirst = c.stallFirst;
         failingDisk.limit = std::chrono::seconds(1);
