@@ -10,11 +10,12 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -388,6 +389,92 @@ private:
     StallWatch m_watch;
 };
 
+/// Lists one folder at a time on a thread of its own, made at the first listing and kept for the rest, so that
+/// the walk lists another folder meanwhile.
+class FolderLister
+{
+public:
+    explicit FolderLister(const FileSystem& fileSystem) : m_fileSystem(fileSystem) {}
+    ~FolderLister()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    FolderLister(const FolderLister&) = delete;
+    FolderLister& operator=(const FolderLister&) = delete;
+
+    /// Begins listing `folder`, for take(); a listing begun before and not taken is dropped. False when no thread
+    /// can be had: the caller lists the folder itself.
+    bool start(const std::string& folder)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_thread.joinable()) {
+            try {
+                m_thread = std::thread([this] { run(); });
+            } catch (const std::system_error&) {
+                return false;
+            }
+        }
+        m_changed.wait(lock, [this] { return !m_request; });
+        m_result.reset();
+        m_failure = nullptr;
+        m_request = folder;
+        m_changed.notify_all();
+        return true;
+    }
+
+    /// The listing begun last; waits for it. What the listing threw is thrown here.
+    FolderListing take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_result || m_failure; });
+        if (m_failure)
+            std::rethrow_exception(std::exchange(m_failure, nullptr));
+        FolderListing listing = std::move(*m_result);
+        m_result.reset();
+        return listing;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_request || m_stopping; });
+            if (m_stopping)
+                return;
+            const std::string folder = *m_request;
+            lock.unlock();
+            std::optional<FolderListing> listing;
+            std::exception_ptr failure;
+            try {
+                listing = m_fileSystem.listFolder(folder);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            m_result = std::move(listing);
+            m_failure = failure;
+            m_request.reset();
+            m_changed.notify_all();
+        }
+    }
+
+    const FileSystem& m_fileSystem;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::optional<std::string> m_request; ///< the folder being listed
+    std::optional<FolderListing> m_result;
+    std::exception_ptr m_failure;
+    bool m_stopping = false;
+    std::thread m_thread; ///< last: started once the rest is there
+};
+
 class TreeCopy
 {
 public:
@@ -464,26 +551,13 @@ private:
         return now && now->size == file.size && now->modifiedNs == file.modifiedNs;
     }
 
-    /// The listing of `folder`, made on a thread of its own; nothing (no valid future) when no thread can be had,
-    /// and the caller lists the folder itself.
-    std::future<FolderListing> listLater(const std::string& folder) const
-    {
-        try {
-            return std::async(std::launch::async, [this, folder] { return m_fileSystem.listFolder(folder); });
-        } catch (const std::system_error&) {
-            return {};
-        }
-    }
-
     /// Copies the folder `source` into the folder `target`; `targetIsNew` when this run has just made it, so that
     /// nothing in it needs looking at.
     void copyFolder(const std::string& source, const std::string& target, bool targetIsNew)
     {
         // What the target holds already, listed once rather than examined name by name, and beside the source's
         // listing: a run over an unchanged tree does little else than these two, each waiting on its own disk reads.
-        std::future<FolderListing> presentLater;
-        if (!targetIsNew)
-            presentLater = listLater(target);
+        const bool presentLater = !targetIsNew && m_lister.start(target);
         FolderListing listing = m_fileSystem.listFolder(source);
         if (!listing.ok())
             m_state.fail(source, listing.error);
@@ -493,7 +567,7 @@ private:
         // Both listings are sorted by name, so one pass over each finds every pair.
         FolderListing present;
         if (!targetIsNew)
-            present = presentLater.valid() ? presentLater.get() : m_fileSystem.listFolder(target);
+            present = presentLater ? m_lister.take() : m_fileSystem.listFolder(target);
         const bool targetListed = targetIsNew || present.ok();
         auto next = present.entries.cbegin();
         const auto presentAs = [&](const std::string& name) -> const FolderEntry* {
@@ -552,6 +626,7 @@ private:
     CopierState& m_state;
     const FileIdentity m_target;
     std::vector<std::string> m_foldersWithFiles;
+    FolderLister m_lister{m_fileSystem};
     bool m_readAhead = false; ///< whether the source's disk is worth asking ahead (readsAheadCheaply)
 };
 
