@@ -298,9 +298,8 @@ public:
         // One at a time: a failure is told to one call only, and must fail every copy written before it. A call
         // that waits behind a syncfs that was given up fails instead of standing still as well.
         std::unique_lock lock(m_mutex, std::defer_lock);
-        while (!lock.try_lock_for(std::chrono::milliseconds(100)))
-            if (m_eachThrough.load())
-                return Result::failure(describe("cannot finish writing to the disk of", m_path, ETIMEDOUT));
+        while (!m_eachThrough.load() && !lock.try_lock_for(std::chrono::milliseconds(100))) {
+        }
         if (m_eachThrough.load())
             return Result::failure(describe("cannot finish writing to the disk of", m_path, ETIMEDOUT));
         if (!m_failed.load() && ::syncfs(m_folder.get()) != 0) {
