@@ -1,0 +1,47 @@
+#include "FileNames.h"
+
+#include "Paths.h"
+#include "WindowsNames.h"
+
+namespace FileNames {
+
+std::optional<std::string> problem(const std::string& name)
+{
+#ifdef _WIN32
+    return WindowsNames::problem(name);
+#else
+    if (name.empty())
+        return "nema nijednog znaka";
+    if (name == "." || name == "..")
+        return "oznacava fasciklu u kojoj je ili onu iznad nje";
+    if (name.find('/') != std::string::npos)
+        return "sadrzi znak /";
+    if (name.find('\0') != std::string::npos)
+        return "sadrzi kontrolne znakove";
+    return std::nullopt;
+#endif
+}
+
+std::string comparisonKey(const std::string& name)
+{
+#ifdef _WIN32
+    return WindowsNames::comparisonKey(name);
+#else
+    return name;
+#endif
+}
+
+bool isDirectlyInside(const std::string& folder, const std::string& path)
+{
+    if (folder.empty() || path.size() <= folder.size() || path.compare(0, folder.size(), folder) != 0)
+        return false;
+    std::size_t nameStart = folder.size();
+    if (!Paths::isSeparator(folder.back())) {
+        if (!Paths::isSeparator(path[nameStart]))
+            return false;
+        ++nameStart;
+    }
+    return !problem(path.substr(nameStart));
+}
+
+} // namespace FileNames
