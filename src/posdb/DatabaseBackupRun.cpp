@@ -5,6 +5,7 @@
 #include "BackupNames.h"
 #include "BackupSettings.h"
 #include "Clock.h"
+#include "FileNames.h"
 #include "FileProbes.h"
 #include "FileSystem.h"
 #include "HelperRegisterReader.h"
@@ -241,17 +242,32 @@ private:
             fail(source, *problem + ", kasa nije kopirana");
             return;
         }
-        // Two registers under one label would land in one folder, the second overwriting the first's database.
-        const auto [known, isNew] = m_registerFolders.emplace(label, databaseFolder);
+        // Whatever the row holds, the register's folder is one folder directly in today's root.
+        const std::string target = Paths::join(m_root, registerFolderPrefix + label);
+        if (!FileNames::isDirectlyInside(m_root, target)) {
+            fail(source, "fascikla \"" + target + "\" ne bi bila u fascikli \"" + m_root + "\", kasa nije kopirana");
+            return;
+        }
+        // Two registers under one label would land in one folder, the second overwriting the first's database; so
+        // would two labels that the disk takes for one name (on Windows "Kasa1" and "KASA1").
+        const auto [known, isNew] =
+            m_registerFolders.emplace(FileNames::comparisonKey(label), BackedUpRegister{label, databaseFolder});
         if (!isNew) {
-            if (known->second != databaseFolder)
-                fail(source, "oznaku \"" + label + "\" ima i kasa sa fasciklom \"" + known->second +
+            const BackedUpRegister& first = known->second;
+            if (FileNames::comparisonKey(first.folder) == FileNames::comparisonKey(databaseFolder))
+                return; // the same register listed twice: backed up once
+            if (first.label == label)
+                fail(source, "oznaku \"" + label + "\" ima i kasa sa fasciklom \"" + first.folder +
                                  "\", pa fascikla \"" + databaseFolder +
+                                 "\" nije kopirana da ne bi prepisala njenu kopiju");
+            else
+                fail(source, "oznaka \"" + label + "\" daje istu fasciklu kao oznaka \"" + first.label +
+                                 "\" kase sa fasciklom \"" + first.folder + "\", pa fascikla \"" + databaseFolder +
                                  "\" nije kopirana da ne bi prepisala njenu kopiju");
             return;
         }
 
-        copyFiles(source, databaseFolder, Paths::join(m_root, registerFolderPrefix + label));
+        copyFiles(source, databaseFolder, target);
     }
 
     /// Copies the files (not the subfolders) of `folder` into `target` one by one, showing each name in the
@@ -285,9 +301,16 @@ private:
                 continue;
             m_host.setStatusLine2(name);
             const std::string from = Paths::join(folder, name);
+            const std::string to = Paths::join(target, name);
+            // A name the disk of the source allows may still not stay in `target` here (on Windows "CON" is a
+            // device, "a:b" a stream of "a").
+            if (!FileNames::isDirectlyInside(target, to)) {
+                failures.push_back(FileFailure{from, "ime datoteke " + FileNames::problem(name).value_or("") +
+                                                         " pa se ne moze kopirati u \"" + target + "\""});
+                continue;
+            }
             std::optional<Result> copied;
-            if (const auto error =
-                    work([&] { copied = copyFileWithTimeLimit(m_fileSystem, from, Paths::join(target, name)); }))
+            if (const auto error = work([&] { copied = copyFileWithTimeLimit(m_fileSystem, from, to); }))
                 failures.push_back(FileFailure{from, *error});
             else if (!*copied)
                 failures.push_back(FileFailure{from, copied->error()});
@@ -333,7 +356,14 @@ private:
     RunReport m_report;
     std::string m_workingFolder;
     std::string m_root;
-    std::map<std::string, std::string> m_registerFolders; ///< label -> database folder backed up under it
+    /// A register whose files went, or were to go, under "kasa_" + its label.
+    struct BackedUpRegister
+    {
+        std::string label;
+        std::string folder; ///< its database folder
+    };
+    /// Keyed by the label as this platform's disks compare names (FileNames::comparisonKey).
+    std::map<std::string, BackedUpRegister> m_registerFolders;
 };
 
 /// The system's folder for temporary files, without a trailing separator; `fallback` when it has none.

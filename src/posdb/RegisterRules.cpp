@@ -1,5 +1,7 @@
 #include "RegisterRules.h"
 
+#include "FileNames.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -79,14 +81,14 @@ std::optional<std::string> folderNameProblem(const std::string& label)
         return "kasa nema oznaku, pa nema ni ime fascikle";
     if (label == "." || label == "..")
         return "oznaka \"" + label + "\" ne moze biti ime fascikle";
-    if (label.find('/') != std::string::npos)
-        return "oznaka \"" + label + "\" sadrzi znak / pa ne moze biti ime fascikle";
     const bool control = std::any_of(label.begin(), label.end(), [](char byte) {
         const auto code = static_cast<unsigned char>(byte);
         return code < 0x20 || code == 0x7F;
     });
     if (control)
         return "oznaka kase sadrzi kontrolne znakove pa ne moze biti ime fascikle";
+    if (const auto problem = FileNames::problem(label))
+        return "oznaka \"" + label + "\" " + *problem + " pa ne moze biti ime fascikle";
     return std::nullopt;
 }
 

@@ -18,8 +18,10 @@ void orderById(std::vector<CashRegister>& registers);
 /// counted, so a path with č or š in it is cut at the same place as one without.
 std::optional<std::string> databaseFolder(const std::string& databasePath);
 
-/// Why "kasa_" + `label` cannot be a folder of its own under the backup root (empty, "." or "..", a
-/// separator, a control character); nothing when it can.
+/// Why "kasa_" + `label` cannot be a folder of its own under the backup root, in the window's language; nothing
+/// when it can. Refused everywhere: an empty label, "." and "..", a control character; and what this platform
+/// refuses of a name (FileNames::problem): "/" here, on Windows also \ : * ? " < > |, a dot or blank at its end
+/// (Windows would drop it) and a device name such as CON or COM1.
 std::optional<std::string> folderNameProblem(const std::string& label);
 
 /// Number of characters (code points) of a UTF-8 text.

@@ -1,0 +1,181 @@
+// Whatever a row of table `kase` holds, the database backup writes into today's root only, one folder per label, and
+// never lets a second register's files replace a first's. The same test on both platforms: the names each platform's
+// disks cannot hold, or take for one, differ (Windows: \ : and the other reserved characters, a dot or blank at the
+// end, device names, letters in either case), so some rows are refused on Windows only.
+#include "DatabaseBackupRun.h"
+
+#include "BackupSettings.h"
+#include "FakeBackupHost.h"
+#include "Paths.h"
+#include "RegisterReader.h"
+#include "RegisterRules.h"
+#include "TestFiles.h"
+#include "TestPlatform.h"
+
+#include <gmock/gmock.h>
+
+#include <map>
+
+using ::testing::HasSubstr;
+using Names = std::vector<std::string>;
+
+namespace {
+
+const bool windows = Paths::separator == '\\';
+
+struct FakeReader : RegisterReader
+{
+    std::vector<CashRegister> rows;
+    RegisterListing readRegisters(const std::string&) const override { return {rows, ""}; }
+};
+
+/// The real disk, whose listing of a folder also shows names its own disk may hold and this one may not read as
+/// they are (a share of another system).
+struct ListingDisk : HookedDisk
+{
+    std::map<std::string, Names> extraNames; ///< folder -> names added to its listing
+    std::vector<std::string> listFiles(const std::string& folder) const override
+    {
+        Names names = HookedDisk::listFiles(folder);
+        const auto extra = extraNames.find(folder);
+        if (extra != extraNames.end())
+            names.insert(names.end(), extra->second.begin(), extra->second.end());
+        return names;
+    }
+};
+
+/// The program folder "Kasa" with "tezga.mdb" is the working folder; it is 5 December 2026.
+class RegisterFoldersTest : public ::testing::Test
+{
+protected:
+    RegisterFoldersTest()
+    {
+        TestFiles::makeFolder(backup);
+        TestFiles::write(work + "/tezga.mdb", "read by the fake reader");
+        test.appInfo.working = work;
+        settings.BackupDir = backup;
+        settings.AppFolderSuffix = "_Kasa";
+    }
+
+    /// A register row whose database "baza.mdb" lies in `folder` (below the working folder), holding `content`.
+    CashRegister row(const std::string& id, const std::string& label, const std::string& folder,
+                     const std::string& content)
+    {
+        TestFiles::write(work + "/" + folder + "/baza.mdb", content);
+        return {id, label, folder + "/baza.mdb"};
+    }
+    RunReport run() { return RunDatabaseBackup(settings, host, platform, reader); }
+
+    TempDir dir;
+    const std::string work = dir / "Kasa";
+    const std::string backup = dir / "kopije";
+    const std::string root = backup + "/05_12_2026_Kasa_backup";
+    TestPlatform test;
+    ListingDisk disk;
+    PlatformServices platform{test.appInfo,        test.clock,        disk,       test.launcher, test.terminator,
+                              test.instanceLock,   test.messages,     test.power, test.web,      test.networkHosts,
+                              test.remoteShutdown, test.connectivity, test.http,  test.pause};
+    BackupSettings settings;
+    FakeBackupHost host;
+    FakeReader reader;
+};
+
+TEST_F(RegisterFoldersTest, LabelsThatCannotBeFoldersOrWouldShareOneAreReportedAndNothingLeavesTheRoot)
+{
+    const std::string startup =
+        "\\..\\..\\..\\Users\\Prodaja\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    const struct
+    {
+        std::string label;
+        const char* refusedOnWindows; ///< nullptr: backed up; else what the report says
+        const char* refusedHere = nullptr;
+    } cases[] = {
+        {"Kasa1", nullptr},
+        {"KASA1", "daje istu fasciklu kao oznaka \"Kasa1\""},
+        {"Kasa1 ", "zavrsava razmakom"},
+        {"Kasa1.", "zavrsava tackom"},
+        {startup, "sadrzi znak \\"},
+        {"..\\izvan", "sadrzi znak \\"},
+        {"../izvan", "sadrzi znak /", "sadrzi znak /"},
+        {"..", "ne moze biti ime fascikle", "ne moze biti ime fascikle"},
+        {"C:izvan", "sadrzi znak :"},
+        {"CON", "je ime uredjaja u Windowsu"},
+        {"nul.txt", "je ime uredjaja u Windowsu"},
+        {"Kasa<2>", "sadrzi znak <"},
+        {"Šank", nullptr},
+        {"ŠANK", "daje istu fasciklu kao oznaka \"Šank\""},
+    };
+    Names refused;
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        reader.rows.push_back(row(std::to_string(k + 1), cases[k].label, "kase/k" + std::to_string(k + 1),
+                                  "kasa " + std::to_string(k + 1)));
+        if (windows ? cases[k].refusedOnWindows : cases[k].refusedHere)
+            refused.push_back(cases[k].label);
+    }
+    // The first register once more under the other case of its label: on Windows the same folder, backed up once.
+    reader.rows.push_back({"99", "kasa1", "kase/k1/baza.mdb"});
+    const auto workBefore = TestFiles::tree(work);
+
+    const RunReport report = run();
+
+    EXPECT_EQ(failedSources(report), refused);
+    for (const SourceFailure& failure : report.failed) {
+        const auto& c =
+            *std::find_if(std::begin(cases), std::end(cases), [&](const auto& c) { return c.label == failure.source; });
+        EXPECT_THAT(failure.reason, HasSubstr(windows ? c.refusedOnWindows : c.refusedHere)) << failure.source;
+    }
+    // Each register that was backed up has its own folder in the root, holding its own database; nothing else
+    // was written anywhere.
+    Names folders{"server"};
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        if (windows ? cases[k].refusedOnWindows : cases[k].refusedHere)
+            continue;
+        folders.push_back("kasa_" + cases[k].label);
+        EXPECT_EQ(TestFiles::read(root + "/kasa_" + cases[k].label + "/baza.mdb"), "kasa " + std::to_string(k + 1))
+            << cases[k].label;
+    }
+    if (!windows)
+        folders.push_back("kasa_kasa1");
+    std::sort(folders.begin(), folders.end());
+    EXPECT_EQ(TestFiles::names(root), folders);
+    EXPECT_EQ(TestFiles::names(dir.path()), (Names{"Kasa", "kopije"}));
+    EXPECT_EQ(TestFiles::names(backup), (Names{"05_12_2026_Kasa_backup"}));
+    EXPECT_EQ(TestFiles::tree(work), workBefore);
+}
+
+TEST_F(RegisterFoldersTest, AFileNameTheRegistersDiskHoldsButThisOneWouldReadOtherwiseIsReportedAndNotCopied)
+{
+    reader.rows = {row("1", "Kasa1", "kase/k1", "kasa 1")};
+    // "..": the folder above. On Windows "a:b" is a stream of "a", and "baza.mdb " would land on "baza.mdb".
+    Names strange{".."};
+    if (windows)
+        strange.insert(strange.end(), {"a:b", "baza.mdb ", "CON"});
+    disk.extraNames[Paths::join(work, Paths::join("kase", "k1"))] = strange;
+
+    const RunReport report = run();
+
+    ASSERT_EQ(failedSources(report), (Names{"Kasa1"}));
+    Names failedFiles;
+    for (const FileFailure& file : report.failed[0].files) {
+        failedFiles.push_back(Paths::lastComponent(file.path));
+        EXPECT_THAT(file.reason, HasSubstr("pa se ne moze kopirati u")) << file.path;
+    }
+    EXPECT_EQ(failedFiles, strange);
+    EXPECT_EQ(TestFiles::tree(root + "/kasa_Kasa1"), (std::map<std::string, std::string>{{"baza.mdb", "kasa 1"}}));
+    EXPECT_EQ(TestFiles::names(root), (Names{"kasa_Kasa1", "server"}));
+}
+
+TEST(RegisterRulesTest, ALabelIsAFolderNameOnlyWhenThisPlatformTakesItAsItIs)
+{
+    // Everywhere.
+    for (const char* label : {"", ".", "..", "Kasa/1", "Kasa\t1", "Kasa\x7F"})
+        EXPECT_NE(RegisterRules::folderNameProblem(label), std::nullopt) << label;
+    EXPECT_EQ(RegisterRules::folderNameProblem("Kasa 1"), std::nullopt);
+    EXPECT_EQ(RegisterRules::folderNameProblem("Kasa/1"),
+              "oznaka \"Kasa/1\" sadrzi znak / pa ne moze biti ime fascikle");
+    // Windows' names only there.
+    for (const char* label : {"Kasa\\1", "Kasa:1", "Kasa?", "Kasa1.", "Kasa1 ", "COM1", "lpt²"})
+        EXPECT_EQ(RegisterRules::folderNameProblem(label).has_value(), windows) << label;
+}
+
+} // namespace
