@@ -1,7 +1,9 @@
 #include "BackupNames.h"
 
+#include "FileNames.h"
 #include "LocalDateTime.h"
 #include "Paths.h"
+#include "ZipFolder.h"
 
 namespace BackupNames {
 
@@ -10,6 +12,17 @@ std::string SourceFolderSuffix(const std::string& source)
     // A whole drive or share has no last name of its own: it goes by its drive letter or share name.
     const std::string root = Paths::rootName(source);
     return "_" + (root.empty() ? Paths::lastComponent(source) : root);
+}
+
+std::optional<std::string> sourceNameProblem(const std::string& source)
+{
+    for (const std::string& name : {SourceFolderSuffix(source).substr(1), archiveTopName(source)}) {
+        if (name.empty())
+            continue;
+        if (const auto problem = FileNames::problem(name))
+            return "ime \"" + name + "\" " + *problem + " pa ne moze biti dio imena rezervne kopije";
+    }
+    return std::nullopt;
 }
 
 std::string backupFolder(const std::string& backupDir, std::chrono::year_month_day date, const std::string& source)

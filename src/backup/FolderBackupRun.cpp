@@ -30,6 +30,8 @@ std::optional<SourceFailure> backUpSource(const std::string& source, const Backu
         return failed("odredisna fascikla nije podesena");
     if (!Paths::hasSeparator(source))
         return failed("nije putanja do fascikle");
+    if (const auto problem = BackupNames::sourceNameProblem(source))
+        return failed(*problem);
 
     if (settings.Brisati == 1 && settings.Starost > 0) {
         const auto oldDate = addDays(platform.clock.now().date, -settings.Starost);

@@ -36,8 +36,10 @@ std::vector<ArchiveGroup> groupByArchiveName(const std::vector<std::string>& sou
     std::vector<std::string> groupSuffixes;
     for (std::size_t index = 0; index < sources.size(); ++index) {
         const std::string& source = sources[index];
-        // An entry without a separator cannot be named; it stays alone and fails on its own.
-        const std::string suffix = Paths::hasSeparator(source) ? BackupNames::SourceFolderSuffix(source) : "";
+        // An entry without a separator, or whose last name cannot be part of a backup's name, cannot be named; it
+        // stays alone and fails on its own.
+        const bool named = Paths::hasSeparator(source) && !BackupNames::sourceNameProblem(source);
+        const std::string suffix = named ? BackupNames::SourceFolderSuffix(source) : "";
         std::size_t group = groups.size();
         if (!suffix.empty()) {
             for (std::size_t k = 0; k < groups.size(); ++k) {
@@ -81,6 +83,8 @@ std::vector<std::optional<SourceFailure>> archiveGroup(const ArchiveGroup& group
         return failAll("odredisna fascikla nije podesena");
     if (!Paths::hasSeparator(first))
         return failAll("nije putanja do fascikle");
+    if (const auto problem = BackupNames::sourceNameProblem(first))
+        return failAll(*problem);
 
     FileSystem& fileSystem = platform.fileSystem;
     if (settings.Brisati == 1 && settings.Starost > 0) {

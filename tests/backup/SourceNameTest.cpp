@@ -1,0 +1,94 @@
+// The last name of a listed folder becomes part of its backup's name and the top folder of its archive: a name this
+// platform would read otherwise, or that leads out of where an archive is unpacked, gives no backup and is reported.
+// Written once for both platforms; Windows refuses more names (its rules are the platform's).
+#include "BackupNames.h"
+#include "FolderBackupRun.h"
+#include "ZipBackupRun.h"
+
+#include "BackupSettings.h"
+#include "FakeBackupHost.h"
+#include "Paths.h"
+#include "TestFiles.h"
+#include "TestPlatform.h"
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using ::testing::HasSubstr;
+using Names = std::vector<std::string>;
+
+const bool windows = Paths::separator == '\\';
+
+TEST(SourceNameTest, ALastNameThatCannotBePartOfABackupsNameIsRefused)
+{
+    const struct
+    {
+        const char* source;
+        bool refusedOnWindows, refusedElsewhere;
+    } cases[] = {
+        {"/shop/Docs", false, false},
+        {"/shop/Docs/", false, false}, // the suffix "_" alone, as always; the archive's top folder "Docs"
+        {"/", false, false},
+        {"/shop/Računi 2026", false, false},
+        {"/shop/..", true, true}, // an archive's "../" would be unpacked above its folder
+        {"/shop/../", true, true},
+        {"/shop/.", true, true},
+        {"/shop/Docs.", true, false}, // Windows reads it as "Docs": another folder's backup under this name
+        {"/shop/Docs ", true, false},
+        {"/shop/CON", true, false}, // an archive's "CON/" cannot be unpacked on Windows
+        {"/shop/aux.txt/", true, false},
+        {"/shop/Docs:stream", true, false},
+        {"/shop/Docs*", true, false},
+    };
+    for (const auto& c : cases) {
+        std::string source = c.source;
+        std::replace(source.begin(), source.end(), '/', Paths::separator);
+        const auto problem = BackupNames::sourceNameProblem(source);
+        EXPECT_EQ(problem.has_value(), windows ? c.refusedOnWindows : c.refusedElsewhere) << source;
+        if (problem) {
+            EXPECT_THAT(*problem, HasSubstr("pa ne moze biti dio imena rezervne kopije")) << source;
+        }
+    }
+}
+
+class SourceNameRunTest : public ::testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override
+    {
+        TestFiles::makeFolder(backups);
+        settings.BackupDir = backups;
+        settings.NacinBackupa = 1;
+        platform.clock.set(2026, 12, 12);
+    }
+
+    TempDir dir;
+    TestPlatform platform;
+    FakeBackupHost host;
+    BackupSettings settings;
+    std::string backups = dir / "backups";
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, SourceNameRunTest, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "Zip" : "Copy"); });
+
+TEST_P(SourceNameRunTest, AFolderListedUnderANameThatCannotNameItsBackupIsReportedAndGetsNone)
+{
+    TestFiles::write(dir / "shop/Docs/a.txt", "a");
+    Names refused{dir / "shop/Docs/.."};
+    if (windows) // both reach Docs on Windows, which drops the dot or blank at the end
+        refused.insert(refused.end(), {dir / "shop/Docs.", dir / "shop/Docs "});
+    host.folders = refused;
+    host.folders.insert(host.folders.begin() + 1, dir / "shop/Docs");
+
+    const RunReport report = (GetParam() ? RunZipBackup : RunFolderBackup)(settings, host, platform.services);
+
+    EXPECT_EQ(failedSources(report), refused);
+    for (const SourceFailure& failure : report.failed)
+        EXPECT_THAT(failure.reason, HasSubstr("pa ne moze biti dio imena rezervne kopije")) << failure.source;
+    EXPECT_EQ(report.backedUp, Names{dir / "shop/Docs"});
+    EXPECT_EQ(TestFiles::names(backups), Names{std::string("12_12_2026_Docs_backup") + (GetParam() ? ".zip" : "")});
+}
+
+} // namespace
