@@ -14,6 +14,7 @@ win_jobs=$(nproc)
 # Versions of the sources, as Debian 12 ships them. A change here rebuilds that dependency.
 win_zlib_version=1:1.2.13.dfsg-1
 win_libdeflate_version=1.14-1
+win_sodium_version=1.0.18-1+deb12u1
 win_gtest_version=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)
 win_qt_version=6.4.2+dfsg-10
 
@@ -164,6 +165,24 @@ win_build_libdeflate()
     cp "$src/libdeflate.h" "$win_prefix/include/"
     win_pc libdeflate "-ldeflate"
     win_stamp libdeflate "$win_libdeflate_version"
+}
+
+# libsodium, which checks the updater's signature (Ed25519, BLAKE2b), built static. Debian's source has no configure
+# script: autoreconf makes it, as Debian's own build does. Without -fstack-protector (--disable-ssp): mingw-w64 would
+# want its libssp at every link then.
+win_build_sodium()
+{
+    win_stamp_ok sodium "$win_sodium_version" && return 0
+    win_install autoconf automake libtool
+    win_say "building libsodium $win_sodium_version"
+    local dsc src
+    dsc=$(win_fetch_source libsodium "$win_sodium_version")
+    src=$(win_unpack libsodium "$dsc")
+    (cd "$src" && autoreconf -fi >/dev/null 2>&1 && ./configure --host=$win_triplet --prefix="$win_prefix" --disable-shared --enable-static \
+        --disable-ssp CC=$win_triplet-gcc-posix CFLAGS=-O2 >/dev/null &&
+        make -j "$win_jobs" >/dev/null && make install >/dev/null)
+    win_pc libsodium "-lsodium -ladvapi32" "-DSODIUM_STATIC"
+    win_stamp sodium "$win_sodium_version"
 }
 
 win_build_gtest()

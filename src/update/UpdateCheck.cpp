@@ -6,11 +6,13 @@
 #include "FileSystem.h"
 #include "IsOnline.h"
 #include "MessageBoxService.h"
+#include "MinisignVerifier.h"
 #include "Paths.h"
 #include "PlatformServices.h"
 #include "ProcessLauncher.h"
 #include "ProcessTerminator.h"
 #include "SettingsStore.h"
+#include "TemporaryNames.h"
 #include "Utf8.h"
 #include "VersionFile.h"
 
@@ -26,6 +28,9 @@ constexpr const char* programFileName = "Kopirko.exe";
 #else
 constexpr const char* programFileName = "Kopirko";
 #endif
+
+constexpr const char* updaterName = "updater.exe";
+constexpr const char* signatureName = "updater.exe.minisig";
 
 std::string serverAddress(const std::string& urlUpdate, const std::string& file)
 {
@@ -55,6 +60,75 @@ Result fetch(const PlatformServices& platform, const std::string& url, const std
     if (!fetched && options.kind == DownloadedFileKind::Data)
         platform.fileSystem.removeFile(destination, RemoveMode::Forced);
     return fetched;
+}
+
+/// The text of the file `path` when it can be read and holds at most `maxBytes`; the reason otherwise.
+Result readSmallFile(const FileSystem& fileSystem, const std::string& path, std::uint64_t maxBytes, std::string& text)
+{
+    std::string error;
+    const std::unique_ptr<InputFile> file = fileSystem.openForReading(path, error);
+    if (!file)
+        return Result::failure(error);
+    text.assign(maxBytes + 1, '\0'); // one byte more tells a longer file
+    std::size_t length = 0;
+    while (length < text.size()) {
+        const std::optional<std::size_t> read = file->readAt(length, text.data() + length, text.size() - length, error);
+        if (!read)
+            return Result::failure(error);
+        if (*read == 0)
+            break;
+        length += *read;
+    }
+    if (length > maxBytes)
+        return Result::failure("duza je od " + std::to_string(maxBytes) + " bajta");
+    text.resize(length);
+    return Result::success();
+}
+
+/// Whether `updater` carries a good signature in `signatureFile` (minisign's) of the key `verifier` holds; the
+/// reason otherwise, in the window's language, with the files called by the names they have in the program's folder.
+Result verifyUpdater(const FileSystem& fileSystem, const std::string& updater, const std::string& signatureFile,
+                     const MinisignVerifier& verifier, const UpdateLimits& limits)
+{
+    if (!verifier.keyProblem().empty())
+        return Result::failure(verifier.keyProblem());
+    if (!fileSystem.isRegularFile(updater))
+        return Result::failure(std::string("nema programa za nadogradnju \"") + updaterName + "\"");
+    if (!fileSystem.exists(signatureFile))
+        return Result::failure(std::string("nema potpisa \"") + signatureName + "\"");
+    std::string signature;
+    if (Result read = readSmallFile(fileSystem, signatureFile, limits.signature.maxBytes, signature); !read)
+        return Result::failure(std::string("potpis \"") + signatureName + "\" se ne moze procitati: " + read.error());
+    if (Result verified = verifier.verifyFile(fileSystem, updater, signature, limits.updater.maxBytes); !verified)
+        return Result::failure(std::string("\"") + updaterName + "\": " + verified.error());
+    return Result::success();
+}
+
+/// Fetches the server's updater and its signature, and puts them in place of the old ones only when the signature
+/// verifies: until then each waits under a temporary name beside its place, and what does not verify is removed.
+void fetchSignedUpdater(const PlatformServices& platform, const std::string& urlUpdate, const UpdateLimits& limits,
+                        const MinisignVerifier& verifier, std::chrono::steady_clock::time_point deadline)
+{
+    if (!verifier.keyProblem().empty())
+        return; // nothing fetched could ever be kept
+    FileSystem& fileSystem = platform.fileSystem;
+    const std::string updater = Paths::join(platform.appInfo.programFolder(), updaterName);
+    const std::string signature = Paths::join(platform.appInfo.programFolder(), signatureName);
+    const std::string newUpdater = TemporaryNames::beside(updater);
+    const std::string newSignature = TemporaryNames::beside(signature);
+    // The small signature first: one that is missing spares the updater's download.
+    if (fetch(platform, serverAddress(urlUpdate, std::string("/") + signatureName), newSignature, limits.signature,
+              deadline) &&
+        fetch(platform, serverAddress(urlUpdate, std::string("/") + updaterName), newUpdater, limits.updater,
+              deadline) &&
+        verifyUpdater(fileSystem, newUpdater, newSignature, verifier, limits) &&
+        fileSystem.rename(newUpdater, updater)) {
+        // Should the signature's rename fail, the new updater stands beside the old signature: it does not verify,
+        // so it is not started, and the next check fetches both again.
+        fileSystem.rename(newSignature, signature);
+    }
+    fileSystem.removeFile(newUpdater, RemoveMode::Forced);
+    fileSystem.removeFile(newSignature, RemoveMode::Forced);
 }
 
 /// Puts IniFilePath back however the hand-off ends.
@@ -88,16 +162,25 @@ Result writeHandOffFile(SettingsStore& settingsStore, const std::string& program
     return settingsStore.WriteIniValue("update", "prog", programFileName);
 }
 
-bool handOverToUpdater(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate)
+bool handOverToUpdater(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate,
+                       const MinisignVerifier& verifier, const UpdateLimits& limits)
 {
     const std::string programFolder = platform.appInfo.programFolder();
+    const std::string updater = Paths::join(programFolder, updaterName);
+    // Other programs may write to the program's folder: what is to start is checked now, not when it came.
+    if (Result verified =
+            verifyUpdater(platform.fileSystem, updater, Paths::join(programFolder, signatureName), verifier, limits);
+        !verified) {
+        platform.messages.showMessage(updateNotVerified + verified.error());
+        return false;
+    }
     Result handedOver = Result::success();
     {
         IniPathRestorer restorer(settingsStore);
         handedOver = writeHandOffFile(settingsStore, programFolder, urlUpdate);
     }
     if (handedOver)
-        handedOver = platform.launcher.startDetached(Paths::join(programFolder, "updater.exe"), {});
+        handedOver = platform.launcher.startDetached(updater, {});
     if (!handedOver) {
         platform.messages.showMessage("Nadogradnja nije pokrenuta: " + handedOver.error());
         return false;
@@ -108,8 +191,13 @@ bool handOverToUpdater(const PlatformServices& platform, SettingsStore& settings
 
 } // namespace
 
+const char* builtInUpdatePublicKey()
+{
+    return KOPIRKO_UPDATE_PUBLIC_KEY;
+}
+
 Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUpdate, const UpdateLimits& limits,
-                      std::chrono::steady_clock::time_point deadline)
+                      const std::string& publicKey, std::chrono::steady_clock::time_point deadline)
 {
     const std::string programFolder = platform.appInfo.programFolder();
     const std::string serverCopy = Paths::join(programFolder, "versionutmp.txt");
@@ -130,23 +218,22 @@ Result RefreshUpdater(const PlatformServices& platform, const std::string& urlUp
         installedVersion = *number;
     }
     if (*serverVersion > installedVersion)
-        fetch(platform, serverAddress(urlUpdate, "/updater.exe"), Paths::join(programFolder, "updater.exe"),
-              limits.updater, deadline);
+        fetchSignedUpdater(platform, urlUpdate, limits, MinisignVerifier(publicKey), deadline);
     return Result::success();
 }
 
 bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate)
 {
-    return CheckForUpdate(platform, settingsStore, urlUpdate, UpdateLimits{});
+    return CheckForUpdate(platform, settingsStore, urlUpdate, UpdateLimits{}, builtInUpdatePublicKey());
 }
 
 bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsStore, const std::string& urlUpdate,
-                    const UpdateLimits& limits)
+                    const UpdateLimits& limits, const std::string& publicKey)
 {
     const auto deadline = std::chrono::steady_clock::now() + limits.wholeCheck;
     if (!IsOnline(platform))
         return false;
-    if (!RefreshUpdater(platform, urlUpdate, limits, deadline)) {
+    if (!RefreshUpdater(platform, urlUpdate, limits, publicKey, deadline)) {
         // The server's version is not asked for this time: an earlier answer must not stand for it either.
         platform.fileSystem.removeFile("versiontmp.txt", RemoveMode::Forced);
         return false;
@@ -162,5 +249,5 @@ bool CheckForUpdate(const PlatformServices& platform, SettingsStore& settingsSto
 
     if (!platform.messages.askYesNo(updateQuestion, "", MessageIcon::Question))
         return false;
-    return handOverToUpdater(platform, settingsStore, urlUpdate);
+    return handOverToUpdater(platform, settingsStore, urlUpdate, MinisignVerifier(publicKey), limits);
 }

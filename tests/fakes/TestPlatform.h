@@ -91,11 +91,15 @@ class FakeMessageBoxes : public MessageBoxService
 public:
     std::vector<std::string> shown;
     std::deque<bool> answers;
+    /// Called while a question is open, before it is answered: what happens meanwhile elsewhere.
+    std::function<void()> whileAsked;
 
     void showMessage(const std::string& text, const std::string&, MessageIcon) override { shown.push_back(text); }
     bool askYesNo(const std::string& text, const std::string&, MessageIcon) override
     {
         shown.push_back(text);
+        if (whileAsked)
+            whileAsked();
         const bool answer = !answers.empty() && answers.front();
         if (!answers.empty())
             answers.pop_front();

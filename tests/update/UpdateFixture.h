@@ -4,6 +4,7 @@
 #include "SettingsStore.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
+#include "TestSigningKey.h"
 #include "UpdateCheck.h"
 
 #include <httplib.h>
@@ -103,7 +104,7 @@ private:
 inline const std::string updater = std::string("\177ELF\0\r\n", 7) + std::string(20000, 'u');
 
 /// The program's folder as the working folder, as the program runs; version 1016 here, an updater of version 1
-/// on the server.
+/// on the server, signed with the test's key, which the check is given as the one built in.
 class UpdateTest : public testing::Test
 {
 protected:
@@ -115,17 +116,19 @@ protected:
         TestFiles::write(folder / "version.txt", "1016\r\n");
         server.serve("/kopirko/versionu.txt", "1\r\n");
         server.serve("/kopirko/updater.exe", updater);
+        server.serve("/kopirko/updater.exe.minisig", key.sign(updater));
         store.setIniFilePath(folder / "KOPIRKO.ini");
     }
     void TearDown() override { std::filesystem::current_path(m_oldFolder); }
 
     std::string address() const { return server.hostAndPort() + "/kopirko"; }
-    bool check() { return CheckForUpdate(platform.services, store, address(), quick); }
+    bool check() { return CheckForUpdate(platform.services, store, address(), quick, key.publicKeyLine()); }
 
     const std::filesystem::path m_oldFolder = std::filesystem::current_path();
     TempDir folder;
     TestPlatform platform;
     TestHttpServer server;
+    TestSigningKey key;
     SettingsStore store{platform.fileSystem};
     const UpdateLimits quick{.wholeCheck = std::chrono::milliseconds(2500)}; ///< the whole check held to 2.5 s
 };

@@ -139,7 +139,7 @@ TEST_F(UpdateTest, OnlyHigherNumbersAreFetchedOrOfferedAndNoGoesOn)
             text ? TestFiles::write(folder / file, text) : void(fs::remove(folder / file));
 
         EXPECT_FALSE(CheckForUpdate(platform.services, store, c.slow == "down" ? "127.0.0.1:1/kopirko" : address(),
-                                    quick)); // the answer is No
+                                    quick, key.publicKeyLine())); // the answer is No
 
         for (const auto& [file, stale] : {std::pair{"versiontmp.txt", c.earlier}, {"versionutmp.txt", "5"}})
             EXPECT_FALSE(stale && TestFiles::exists(folder / file) && TestFiles::read(folder / file) == stale) << file;
@@ -187,7 +187,7 @@ TEST_F(UpdateTest, YesHandsOverToTheUpdaterAndEndsOnlyWhenTheHandOffFileAndTheUp
     EXPECT_TRUE(check());
 
     std::vector<std::string> calls; // every file fresh from the server
-    for (const char* file : {"/versionu.txt", "/updater.exe", "/version.txt"})
+    for (const char* file : {"/versionu.txt", "/updater.exe.minisig", "/updater.exe", "/version.txt"})
         for (const char* call : {"purge http://", "get http://"})
             calls.push_back(call + address() + file);
     EXPECT_EQ(platform.http.calls, calls);
