@@ -269,6 +269,12 @@ struct TestPlatform
     FakeConnectivity connectivity;
     LoopbackHttpClient http;
     FakePause pause;
-    PlatformServices services{appInfo, clock, fileSystem,   launcher,       terminator,   instanceLock, messages,
-                              power,   web,   networkHosts, remoteShutdown, connectivity, http,         pause};
+    PlatformServices services = servicesWith(fileSystem);
+
+    /// These services with `disk` for the disk.
+    PlatformServices servicesWith(FileSystem& disk)
+    {
+        return {appInfo, clock, disk,         launcher,       terminator,   instanceLock, messages,
+                power,   web,   networkHosts, remoteShutdown, connectivity, http,         pause};
+    }
 };

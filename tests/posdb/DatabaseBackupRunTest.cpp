@@ -91,9 +91,7 @@ protected:
     const std::string jet4 = file("tezga-jet4.mdb");
     TestPlatform test;
     HookedDisk disk;
-    PlatformServices platform{test.appInfo,        test.clock,        disk,       test.launcher, test.terminator,
-                              test.instanceLock,   test.messages,     test.power, test.web,      test.networkHosts,
-                              test.remoteShutdown, test.connectivity, test.http,  test.pause};
+    PlatformServices platform = test.servicesWith(disk);
     BackupSettings settings;
     FakeBackupHost host;
 };

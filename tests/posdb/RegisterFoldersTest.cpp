@@ -72,9 +72,7 @@ protected:
     const std::string root = backup + "/05_12_2026_Kasa_backup";
     TestPlatform test;
     ListingDisk disk;
-    PlatformServices platform{test.appInfo,        test.clock,        disk,       test.launcher, test.terminator,
-                              test.instanceLock,   test.messages,     test.power, test.web,      test.networkHosts,
-                              test.remoteShutdown, test.connectivity, test.http,  test.pause};
+    PlatformServices platform = test.servicesWith(disk);
     BackupSettings settings;
     FakeBackupHost host;
     FakeReader reader;
