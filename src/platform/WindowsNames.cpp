@@ -30,16 +30,15 @@ char16_t upper(char16_t c)
         char16_t first, last;
         bool upperIsEven;
     };
-    static constexpr std::array<PairRange, 10> pairs{{{0x0100, 0x012F, true},
-                                                      {0x0132, 0x0137, true},
-                                                      {0x0139, 0x0148, false},
-                                                      {0x014A, 0x0177, true},
-                                                      {0x0179, 0x017E, false},
-                                                      {0x0460, 0x0481, true},
-                                                      {0x048A, 0x04BF, true},
-                                                      {0x04C1, 0x04CE, false},
-                                                      {0x04D0, 0x04FF, true},
-                                                      {0x0500, 0x052F, true}}};
+    static constexpr std::array<PairRange, 9> pairs{{{0x0100, 0x012F, true},
+                                                     {0x0132, 0x0137, true},
+                                                     {0x0139, 0x0148, false},
+                                                     {0x014A, 0x0177, true},
+                                                     {0x0179, 0x017E, false},
+                                                     {0x0460, 0x0481, true},
+                                                     {0x048A, 0x04BF, true},
+                                                     {0x04C1, 0x04CE, false},
+                                                     {0x04D0, 0x04FF, true}}};
     if (c >= u'a' && c <= u'z')
         return static_cast<char16_t>(c - 0x20);
     if (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7) // à to þ, but for ÷
