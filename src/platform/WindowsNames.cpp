@@ -45,12 +45,9 @@ char16_t upper(char16_t c)
         return static_cast<char16_t>(c - 0x20);
     if (c == 0x00FF) // ÿ
         return 0x0178;
-    if (c == 0x01C5 || c == 0x01C6) // ǅ ǆ
-        return 0x01C4;
-    if (c == 0x01C8 || c == 0x01C9) // ǈ ǉ
-        return 0x01C7;
-    if (c == 0x01CB || c == 0x01CC) // ǋ ǌ
-        return 0x01CA;
+    // The lower-case digraphs; the title-case ones (ǅ ǈ ǋ) Windows keeps as they are.
+    if (c == 0x01C6 || c == 0x01C9 || c == 0x01CC) // ǆ ǉ ǌ
+        return static_cast<char16_t>(c - 2);
     if (c >= 0x0430 && c <= 0x044F) // а to я
         return static_cast<char16_t>(c - 0x20);
     if (c >= 0x0450 && c <= 0x045F) // ѐ to џ (ђ ј љ њ ћ џ)

@@ -20,10 +20,10 @@ std::optional<std::string> problem(const std::string& name);
 bool isDeviceName(const std::string& name);
 
 /// The form in which Windows compares names: trailing dots and blanks dropped, letters in upper case as Windows' own
-/// case table has them for ASCII, Latin-1, Latin Extended-A (č ć đ š ž), the digraphs Ǆ ǅ ǆ, Ǉ ǈ ǉ, Ǌ ǋ ǌ and
-/// the Cyrillic block (U+0400 to U+04FF). Names with equal keys are one file or folder on Windows. A letter outside those ranges is kept as it
-/// is, so two names that differ only in its case are taken for two. Malformed UTF-8 counts as U+FFFD, as the
-/// conversion to Windows' UTF-16 makes it.
+/// case table has them for ASCII, Latin-1, Latin Extended-A (č ć đ š ž), the digraphs ǆ ǉ ǌ (title-case ǅ ǈ ǋ stay) and
+/// the Cyrillic block (U+0400 to U+04FF). Names with equal keys are one file or folder on Windows. A letter outside
+/// those ranges is kept as it is, so two names that differ only in its case are taken for two. Malformed UTF-8 counts
+/// as U+FFFD, as the conversion to Windows' UTF-16 makes it.
 std::string comparisonKey(const std::string& name);
 
 /// True when Windows takes `left` and `right` for the same name (equal comparisonKey()).

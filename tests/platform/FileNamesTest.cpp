@@ -76,7 +76,7 @@ TEST(WindowsNamesTest, NamesAreComparedAsWindowsComparesThem)
         {"Kasa1", "kasa1. .", true},
         {"čaša ćup đak šal žir", "ČAŠA ĆUP ĐAK ŠAL ŽIR", true},
         {"ǆep ǉubav ǌiva", "Ǆep Ǉubav Ǌiva", true},
-        {"ǅ ǈ ǋ", "Ǆ Ǉ Ǌ", true},
+        {"ǅ ǈ ǋ", "Ǆ Ǉ Ǌ", false}, // title case is a case of its own there
         {"ђак љубав њива ћуп џеп ј", "ЂАК ЉУБАВ ЊИВА ЋУП ЏЕП Ј", true},
         {"абвгдежзийклмнопрстуфхцчшщъыьэюя", "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ", true},
         {"éÿ", "ÉŸ", true},
