@@ -152,12 +152,4 @@ TEST(FileNamesTest, APathIsDirectlyInsideAFolderOnlyAsOneNameThisPlatformTakesAs
         EXPECT_EQ(FileNames::isDirectlyInside(here(folder), here(path)), inside) << here(path);
 }
 
-TEST(FileNamesTest, ThisPlatformComparesNamesAsItsDisksDo)
-{
-    // Windows' disks take these for one name; Linux's for two.
-    const bool windows = Paths::separator == '\\';
-    EXPECT_EQ(FileNames::comparisonKey("Kasa1") == FileNames::comparisonKey("KASA1 "), windows);
-    EXPECT_EQ(FileNames::comparisonKey("Šank"), FileNames::comparisonKey(windows ? "šank" : "Šank"));
-}
-
 } // namespace

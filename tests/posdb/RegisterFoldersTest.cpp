@@ -8,7 +8,6 @@
 #include "FakeBackupHost.h"
 #include "Paths.h"
 #include "RegisterReader.h"
-#include "RegisterRules.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 
@@ -100,6 +99,7 @@ TEST_F(RegisterFoldersTest, LabelsThatCannotBeFoldersOrWouldShareOneAreReportedA
         {"CON", "je ime uredjaja u Windowsu"},
         {"nul.txt", "je ime uredjaja u Windowsu"},
         {"Kasa<2>", "sadrzi znak <"},
+        {"Kasa\t3", "kontrolne znakove", "kontrolne znakove"},
         {"Šank", nullptr},
         {"ŠANK", "daje istu fasciklu kao oznaka \"Šank\""},
     };
@@ -161,19 +161,6 @@ TEST_F(RegisterFoldersTest, AFileNameTheRegistersDiskHoldsButThisOneWouldReadOth
     EXPECT_EQ(failedFiles, strange);
     EXPECT_EQ(TestFiles::tree(root + "/kasa_Kasa1"), (std::map<std::string, std::string>{{"baza.mdb", "kasa 1"}}));
     EXPECT_EQ(TestFiles::names(root), (Names{"kasa_Kasa1", "server"}));
-}
-
-TEST(RegisterRulesTest, ALabelIsAFolderNameOnlyWhenThisPlatformTakesItAsItIs)
-{
-    // Everywhere.
-    for (const char* label : {"", ".", "..", "Kasa/1", "Kasa\t1", "Kasa\x7F"})
-        EXPECT_NE(RegisterRules::folderNameProblem(label), std::nullopt) << label;
-    EXPECT_EQ(RegisterRules::folderNameProblem("Kasa 1"), std::nullopt);
-    EXPECT_EQ(RegisterRules::folderNameProblem("Kasa/1"),
-              "oznaka \"Kasa/1\" sadrzi znak / pa ne moze biti ime fascikle");
-    // Windows' names only there.
-    for (const char* label : {"Kasa\\1", "Kasa:1", "Kasa?", "Kasa1.", "Kasa1 ", "COM1", "lpt²"})
-        EXPECT_EQ(RegisterRules::folderNameProblem(label).has_value(), windows) << label;
 }
 
 } // namespace
