@@ -32,14 +32,14 @@ public:
     void processEvents() override {}
     void runWork(const std::function<void()>& work) override { work(); }
     void reportProgress(const RunProgress&) override {}
-    void setStatusLine1(const std::string&) override {}
-    void setStatusLine2(const std::string&) override {}
+    void setStatusLine(const std::string&) override {}
+    void setNextRunLine(const std::string&) override {}
     void setLampColour(std::uint32_t) override {}
     void runFinished(const RunReport&) override {}
-    void showManualBackupButton() override {}
-    void enableTimer1() override {}
+    void showBackUpNowButton() override {}
+    void startDailySchedule() override {}
     void showWindow() override {}
-    void switchOnTimer2(bool) override {}
+    void armNetworkShutdown(bool) override {}
 
 private:
     std::vector<std::string> m_folders;

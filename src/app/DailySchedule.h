@@ -9,8 +9,8 @@
 
 struct BackupSettings;
 
-/// The daily timed backup, decided tick by tick (Timer1 ticks once a second): a tick starts the timed run when
-/// the clock's "HH:mm" equals VrijemeBackupa character for character and that minute comes after the minute of
+/// The daily timed backup, decided tick by tick (the window's daily timer ticks once a second): a tick starts the timed
+/// run when the clock's "HH:mm" equals VrijemeBackupa character for character and that minute comes after the minute of
 /// the latest timed run. So a run that ends within its minute does not start again, a clock set back over an
 /// earlier run gives no second one, and each time of day runs once a day; a new time saved later the same day
 /// runs when it comes (saving re-arms the schedule). Only the runs of this program's life are remembered.
@@ -32,7 +32,7 @@ public:
     std::optional<std::chrono::year_month_day> nextRunDate(const LocalDateTime& now,
                                                            const std::string& VrijemeBackupa) const;
 
-    /// True when Timer1 is to tick again after a timed run: the program is (still) in timed mode.
+    /// True when the daily timer is to tick again after a timed run: the program is (still) in timed mode.
     static bool rearmAfterRun(const BackupSettings& settings);
 
     /// True for "HH:mm" with HH 00..23 and mm 00..59, two digits each: a time the clock can ever show.

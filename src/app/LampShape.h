@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-/// The status lamp Shape1: a filled rectangle with a thin border, in a colour the program sets as
+/// The status lamp: a filled rectangle with a thin border, in a colour the program sets as
 /// 0x00BBGGRR.
 class LampShape : public QWidget
 {

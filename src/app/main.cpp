@@ -1,4 +1,5 @@
 #include "AppContext.h"
+#include "MainWindow.h"
 #include "PlatformServices.h"
 #include "QtFolderPicker.h"
 #include "QtMessageBoxService.h"
@@ -9,7 +10,6 @@
 #include "StartupSequence.h"
 #include "StartupWindow.h"
 #include "SystemPlatform.h"
-#include "frmMain.h"
 
 #include <QApplication>
 
@@ -46,7 +46,7 @@ int main(int argc, char** argv)
 
     AppContext context(platform);
     StartupSequence startup(context, KOPIRKO_UPDATE_URL, [&]() -> std::unique_ptr<StartupWindow> {
-        auto window = std::make_unique<frmMain>(context, WindowServices{folderPicker, trayIcon});
+        auto window = std::make_unique<MainWindow>(context, WindowServices{folderPicker, trayIcon});
         messages.setParent(window.get());
         folderPicker.setParent(window.get());
         return window;

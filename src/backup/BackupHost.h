@@ -30,7 +30,7 @@ class BackupHost
 public:
     virtual ~BackupHost() = default;
 
-    // The live folder list (List2).
+    // The live folder list of the page "Fascikle".
     /// Number of entries now.
     virtual int folderCount() const = 0;
     /// Entry `index` as it is now; "" when the list has become shorter.
@@ -50,18 +50,22 @@ public:
     virtual void reportProgress(const RunProgress& progress) = 0;
 
     // Status page.
-    virtual void setStatusLine1(const std::string& text) = 0; ///< Label1
-    virtual void setStatusLine2(const std::string& text) = 0; ///< Label2
-    virtual void setLampColour(std::uint32_t bgr) = 0;        ///< Shape1, 0x00BBGGRR
-    /// The run is over: show its failures on the status page (List1 under Label3; hidden again when there
-    /// are none) and, with the window hidden, as a tray message.
+    /// The first status line: how the latest run went, or what the run in progress backs up.
+    virtual void setStatusLine(const std::string& text) = 0;
+    /// The second status line: when the next timed run is due, or the file the run in progress copies.
+    virtual void setNextRunLine(const std::string& text) = 0;
+    virtual void setLampColour(std::uint32_t bgr) = 0; ///< the status lamp, 0x00BBGGRR
+    /// The run is over: show its failures on the status page (the list of failed folders under its heading;
+    /// hidden again when there are none) and, with the window hidden, as a tray message.
     virtual void runFinished(const RunReport& report) = 0;
-    /// Makes Command1 visible (the database backup does this when a register is unreachable).
-    virtual void showManualBackupButton() = 0;
-    virtual void enableTimer1() = 0;
+    /// Makes the button "Izradi rezervne kopije" visible (the database backup does this when a register is
+    /// unreachable).
+    virtual void showBackUpNowButton() = 0;
+    /// Switches the daily timer on: the timed run is due at VrijemeBackupa from now on.
+    virtual void startDailySchedule() = 0;
     virtual void showWindow() = 0;
 
-    /// Switches the one-shot network-shutdown timer (Timer2) on; when `thenShutDownThisComputer`, this
+    /// Arms the one-shot network-shutdown timer (a minute); when `thenThisComputer`, this
     /// computer is shut down after the network computers have been asked.
-    virtual void switchOnTimer2(bool thenShutDownThisComputer) = 0;
+    virtual void armNetworkShutdown(bool thenThisComputer) = 0;
 };

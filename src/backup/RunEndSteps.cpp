@@ -16,7 +16,8 @@ void finishFolderRun(RunReport& report, const BackupSettings& settings, BackupHo
     const bool stopped = RunCancellation::requested();
     const bool networkShutdown = settings.GasenjeRacunaraMreze == 1 && !stopped;
     const bool localShutdown = settings.NacinBackupa == 0 && settings.GasitiRacunar == 1 && !stopped;
-    // This computer waits for Timer2 when both are due: going down first would cut the network shutdown off.
+    // This computer waits for the network-shutdown timer when both are due: going down first would cut the network
+    // shutdown off.
     if (localShutdown && !networkShutdown) {
         if (Result started = platform.power.shutDownThisComputer(); !started)
             report.warnings.push_back("Racunar nije ugasen: " + started.error());
@@ -25,5 +26,5 @@ void finishFolderRun(RunReport& report, const BackupSettings& settings, BackupHo
     if (settings.NacinBackupa == 2 && !stopped)
         platform.messages.showMessage(completionMessage(report));
     if (networkShutdown)
-        host.switchOnTimer2(localShutdown);
+        host.armNetworkShutdown(localShutdown);
 }

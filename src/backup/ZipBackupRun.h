@@ -13,6 +13,6 @@ struct PlatformServices;
 /// the first is stored under its own name, each later one under "<name> (2)", "<name> (3)", ...; one that cannot
 /// be reached keeps in it what the earlier archive of the day holds of it (see ZipFolders). One folder
 /// that fails does not stop the others; every folder that is not in its archive whole is in the returned
-/// report with the reason. The end steps follow (finishFolderRun), Timer2 included. Refused, with nothing
-/// done, while another run is in progress.
+/// report with the reason. The end steps follow (finishFolderRun), the network-shutdown timer included. Refused, with
+/// nothing done, while another run is in progress.
 RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform);

@@ -188,7 +188,7 @@ private:
 
         const std::string serverFolder = Paths::join(m_root, serverFolderName);
         const auto problem = ensureFolder(serverFolder);
-        m_host.setStatusLine1(Texts::fromServer);
+        m_host.setStatusLine(Texts::fromServer);
         if (problem)
             fail(m_workingFolder, *problem);
         else
@@ -215,7 +215,7 @@ private:
     {
         m_host.processEvents();
         const std::string& label = cashRegister.label;
-        m_host.setStatusLine1(Texts::fromRegister + label);
+        m_host.setStatusLine(Texts::fromRegister + label);
 
         const std::optional<std::string> folder = RegisterRules::databaseFolder(cashRegister.databasePath);
         if (!folder)
@@ -235,7 +235,7 @@ private:
         }
         if (!reachable) {
             fail(source, "fascikla kase \"" + *folder + "\" nije dostupna");
-            m_host.showManualBackupButton();
+            m_host.showBackUpNowButton();
             return;
         }
         if (const auto problem = RegisterRules::folderNameProblem(label)) {
@@ -299,7 +299,7 @@ private:
             }
             if (name.empty())
                 continue;
-            m_host.setStatusLine2(name);
+            m_host.setNextRunLine(name);
             const std::string from = Paths::join(folder, name);
             const std::string to = Paths::join(target, name);
             // A name the disk of the source allows may still not stay in `target` here (on Windows "CON" is a
@@ -336,10 +336,10 @@ private:
     {
         const std::string& time = m_settings.VrijemeBackupa;
         const auto today = m_platform.clock.now().date;
-        m_host.setStatusLine1((rootMade ? Texts::made : Texts::notMade) + formatDateDots(today) + " u " + time);
-        m_host.setStatusLine2(Texts::next + formatDateDots(addDays(m_platform.clock.now().date, 1)) + " u " + time);
+        m_host.setStatusLine((rootMade ? Texts::made : Texts::notMade) + formatDateDots(today) + " u " + time);
+        m_host.setNextRunLine(Texts::next + formatDateDots(addDays(m_platform.clock.now().date, 1)) + " u " + time);
         if (m_settings.NacinBackupa == 0)
-            m_host.enableTimer1();
+            m_host.startDailySchedule();
         m_host.setLampColour(LampColour::lightYellow);
         m_host.showWindow();
         m_host.runFinished(m_report);

@@ -7,7 +7,7 @@
 
 struct PlatformServices;
 
-/// Asks every computer named by a network folder among `entries` (the folder list, List2, as it is when the
+/// Asks every computer named by a network folder among `entries` (the folder list of the window, as it is when the
 /// shutdown starts) to shut down, one request per entry in list order: a computer named by two entries is
 /// asked twice, and this computer's own name gets no special treatment. Folders of this computer are passed
 /// over. An entry whose computer cannot be read, whose name is not a plain computer name (such a name is

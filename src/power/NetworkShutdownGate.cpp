@@ -40,7 +40,7 @@ std::optional<NetworkShutdownReport> NetworkShutdownGate::run(const std::vector<
             m_busy = true;
         }
         // Freed on the worker as soon as the computers are asked: the window's wait for this round may sit under
-        // Timer2's round in nested event loops, and Timer2 must not wait for that wait to return.
+        // the timer's round in nested event loops, and the timer must not wait for that wait to return.
         std::atomic<bool> freedByWork{false};
         Release fallback([&] {
             if (!freedByWork)

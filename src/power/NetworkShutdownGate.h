@@ -12,7 +12,8 @@
 struct PlatformServices;
 
 /// Lets one shutdown of the network computers at a time ask the computers, on a worker thread, while the
-/// window stays usable. The window keeps one gate for Command10 and Timer2.
+/// window stays usable. The window keeps one gate for the button "Pogasi ostale racunare" and the network-shutdown
+/// timer.
 class NetworkShutdownGate
 {
 public:
@@ -22,9 +23,9 @@ public:
     using WorkRunner = std::function<void(const std::function<void()>&)>;
 
     enum class WhenBusy {
-        Skip, ///< a request that finds a shutdown under way does nothing (a second click on Command10)
-        Wait  ///< it waits for that one to end, then asks the computers itself (Timer2: this computer's own
-              ///< shutdown, which comes after, must not cut an earlier request off)
+        Skip, ///< a request that finds a shutdown under way does nothing (a second click on the button)
+        Wait  ///< it waits for that one to end, then asks the computers itself (the timer after a run: this computer's
+             ///< own shutdown, which comes after, must not cut an earlier request off)
     };
 
     explicit NetworkShutdownGate(WorkRunner runWork);

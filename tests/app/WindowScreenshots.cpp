@@ -9,11 +9,11 @@
 #include "AppContext.h"
 #include "AppIcon.h"
 #include "FakeWindowParts.h"
+#include "MainWindow.h"
 #include "RunGuard.h"
 #include "StartupSequence.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
-#include "frmMain.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     context.settingsStore.LoadSettings(context.backupSettings, context.programFolder);
     WindowServices services{picker, tray};
     services.databaseRun = [](const auto&, auto&, const auto&) { return RunReport{}; }; // the timed mode's catch-up
-    frmMain window(context, services);
+    MainWindow window(context, services);
     window.load();
     window.move(20, 20);
     window.show();
@@ -71,8 +71,8 @@ int main(int argc, char** argv)
 
     bool ok = true;
     const auto take = [&](int tab1, int tab2, const char* name) {
-        window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(tab1);
-        window.findChild<QTabWidget*>("SSTab2")->setCurrentIndex(tab2);
+        window.findChild<QTabWidget*>("pageTabs")->setCurrentIndex(tab1);
+        window.findChild<QTabWidget*>("settingsTabs")->setCurrentIndex(tab2);
         for (int i = 0; i < 20; ++i, QThread::msleep(25))
             QApplication::processEvents();
         ok &= QGuiApplication::primaryScreen()->grabWindow(0).save(out + "/" + prefix + name + ".png");

@@ -449,8 +449,8 @@ TEST_F(BackupRunTest, AFolderThatCannotBeReachedKeepsItsCopyInTheArchiveItShares
     EXPECT_EQ(TestFiles::read(archive), "not an archive any more");
 }
 
-// After the run: a timed run shuts this computer down itself, or through Timer2 when the network's computers go
-// first; a run at start never shuts down; one by hand only says it is done.
+// After the run: a timed run shuts this computer down itself, or through the network-shutdown timer when the network's
+// computers go first; a run at start never shuts down; one by hand only says it is done.
 TEST_P(BothRunsTest, EndStepsFollowTheMode)
 {
     const struct
@@ -458,19 +458,19 @@ TEST_P(BothRunsTest, EndStepsFollowTheMode)
         std::int16_t nacin, gasiti, mreze;
         int shutdowns;
         bool message;
-        std::vector<bool> timer2;
+        std::vector<bool> networkShutdowns;
     } cases[] = {{0, 1, 0, 1, false, {}}, {0, 1, 1, 0, false, {true}}, {0, 0, 1, 0, false, {false}},
                  {1, 1, 0, 0, false, {}}, {2, 1, 0, 0, true, {}},      {2, 0, 1, 0, true, {false}}};
     for (const auto& c : cases) {
         TestPlatform fresh;
-        host.timer2.clear();
+        host.networkShutdowns.clear();
         settings.NacinBackupa = c.nacin;
         settings.GasitiRacunar = c.gasiti;
         settings.GasenjeRacunaraMreze = c.mreze;
         (zip ? RunZipBackup : RunFolderBackup)(settings, host, fresh.services);
         EXPECT_EQ(fresh.power.shutdowns, c.shutdowns) << c.nacin << c.gasiti << c.mreze;
         EXPECT_EQ(fresh.messages.shown.size(), c.message ? 1u : 0u) << c.nacin << c.gasiti << c.mreze;
-        EXPECT_EQ(host.timer2, c.timer2) << c.nacin << c.gasiti << c.mreze;
+        EXPECT_EQ(host.networkShutdowns, c.networkShutdowns) << c.nacin << c.gasiti << c.mreze;
     }
 }
 

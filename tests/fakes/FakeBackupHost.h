@@ -18,8 +18,8 @@ public:
     int processEventsCalls = 0;
     std::vector<bool> busyPointer;
     std::vector<RunReport> finished;
-    std::vector<bool> timer2; ///< one element per switch-on: thenShutDownThisComputer
-    std::string label1;
+    std::vector<bool> networkShutdowns; ///< one element per arming: thenThisComputer
+    std::string statusLine;
 
     int folderCount() const override { return static_cast<int>(folders.size()); }
     std::string folderEntry(int index) const override
@@ -40,14 +40,14 @@ public:
         std::lock_guard lock(m_mutex);
         progressReports.push_back(progress);
     }
-    void setStatusLine1(const std::string& text) override { label1 = text; }
+    void setStatusLine(const std::string& text) override { statusLine = text; }
     void runFinished(const RunReport& report) override { finished.push_back(report); }
-    void setStatusLine2(const std::string&) override {}
+    void setNextRunLine(const std::string&) override {}
     void setLampColour(std::uint32_t) override {}
-    void showManualBackupButton() override {}
-    void enableTimer1() override {}
+    void showBackUpNowButton() override {}
+    void startDailySchedule() override {}
     void showWindow() override {}
-    void switchOnTimer2(bool thenShutDownThisComputer) override { timer2.push_back(thenShutDownThisComputer); }
+    void armNetworkShutdown(bool thenThisComputer) override { networkShutdowns.push_back(thenThisComputer); }
 
     std::vector<RunProgress> progressReports;
 

@@ -6,13 +6,13 @@
 #include "BackupSettings.h"
 #include "FakeBackupHost.h"
 #include "FakeWindowParts.h"
+#include "MainWindow.h"
 #include "RegisterReader.h"
 #include "RunGuard.h"
 #include "StartupSequence.h"
 #include "SystemAppInfo.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
-#include "frmMain.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -123,7 +123,7 @@ TEST_F(DatabaseBackupRunTest, WithoutServerDatabaseOnlyTheFilesGoStraightIntoThe
 
     EXPECT_EQ(TestFiles::files(root), (Names{".skriveno", "podaci.dat"}));
     EXPECT_THAT(report.failed, IsEmpty());
-    EXPECT_THAT(host.label1, StartsWith("Rezervna kopija baza podataka je izradjena "));
+    EXPECT_THAT(host.statusLine, StartsWith("Rezervna kopija baza podataka je izradjena "));
     EXPECT_THAT(test.messages.shown, ElementsAre("Izrada rezervne kopije je zavrsena"));
 }
 
@@ -138,7 +138,7 @@ TEST_F(KaseRunTest, SevenRegistersAreHandledInIdOrderOnceTheDestinationIsThere)
         const RunReport report = run();
         ASSERT_EQ(failedSources(report), (Names{work})) << reason; // and no register is touched
         EXPECT_THAT(report.failed[0].reason, HasSubstr(reason));
-        EXPECT_THAT(host.label1, StartsWith("Rezervna kopija baza podataka nije izradjena ")) << reason;
+        EXPECT_THAT(host.statusLine, StartsWith("Rezervna kopija baza podataka nije izradjena ")) << reason;
     }
     EXPECT_FALSE(TestFiles::exists(dir / "odspojeni"));
     std::filesystem::remove(root);
@@ -340,9 +340,9 @@ TEST_P(StartupTest, BacksUpServerAndRegistersAndListsTheUnreachableOnesOnTheWind
     context.programFolder = work;
     FakeFolderPicker picker;
     FakeNotificationIcon tray;
-    frmMain* window = nullptr;
+    MainWindow* window = nullptr;
     StartupSequence start(context, "127.0.0.1:9/kopirko", [&] {
-        auto made = std::make_unique<frmMain>(context, WindowServices{picker, tray});
+        auto made = std::make_unique<MainWindow>(context, WindowServices{picker, tray});
         window = made.get();
         return made;
     });
@@ -354,12 +354,12 @@ TEST_P(StartupTest, BacksUpServerAndRegistersAndListsTheUnreachableOnesOnTheWind
     std::filesystem::current_path(previousFolder);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(TestFiles::read(root + "/kasa_Šank/baza.mdb"), "šank");
-    const auto* list = window->findChild<QListWidget*>("List1"); // Kasa 2 and Kasa/7
+    const auto* list = window->findChild<QListWidget*>("failedFoldersList"); // Kasa 2 and Kasa/7
     ASSERT_EQ(list->count(), 2);
     EXPECT_THAT(list->item(0)->text().toStdString(), StartsWith("Kasa 2: "));
-    EXPECT_FALSE(window->findChild<QWidget*>("Command1")->isHidden()); // to try the unreachable ones again
+    EXPECT_FALSE(window->findChild<QWidget*>("backUpNowButton")->isHidden()); // to try the unreachable ones again
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(window->findChild<QTimer*>("Timer1")->isActive(), GetParam() == 0);
+    EXPECT_EQ(window->findChild<QTimer*>("dailyTimer")->isActive(), GetParam() == 0);
     // Only the start in mode 1 ends with the completion message, which lists what was not backed up.
     ASSERT_EQ(test.messages.shown.size(), GetParam() == 1 ? 1u : 0u);
     for (const std::string& message : test.messages.shown)

@@ -101,9 +101,9 @@ TEST(ShutDownNetworkComputers, AsksTheComputerOfEveryNetworkEntryInListOrderWhat
     EXPECT_TRUE(platform.messages.shown.empty());
 }
 
-// Timer2 fires while a click's shutdown still waits for PC1: its round must come after, not beside it, because
-// this computer's shutdown follows Timer2's round.
-TEST(NetworkShutdownGate, Timer2WaitsForAShutdownUnderWayAndThenAsksItself)
+// The network-shutdown timer fires while a click's shutdown still waits for PC1: its round must come after, not beside
+// it, because this computer's shutdown follows the timer's round.
+TEST(NetworkShutdownGate, TheTimersRoundWaitsForAShutdownUnderWayAndThenAsksItself)
 {
     TestPlatform platform;
     std::promise<void> reached, release;
@@ -131,9 +131,9 @@ TEST(NetworkShutdownGate, Timer2WaitsForAShutdownUnderWayAndThenAsksItself)
     EXPECT_FALSE(gate.busy());
 }
 
-// A click's round has asked its computers, but its wait returns only after Timer2's round, which runs in an event
-// loop nested above it: Timer2 must get the gate without waiting for the click's wait (this hung for good).
-TEST(NetworkShutdownGate, Timer2NestedInAClicksWaitIsNotHeldUpByIt)
+// A click's round has asked its computers, but its wait returns only after the timer's round, which runs in an event
+// loop nested above it: the timer must get the gate without waiting for the click's wait (this hung for good).
+TEST(NetworkShutdownGate, TheTimersRoundNestedInAClicksWaitIsNotHeldUpByIt)
 {
     TestPlatform platform;
     std::optional<NetworkShutdownReport> timer;

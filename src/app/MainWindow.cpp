@@ -1,6 +1,6 @@
-#include "frmMain.h"
+#include "MainWindow.h"
 
-#include "ui_frmMain.h"
+#include "ui_MainWindow.h"
 
 #include "AppContext.h"
 #include "AppIcon.h"
@@ -55,7 +55,7 @@ const char* const databaseDone = "Rezervna kopija baza podataka je izradjena ";
 const char* const runInProgressAtExit = "Izrada rezervne kopije je u toku. Ako izadjete, bice prekinuta: ono sto je "
                                         "zapoceto se brise, a ranije rezervne kopije ostaju.\r\n\r\n";
 
-/// Label26: a warning about names that the archive cannot hold.
+/// cyrillicWarningLabel: a warning about names that the archive cannot hold.
 const char* const cyrillicWarning =
     "PAŽNJA\r\n"
     "Ukoliko imate naziva datoteka ispisanih ćiriličnim slovima nemojte uključivati ZIP opcije jer takve "
@@ -64,8 +64,8 @@ const char* const cyrillicWarning =
     "Možete u izvornim fasciklama preimenovati takve datoteke u latinično pisma pa onda uključiti opciju "
     "Kompresovanja";
 
-/// The gap in the caption of Check1 that holds Text2.
-const QString check1Gap = QString(16, QLatin1Char(' '));
+/// The gap in the caption of deleteOldBackupsCheckbox that holds keepDaysEdit.
+const QString keepDaysGap = QString(16, QLatin1Char(' '));
 
 QString qs(const std::string& text)
 {
@@ -89,11 +89,11 @@ std::string destinationProblem(const QString& folder)
 
 } // namespace
 
-frmMain::frmMain(AppContext& context, WindowServices services, QWidget* parent)
-    : QWidget(parent), m_context(context), m_services(std::move(services)), ui(std::make_unique<Ui::frmMain>()),
-      Timer1(new QTimer(this)), Timer2(new QTimer(this)), mnuGlavni(new QMenu(QStringLiteral("File"), this)),
-      mnuIzlaz(mnuGlavni->addAction(QStringLiteral("Izlaz"))),
-      mnuUkloni(new QAction(QStringLiteral("Ukloni fasciklu sa popisa"), this)), m_endTimer(new QTimer(this))
+MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* parent)
+    : QWidget(parent), m_context(context), m_services(std::move(services)), ui(std::make_unique<Ui::MainWindow>()),
+      dailyTimer(new QTimer(this)), networkShutdownTimer(new QTimer(this)),
+      trayMenu(new QMenu(QStringLiteral("File"), this)), exitAction(trayMenu->addAction(QStringLiteral("Izlaz"))),
+      removeFolderAction(new QAction(QStringLiteral("Ukloni fasciklu sa popisa"), this)), m_endTimer(new QTimer(this))
 {
     ui->setupUi(this);
     setWindowIcon(AppIcon::create());
@@ -103,65 +103,65 @@ frmMain::frmMain(AppContext& context, WindowServices services, QWidget* parent)
     pages->setObjectName(QStringLiteral("pagesArea"));
     pages->setWidgetResizable(true);
     pages->setFrameShape(QFrame::NoFrame);
-    delete ui->frmMainLayout->replaceWidget(ui->SSTab1, pages); // the layout hands back the item it held
-    pages->setWidget(ui->SSTab1);
-    const QMargins margins = ui->frmMainLayout->contentsMargins();
-    m_designedSize = size().expandedTo(ui->SSTab1->sizeHint().grownBy(margins));
+    delete ui->mainLayout->replaceWidget(ui->pageTabs, pages); // the layout hands back the item it held
+    pages->setWidget(ui->pageTabs);
+    const QMargins margins = ui->mainLayout->contentsMargins();
+    m_designedSize = size().expandedTo(ui->pageTabs->sizeHint().grownBy(margins));
     resize(m_designedSize);
 
-    ui->Option1->setId(ui->Option1_0, 0);
-    ui->Option1->setId(ui->Option1_1, 1);
-    ui->Option1->setId(ui->Option1_2, 2);
-    ui->Option2->setId(ui->Option2_0, 0);
-    ui->Option2->setId(ui->Option2_1, 1);
+    ui->backupModeGroup->setId(ui->timedModeRadio, 0);
+    ui->backupModeGroup->setId(ui->startModeRadio, 1);
+    ui->backupModeGroup->setId(ui->manualModeRadio, 2);
+    ui->backupScopeGroup->setId(ui->filesOnlyRadio, 0);
+    ui->backupScopeGroup->setId(ui->withSubfoldersRadio, 1);
 
-    ui->Command9->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    QPalette linkPalette = ui->Label24->palette();
+    ui->openDestinationButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    QPalette linkPalette = ui->webLink->palette();
     linkPalette.setColor(QPalette::WindowText, linkPalette.color(QPalette::Link));
-    ui->Label24->setPalette(linkPalette);
-    ui->Label24->installEventFilter(this);
-    ui->Check1->installEventFilter(this);
-    ui->List2->installEventFilter(this);
+    ui->webLink->setPalette(linkPalette);
+    ui->webLink->installEventFilter(this);
+    ui->deleteOldBackupsCheckbox->installEventFilter(this);
+    ui->folderList->installEventFilter(this);
     // A right click on an entry offers its removal; the icon's menu stays the window's.
-    mnuUkloni->setObjectName(QStringLiteral("mnuUkloni"));
-    ui->List2->setContextMenuPolicy(Qt::ActionsContextMenu);
-    ui->List2->addAction(mnuUkloni);
-    connect(mnuUkloni, &QAction::triggered, this, &frmMain::removeSelectedFolder);
+    removeFolderAction->setObjectName(QStringLiteral("removeFolderAction"));
+    ui->folderList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ui->folderList->addAction(removeFolderAction);
+    connect(removeFolderAction, &QAction::triggered, this, &MainWindow::removeSelectedFolder);
     m_endTimer->setInterval(100);
-    connect(m_endTimer, &QTimer::timeout, this, &frmMain::endWhenRunHasStopped);
+    connect(m_endTimer, &QTimer::timeout, this, &MainWindow::endWhenRunHasStopped);
 
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(60000);
-    Timer2->setSingleShot(true);
-    mnuGlavni->setObjectName(QStringLiteral("mnuGlavni"));
-    mnuIzlaz->setObjectName(QStringLiteral("mnuIzlaz"));
+    dailyTimer->setObjectName(QStringLiteral("dailyTimer"));
+    dailyTimer->setInterval(1000);
+    networkShutdownTimer->setObjectName(QStringLiteral("networkShutdownTimer"));
+    networkShutdownTimer->setInterval(60000);
+    networkShutdownTimer->setSingleShot(true);
+    trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    exitAction->setObjectName(QStringLiteral("exitAction"));
 
-    connect(ui->Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &frmMain::Command5_Click);
-    connect(ui->Command6, &QPushButton::clicked, this, &frmMain::Command6_Click);
-    connect(ui->Command7, &QPushButton::clicked, this, &frmMain::Command7_Click);
-    connect(ui->Command8, &QPushButton::clicked, this, &frmMain::Command8_Click);
-    connect(ui->Command9, &QPushButton::clicked, this, &frmMain::Command9_Click);
-    connect(ui->Command10, &QPushButton::clicked, this, &frmMain::Command10_Click);
-    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &frmMain::Timer2_Timer);
-    connect(mnuIzlaz, &QAction::triggered, this, &frmMain::mnuIzlaz_Click);
+    connect(ui->backUpNowButton, &QPushButton::clicked, this, &MainWindow::onBackUpNow);
+    connect(ui->hideWindowButton, &QPushButton::clicked, this, &MainWindow::onHideWindow);
+    connect(ui->chooseDestinationButton, &QPushButton::clicked, this, &MainWindow::onChooseDestination);
+    connect(ui->saveOptionsButton, &QPushButton::clicked, this, &MainWindow::onSaveOptions);
+    connect(ui->saveFoldersButton, &QPushButton::clicked, this, &MainWindow::onSaveFolders);
+    connect(ui->addFolderButton, &QPushButton::clicked, this, &MainWindow::onAddFolder);
+    connect(ui->clearFolderListButton, &QPushButton::clicked, this, &MainWindow::onClearFolderList);
+    connect(ui->openDestinationButton, &QPushButton::clicked, this, &MainWindow::onOpenDestination);
+    connect(ui->shutDownNetworkButton, &QPushButton::clicked, this, &MainWindow::onShutDownNetwork);
+    connect(dailyTimer, &QTimer::timeout, this, &MainWindow::onDailyTick);
+    connect(networkShutdownTimer, &QTimer::timeout, this, &MainWindow::onNetworkShutdownTimeout);
+    connect(exitAction, &QAction::triggered, this, &MainWindow::onExit);
 
     // Without a notification area the icon's menu is out of reach; a right click on the window opens it too.
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& position) { mnuGlavni->popup(mapToGlobal(position)); });
+            [this](const QPoint& position) { trayMenu->popup(mapToGlobal(position)); });
 
-    placeText2InCheck1Gap();
+    placeKeepDaysEditInCaptionGap();
 }
 
-frmMain::~frmMain()
+MainWindow::~MainWindow()
 {
-    // Form_Terminate: the icon goes with the window.
+    // The icon goes with the window.
     m_services.trayIcon.remove();
     if (m_busyPointer)
         QApplication::restoreOverrideCursor();
@@ -170,70 +170,72 @@ frmMain::~frmMain()
 // ---------------------------------------------------------------------------------------------------------------
 // Initialisation
 
-void frmMain::load()
+void MainWindow::load()
 {
-    ui->Label26->setText(QString::fromUtf8(cyrillicWarning));
+    ui->cyrillicWarningLabel->setText(QString::fromUtf8(cyrillicWarning));
     setWindowTitle(qs(m_context.WindowTitle));
     addTrayIcon();
-    LoadFolderList();
+    loadFolderList();
 
     const ProgramVersion version = m_context.platform.appInfo.version();
-    ui->Label6->setText(QString::fromUtf8(versionPrefix) + QString::number(version.major) + '.' +
-                        QString::number(version.minor) + '.' + QString::number(version.revision));
+    ui->versionLabel->setText(QString::fromUtf8(versionPrefix) + QString::number(version.major) + '.' +
+                              QString::number(version.minor) + '.' + QString::number(version.revision));
 
     for (int hour = 0; hour < 24; ++hour)
-        ui->Combo1->addItem(QStringLiteral("%1:00").arg(hour, 2, 10, QLatin1Char('0')));
+        ui->backupTimeCombo->addItem(QStringLiteral("%1:00").arg(hour, 2, 10, QLatin1Char('0')));
     // An editable combo box selects its first item on its own; no hour is chosen until the settings say so.
-    ui->Combo1->setCurrentIndex(-1);
+    ui->backupTimeCombo->setCurrentIndex(-1);
 
     const BackupSettings& settings = m_context.backupSettings;
     if (settings.BackupDir.empty()) {
-        ui->SSTab1->setCurrentIndex(1);
-        ui->SSTab2->setCurrentIndex(0);
+        ui->pageTabs->setCurrentIndex(1);
+        ui->settingsTabs->setCurrentIndex(0);
         message(notSetUp);
         return;
     }
-    ui->SSTab1->setCurrentIndex(0);
+    ui->pageTabs->setCurrentIndex(0);
     if (!DailySchedule::isValidTime(settings.VrijemeBackupa)) {
-        ui->SSTab1->setCurrentIndex(1);
-        ui->SSTab2->setCurrentIndex(1);
+        ui->pageTabs->setCurrentIndex(1);
+        ui->settingsTabs->setCurrentIndex(1);
         if (settings.VrijemeBackupa.empty()) {
             message(notSetUp);
         } else {
             // A time the clock never shows would silently keep every timed backup from happening.
-            ui->Combo1->setEditText(qs(settings.VrijemeBackupa));
+            ui->backupTimeCombo->setEditText(qs(settings.VrijemeBackupa));
             message("Vrijeme izrade rezervne kopije \"" + settings.VrijemeBackupa + "\" nije ispravno." + crlf +
                     pleaseSetUp);
         }
-        ui->Text1->setText(qs(settings.BackupDir));
+        ui->destinationEdit->setText(qs(settings.BackupDir));
         return;
     }
     showSettingsInControls();
 }
 
-bool frmMain::showSettingsInControls()
+bool MainWindow::showSettingsInControls()
 {
     const BackupSettings& settings = m_context.backupSettings;
-    ui->Text1->setText(qs(settings.BackupDir));
+    ui->destinationEdit->setText(qs(settings.BackupDir));
 
-    QAbstractButton* mode = ui->Option1->button(settings.NacinBackupa);
+    QAbstractButton* mode = ui->backupModeGroup->button(settings.NacinBackupa);
     if (!mode) {
         failInitialisation("NacinBackupa", settings.NacinBackupa);
         return false;
     }
     mode->setChecked(true);
-    QAbstractButton* scope = ui->Option2->button(settings.OpsegBackupa);
+    QAbstractButton* scope = ui->backupScopeGroup->button(settings.OpsegBackupa);
     if (!scope) {
         failInitialisation("OpsegBackupa", settings.OpsegBackupa);
         return false;
     }
     scope->setChecked(true);
 
-    const int hour = ui->Combo1->findText(qs(settings.VrijemeBackupa), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int hour =
+        ui->backupTimeCombo->findText(qs(settings.VrijemeBackupa), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (hour >= 0)
-        ui->Combo1->setCurrentIndex(hour);
+        ui->backupTimeCombo->setCurrentIndex(hour);
     else
-        ui->Combo1->setEditText(qs(settings.VrijemeBackupa)); // a time typed in by hand: shown, no item selected
+        ui->backupTimeCombo->setEditText(
+            qs(settings.VrijemeBackupa)); // a time typed in by hand: shown, no item selected
 
     struct Box
     {
@@ -241,10 +243,10 @@ bool frmMain::showSettingsInControls()
         const char* key;
         std::int16_t value;
     };
-    const Box boxes[] = {{ui->Check1, "Brisati", settings.Brisati},
-                         {ui->Check2, "GasitiRacunar", settings.GasitiRacunar},
-                         {ui->Check3, "ZIPOVANJE", settings.ZIPOVANJE},
-                         {ui->Check4, "GasenjeRacunaraMreze", settings.GasenjeRacunaraMreze}};
+    const Box boxes[] = {{ui->deleteOldBackupsCheckbox, "Brisati", settings.Brisati},
+                         {ui->shutDownThisComputerCheckbox, "GasitiRacunar", settings.GasitiRacunar},
+                         {ui->compressCheckbox, "ZIPOVANJE", settings.ZIPOVANJE},
+                         {ui->shutDownNetworkCheckbox, "GasenjeRacunaraMreze", settings.GasenjeRacunaraMreze}};
     for (const Box& box : boxes) {
         if (box.value != 0 && box.value != 1) {
             failInitialisation(box.key, box.value);
@@ -253,45 +255,45 @@ bool frmMain::showSettingsInControls()
         box.box->setChecked(box.value == 1);
     }
 
-    ui->Text2->setText(QString::number(settings.Starost));
+    ui->keepDaysEdit->setText(QString::number(settings.Starost));
 
     if (settings.NacinBackupa == 0) {
         const auto today = m_context.platform.clock.now().date;
         const std::string root = BackupNames::databaseBackupRoot(settings.BackupDir, today, settings.AppFolderSuffix);
         if (m_context.platform.fileSystem.exists(root)) {
-            setStatusLine1(databaseDone + formatDateDots(today) + " u " + settings.VrijemeBackupa);
+            setStatusLine(databaseDone + formatDateDots(today) + " u " + settings.VrijemeBackupa);
         } else {
             // Today's database backup is missing: catch up now, before the window is first shown.
             runSafely(m_services.databaseRun);
         }
-        Timer1->start();
+        dailyTimer->start();
         refreshNextRunLine();
     }
     if (settings.NacinBackupa == 2)
-        ui->Command1->show();
+        ui->backUpNowButton->show();
     return true;
 }
 
-void frmMain::failInitialisation(const std::string& key, int value)
+void MainWindow::failInitialisation(const std::string& key, int value)
 {
     // The rest of the initialisation is skipped, so the mode's timer and button are not set up: the user must
     // hear of it, or the backups would silently stop.
-    ui->SSTab1->setCurrentIndex(1);
-    ui->SSTab2->setCurrentIndex(1);
+    ui->pageTabs->setCurrentIndex(1);
+    ui->settingsTabs->setCurrentIndex(1);
     message("Spremljeno podesavanje " + key + " = " + std::to_string(value) + " nije ispravno." + crlf + pleaseSetUp);
 }
 
-void frmMain::addTrayIcon()
+void MainWindow::addTrayIcon()
 {
-    m_services.trayIcon.add(windowIcon(), qs(m_context.WindowTitle), mnuGlavni,
-                            [this](int number) { Form_MouseMove(number); });
+    m_services.trayIcon.add(windowIcon(), qs(m_context.WindowTitle), trayMenu,
+                            [this](int number) { onTrayIconMessage(number); });
 }
 
-void frmMain::LoadFolderList()
+void MainWindow::loadFolderList()
 {
     const FolderListFile::Loaded loaded = FolderListFile::load(m_context.platform.fileSystem, m_context.programFolder);
     for (const std::string& entry : loaded.entries)
-        ui->List2->addItem(qs(entry));
+        ui->folderList->addItem(qs(entry));
     m_refusedFolderEntries = loaded.refused;
     if (!loaded.result)
         message("Popis fascikli se ne moze procitati: " + loaded.result.error());
@@ -300,7 +302,7 @@ void frmMain::LoadFolderList()
 // ---------------------------------------------------------------------------------------------------------------
 // Notification icon and the window's life
 
-void frmMain::showWindow()
+void MainWindow::showWindow()
 {
     if (!m_fitted) {
         m_fitted = true;
@@ -310,12 +312,12 @@ void frmMain::showWindow()
     show();
 }
 
-void frmMain::removeTrayIcon()
+void MainWindow::removeTrayIcon()
 {
     m_services.trayIcon.remove();
 }
 
-void frmMain::fitInto(const QRect& available)
+void MainWindow::fitInto(const QRect& available)
 {
     QSize frame = frameGeometry().size() - geometry().size();
     if (frame.isEmpty()) // not shown yet: about what the desktop's title bar and borders take
@@ -324,7 +326,7 @@ void frmMain::fitInto(const QRect& available)
     move(available.center() - QRect(QPoint(), size() + frame).center());
 }
 
-void frmMain::Form_MouseMove(int message)
+void MainWindow::onTrayIconMessage(int message)
 {
     switch (message) {
     case NotificationIcon::leftButtonUp:
@@ -332,14 +334,14 @@ void frmMain::Form_MouseMove(int message)
         restoreWindow();
         break;
     case NotificationIcon::rightButtonUp:
-        // The toolkit opens mnuGlavni at the mouse position itself; the window stays as it is.
+        // The toolkit opens trayMenu at the mouse position itself; the window stays as it is.
         break;
     default:
         break;
     }
 }
 
-void frmMain::restoreWindow()
+void MainWindow::restoreWindow()
 {
     setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | Qt::WindowActive);
     show();
@@ -347,7 +349,7 @@ void frmMain::restoreWindow()
     activateWindow();
 }
 
-void frmMain::hideWindow()
+void MainWindow::hideWindow()
 {
     if (m_services.trayIcon.available())
         hide();
@@ -355,18 +357,18 @@ void frmMain::hideWindow()
         showMinimized(); // hidden, the window could not be brought back
 }
 
-void frmMain::Command2_Click()
+void MainWindow::onHideWindow()
 {
     hideWindow();
 }
 
-void frmMain::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     event->ignore();
     hideWindow();
 }
 
-void frmMain::mnuIzlaz_Click()
+void MainWindow::onExit()
 {
     const bool running = RunGuard::busy();
     if (!m_context.platform.messages.askYesNo((running ? runInProgressAtExit : "") + std::string(exitQuestion) +
@@ -382,7 +384,7 @@ void frmMain::mnuIzlaz_Click()
     m_context.platform.terminator.endNow(0);
 }
 
-void frmMain::endWhenRunHasStopped()
+void MainWindow::endWhenRunHasStopped()
 {
     if (RunGuard::busy())
         return;
@@ -392,20 +394,20 @@ void frmMain::endWhenRunHasStopped()
     m_context.platform.terminator.endNow(0);
 }
 
-void frmMain::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     clearAlert();
 }
 
-void frmMain::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && !isMinimized())
         clearAlert();
 }
 
-void frmMain::clearAlert()
+void MainWindow::clearAlert()
 {
     if (!m_alert || !isVisible() || isMinimized())
         return;
@@ -413,31 +415,31 @@ void frmMain::clearAlert()
     m_services.trayIcon.setLook(windowIcon(), qs(m_context.WindowTitle));
 }
 
-void frmMain::Label24_Click()
+void MainWindow::onWebLink()
 {
-    if (Result opened = m_context.platform.web.openUrl(ui->Label24->text().toStdString()); !opened)
+    if (Result opened = m_context.platform.web.openUrl(ui->webLink->text().toStdString()); !opened)
         message("Stranica se ne moze otvoriti: " + opened.error());
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ui->List2 && event->type() == QEvent::KeyPress &&
+    if (watched == ui->folderList && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         removeSelectedFolder();
         return true;
     }
-    if (watched == ui->Label24 && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == ui->webLink && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        Label24_Click();
+        onWebLink();
         return true;
     }
-    if (watched == ui->Check1) {
+    if (watched == ui->deleteOldBackupsCheckbox) {
         switch (event->type()) {
         case QEvent::Resize:
         case QEvent::Show:
         case QEvent::FontChange:
         case QEvent::StyleChange:
-            placeText2InCheck1Gap();
+            placeKeepDaysEditInCaptionGap();
             break;
         default:
             break;
@@ -446,12 +448,12 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmMain::placeText2InCheck1Gap()
+void MainWindow::placeKeepDaysEditInCaptionGap()
 {
-    QCheckBox* box = ui->Check1;
-    QLineEdit* field = ui->Text2;
+    QCheckBox* box = ui->deleteOldBackupsCheckbox;
+    QLineEdit* field = ui->keepDaysEdit;
     const QString caption = box->text();
-    const qsizetype gapAt = caption.indexOf(check1Gap);
+    const qsizetype gapAt = caption.indexOf(keepDaysGap);
     if (gapAt < 0)
         return;
     QStyleOptionButton option;
@@ -461,7 +463,7 @@ void frmMain::placeText2InCheck1Gap()
     const QFontMetrics metrics = box->fontMetrics();
     const int blank = metrics.horizontalAdvance(QLatin1Char(' '));
     const int left = contents.left() + metrics.horizontalAdvance(caption.left(gapAt)) + blank;
-    const int right = contents.left() + metrics.horizontalAdvance(caption.left(gapAt + check1Gap.size())) - blank;
+    const int right = contents.left() + metrics.horizontalAdvance(caption.left(gapAt + keepDaysGap.size())) - blank;
     const int height = field->sizeHint().height();
     box->setMinimumHeight(height);
     field->setGeometry(left, (box->height() - height) / 2, right - left, height);
@@ -470,22 +472,22 @@ void frmMain::placeText2InCheck1Gap()
 // ---------------------------------------------------------------------------------------------------------------
 // Settings pages
 
-std::string frmMain::BrowseForFolder(const std::string& title)
+std::string MainWindow::BrowseForFolder(const std::string& title)
 {
     return m_services.folderPicker.BrowseForFolder(title);
 }
 
-void frmMain::Command3_Click()
+void MainWindow::onChooseDestination()
 {
     // A cancelled dialog keeps the folder that was there.
     const std::string chosen = BrowseForFolder(pickerTitle);
     if (!chosen.empty())
-        ui->Text1->setText(qs(chosen));
+        ui->destinationEdit->setText(qs(chosen));
 }
 
-void frmMain::Command9_Click()
+void MainWindow::onOpenDestination()
 {
-    const std::string folder = ui->Text1->text().toStdString();
+    const std::string folder = ui->destinationEdit->text().toStdString();
     if (folder.empty()) {
         message("Fascikla za rezervne kopije nije odredjena.");
         return;
@@ -494,19 +496,19 @@ void frmMain::Command9_Click()
         message("Fascikla se ne moze otvoriti: " + opened.error());
 }
 
-void frmMain::Command5_Click()
+void MainWindow::onSaveOptions()
 {
     if (RunGuard::busy()) {
         // A run reads the settings while it works; they change when it is over.
         message(std::string(RunTexts::alreadyRunning) + crlf + "Podesavanje spremite kada se zavrsi.");
         return;
     }
-    const std::string time = ui->Combo1->currentText().toStdString();
+    const std::string time = ui->backupTimeCombo->currentText().toStdString();
     if (!DailySchedule::isValidTime(time)) {
         message("Odaberite vrijeme izrade rezervne kopije (na primjer 08:00).");
         return;
     }
-    const std::string typedDays = ui->Text2->text().toStdString();
+    const std::string typedDays = ui->keepDaysEdit->text().toStdString();
     const std::string days = leadingNumberText(typedDays);
     const std::optional<std::int16_t> dayCount = parseIniInteger(days);
     if (!dayCount) {
@@ -514,7 +516,7 @@ void frmMain::Command5_Click()
         return;
     }
     // Deletion with no whole number of days from 1 up would silently delete nothing, ever.
-    if (ui->Check1->isChecked() && (*dayCount < 1 || days.find('.') != std::string::npos)) {
+    if (ui->deleteOldBackupsCheckbox->isChecked() && (*dayCount < 1 || days.find('.') != std::string::npos)) {
         message("Broj dana \"" + typedDays +
                 "\" nije ispravan: za brisanje starih rezervnih kopija upisite cijeli "
                 "broj dana, 1 ili vise.");
@@ -527,12 +529,12 @@ void frmMain::Command5_Click()
     auto state = [](QCheckBox* box) { return std::string(box->isChecked() ? "1" : "0"); };
     const std::pair<const char*, std::string> values[] = {
         {"VrijemeBackupa", time},
-        {"GasitiRacunar", state(ui->Check2)},
-        {"ZIPOVANJE", state(ui->Check3)},
-        {"GasenjeRacunaraMreze", state(ui->Check4)},
-        {"NacinBackupa", checked(ui->Option1, 0)},
-        {"OpsegBackupa", checked(ui->Option2, 1)},
-        {"Brisati", state(ui->Check1)},
+        {"GasitiRacunar", state(ui->shutDownThisComputerCheckbox)},
+        {"ZIPOVANJE", state(ui->compressCheckbox)},
+        {"GasenjeRacunaraMreze", state(ui->shutDownNetworkCheckbox)},
+        {"NacinBackupa", checked(ui->backupModeGroup, 0)},
+        {"OpsegBackupa", checked(ui->backupScopeGroup, 1)},
+        {"Brisati", state(ui->deleteOldBackupsCheckbox)},
         {"Starost", days},
     };
     for (const auto& [key, value] : values) {
@@ -548,9 +550,9 @@ void frmMain::Command5_Click()
         message("Podesavanje nije ucitano: " + loaded.error());
 
     if (settings.NacinBackupa == 0)
-        Timer1->start();
+        dailyTimer->start();
     else
-        Timer1->stop();
+        dailyTimer->stop();
     refreshNextRunLine(); // a new time is due at its next occurrence, today if it is still ahead
     if (settings.NacinBackupa == 1) {
         message(startModeChosen);
@@ -559,45 +561,45 @@ void frmMain::Command5_Click()
         return;
     }
     if (settings.NacinBackupa == 2)
-        ui->Command1->show();
-    ui->SSTab1->setCurrentIndex(0);
+        ui->backUpNowButton->show();
+    ui->pageTabs->setCurrentIndex(0);
 }
 
-void frmMain::Command7_Click()
+void MainWindow::onAddFolder()
 {
     const std::string chosen = BrowseForFolder(pickerTitle);
     if (!chosen.empty())
-        ui->List2->addItem(qs(chosen));
+        ui->folderList->addItem(qs(chosen));
 }
 
-void frmMain::Command8_Click()
+void MainWindow::onClearFolderList()
 {
-    if (ui->List2->count() > 0 &&
+    if (ui->folderList->count() > 0 &&
         !m_context.platform.messages.askYesNo("Da li zelite da obrisete sve fascikle sa popisa?" + std::string(crlf) +
                                               "Popis se sprema tek sa \"Prihvati\"."))
         return;
-    ui->List2->clear();
+    ui->folderList->clear();
 }
 
-void frmMain::removeSelectedFolder()
+void MainWindow::removeSelectedFolder()
 {
-    qDeleteAll(ui->List2->selectedItems()); // nothing when no entry is selected
+    qDeleteAll(ui->folderList->selectedItems()); // nothing when no entry is selected
 }
 
-void frmMain::Command6_Click()
+void MainWindow::onSaveFolders()
 {
     std::string problems;
-    if (const std::string problem = destinationProblem(ui->Text1->text()); !problem.empty())
+    if (const std::string problem = destinationProblem(ui->destinationEdit->text()); !problem.empty())
         problems += "Fascikla za rezervne kopije nije spremljena: " + problem;
-    else if (Result written =
-                 m_context.settingsStore.WriteIniValue("BACKUP", "BackupDir", ui->Text1->text().toStdString());
+    else if (Result written = m_context.settingsStore.WriteIniValue("BACKUP", "BackupDir",
+                                                                    ui->destinationEdit->text().toStdString());
              !written)
         problems += "Fascikla za rezervne kopije nije spremljena: " + written.error();
 
     std::vector<std::string> entries;
-    entries.reserve(static_cast<size_t>(ui->List2->count()));
-    for (int index = 0; index < ui->List2->count(); ++index)
-        entries.push_back(ui->List2->item(index)->text().toStdString());
+    entries.reserve(static_cast<size_t>(ui->folderList->count()));
+    for (int index = 0; index < ui->folderList->count(); ++index)
+        entries.push_back(ui->folderList->item(index)->text().toStdString());
     if (Result saved = FolderListFile::save(m_context.platform.fileSystem, m_context.programFolder, entries); saved) {
         m_refusedFolderEntries.clear(); // no longer in the file
     } else {
@@ -607,7 +609,7 @@ void frmMain::Command6_Click()
             "Popis fascikli nije spremljen: " + saved.error() + crlf + "Popis na ekranu je ostao; pokusajte ponovo.";
     }
     // Saved all the same, as the user asked; but told now rather than by a failed backup tonight.
-    const std::string folder = ui->Text1->text().toStdString();
+    const std::string folder = ui->destinationEdit->text().toStdString();
     std::optional<std::string> destination;
     runWork([&] { destination = destinationProblem(m_context.platform.fileSystem, folder); });
     if (destination)
@@ -620,7 +622,7 @@ void frmMain::Command6_Click()
 // ---------------------------------------------------------------------------------------------------------------
 // Triggers and the end of runs
 
-void frmMain::Command1_Click()
+void MainWindow::onBackUpNow()
 {
     if (RunGuard::busy()) {
         message(RunTexts::alreadyRunning);
@@ -629,16 +631,16 @@ void frmMain::Command1_Click()
     startButtonOrTimerRun();
 }
 
-void frmMain::Timer1_Timer()
+void MainWindow::onDailyTick()
 {
-    ui->Command1->hide();
+    ui->backUpNowButton->hide();
     if (!m_latestRunHasProblems) {
         // The list of what the latest run missed stays until a run has nothing to report.
-        ui->Label3->hide();
-        ui->List1->hide();
+        ui->failedFoldersLabel->hide();
+        ui->failedFoldersList->hide();
     }
-    ui->Shape1->setFillColour(ui->Shape1->fillColour() == LampColour::lightYellow ? LampColour::green
-                                                                                  : LampColour::lightYellow);
+    ui->lamp->setFillColour(ui->lamp->fillColour() == LampColour::lightYellow ? LampColour::green
+                                                                              : LampColour::lightYellow);
 
     const BackupSettings& settings = m_context.backupSettings;
     if (m_schedule.tick(m_context.platform.clock.now(), settings.VrijemeBackupa, RunGuard::busy()) !=
@@ -647,19 +649,19 @@ void frmMain::Timer1_Timer()
         return;
     }
     // Off first: the run lets ticks through while it works.
-    Timer1->stop();
+    dailyTimer->stop();
     startButtonOrTimerRun();
     if (DailySchedule::rearmAfterRun(m_context.backupSettings))
-        Timer1->start();
+        dailyTimer->start();
     refreshNextRunLine();
 }
 
-void frmMain::startButtonOrTimerRun()
+void MainWindow::startButtonOrTimerRun()
 {
     runSafely(m_context.backupSettings.ZIPOVANJE == 1 ? m_services.zipRun : m_services.folderRun);
 }
 
-void frmMain::runSafely(const WindowServices::Run& run)
+void MainWindow::runSafely(const WindowServices::Run& run)
 {
     try {
         run(m_context.backupSettings, *this, m_context.platform);
@@ -674,10 +676,10 @@ void frmMain::runSafely(const WindowServices::Run& run)
     }
 }
 
-void frmMain::Timer2_Timer()
+void MainWindow::onNetworkShutdownTimeout()
 {
-    Timer2->stop();
-    // Waits for a shutdown started by Command10, so that this computer's shutdown below comes after it.
+    networkShutdownTimer->stop();
+    // Waits for a shutdown started by shutDownNetworkButton, so that this computer's shutdown below comes after it.
     shutDownNetwork(NetworkShutdownGate::WhenBusy::Wait);
     if (m_shutDownAfterNetwork) {
         m_shutDownAfterNetwork = false;
@@ -686,40 +688,40 @@ void frmMain::Timer2_Timer()
     }
 }
 
-void frmMain::Command10_Click()
+void MainWindow::onShutDownNetwork()
 {
     shutDownNetwork(NetworkShutdownGate::WhenBusy::Skip);
 }
 
-void frmMain::shutDownNetwork(NetworkShutdownGate::WhenBusy whenBusy)
+void MainWindow::shutDownNetwork(NetworkShutdownGate::WhenBusy whenBusy)
 {
     std::vector<std::string> entries;
-    for (int index = 0; index < ui->List2->count(); ++index)
-        entries.push_back(ui->List2->item(index)->text().toStdString());
+    for (int index = 0; index < ui->folderList->count(); ++index)
+        entries.push_back(ui->folderList->item(index)->text().toStdString());
     m_networkShutdown.run(entries, m_context.platform, whenBusy);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
 // The window's side of a run
 
-int frmMain::folderCount() const
+int MainWindow::folderCount() const
 {
-    return ui->List2->count();
+    return ui->folderList->count();
 }
 
-std::string frmMain::folderEntry(int index) const
+std::string MainWindow::folderEntry(int index) const
 {
-    const QListWidgetItem* item = ui->List2->item(index);
+    const QListWidgetItem* item = ui->folderList->item(index);
     return item ? item->text().toStdString() : std::string();
 }
 
-void frmMain::setBusyPointer(bool busy)
+void MainWindow::setBusyPointer(bool busy)
 {
     if (busy == m_busyPointer)
         return;
     m_busyPointer = busy;
     if (busy) {
-        m_runWroteLine1 = false;
+        m_runWroteStatusLine = false;
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
         QApplication::restoreOverrideCursor();
@@ -727,17 +729,17 @@ void frmMain::setBusyPointer(bool busy)
     }
 }
 
-void frmMain::processEvents()
+void MainWindow::processEvents()
 {
     QCoreApplication::processEvents();
 }
 
-void frmMain::runWork(const std::function<void()>& work)
+void MainWindow::runWork(const std::function<void()>& work)
 {
     runOffThread(work);
 }
 
-void frmMain::reportProgress(const RunProgress& progress)
+void MainWindow::reportProgress(const RunProgress& progress)
 {
     {
         std::lock_guard lock(m_progressMutex);
@@ -745,10 +747,10 @@ void frmMain::reportProgress(const RunProgress& progress)
     }
     // One update on its way at a time: a run of many small files must not flood the window with events.
     if (!m_progressPosted.exchange(true))
-        QMetaObject::invokeMethod(this, &frmMain::showPendingProgress, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainWindow::showPendingProgress, Qt::QueuedConnection);
 }
 
-void frmMain::showPendingProgress()
+void MainWindow::showPendingProgress()
 {
     m_progressPosted = false;
     RunProgress progress;
@@ -759,19 +761,19 @@ void frmMain::showPendingProgress()
     if (!RunGuard::busy())
         return; // news of a run that is already over
     m_progressShown = true;
-    ui->Label1->setText(qs(RunProgressText::sourceLine(progress)));
+    ui->statusLine->setText(qs(RunProgressText::sourceLine(progress)));
     const QString counts = qs(RunProgressText::countsLine(progress));
     QString line = counts;
     if (!progress.currentFile.empty()) {
-        const QFontMetrics metrics = ui->Label2->fontMetrics();
+        const QFontMetrics metrics = ui->nextRunLine->fontMetrics();
         const QString separator = QStringLiteral(" - ");
-        const int room = ui->Label2->width() - metrics.horizontalAdvance(counts + separator);
+        const int room = ui->nextRunLine->width() - metrics.horizontalAdvance(counts + separator);
         line += separator + metrics.elidedText(qs(progress.currentFile), Qt::ElideMiddle, std::max(room, 0));
     }
-    ui->Label2->setText(line);
+    ui->nextRunLine->setText(line);
 }
 
-void frmMain::endProgressDisplay()
+void MainWindow::endProgressDisplay()
 {
     if (!m_progressShown)
         return;
@@ -779,58 +781,58 @@ void frmMain::endProgressDisplay()
     refreshStatusLines();
 }
 
-void frmMain::refreshNextRunLine()
+void MainWindow::refreshNextRunLine()
 {
     const BackupSettings& settings = m_context.backupSettings;
     const std::optional<std::chrono::year_month_day> next =
-        Timer1->isActive() ? m_schedule.nextRunDate(m_context.platform.clock.now(), settings.VrijemeBackupa)
-                           : std::nullopt;
+        dailyTimer->isActive() ? m_schedule.nextRunDate(m_context.platform.clock.now(), settings.VrijemeBackupa)
+                               : std::nullopt;
     const std::string line = next ? StatusLineText::nextRun(*next, settings.VrijemeBackupa) : std::string();
-    if (line != m_statusLine2)
-        setStatusLine2(line);
+    if (line != m_nextRunLine)
+        setNextRunLine(line);
 }
 
-void frmMain::refreshStatusLines()
+void MainWindow::refreshStatusLines()
 {
-    ui->Label1->setText(qs(m_statusLine1));
-    ui->Label2->setText(qs(m_statusLine2));
+    ui->statusLine->setText(qs(m_statusLine));
+    ui->nextRunLine->setText(qs(m_nextRunLine));
 }
 
-void frmMain::setStatusLine1(const std::string& text)
+void MainWindow::setStatusLine(const std::string& text)
 {
-    m_runWroteLine1 = m_runWroteLine1 || m_busyPointer;
-    m_statusLine1 = text;
+    m_runWroteStatusLine = m_runWroteStatusLine || m_busyPointer;
+    m_statusLine = text;
     if (!m_progressShown)
-        ui->Label1->setText(qs(text));
+        ui->statusLine->setText(qs(text));
 }
 
-void frmMain::setStatusLine2(const std::string& text)
+void MainWindow::setNextRunLine(const std::string& text)
 {
-    m_statusLine2 = text;
+    m_nextRunLine = text;
     if (!m_progressShown)
-        ui->Label2->setText(qs(text));
+        ui->nextRunLine->setText(qs(text));
 }
 
-void frmMain::setLampColour(std::uint32_t bgr)
+void MainWindow::setLampColour(std::uint32_t bgr)
 {
-    ui->Shape1->setFillColour(bgr);
+    ui->lamp->setFillColour(bgr);
 }
 
-void frmMain::runFinished(const RunReport& report)
+void MainWindow::runFinished(const RunReport& report)
 {
     if (report.refused)
         return;
     endProgressDisplay();
-    if (!m_runWroteLine1) // the database backup words its own result
-        setStatusLine1(StatusLineText::lastRun(report, m_context.platform.clock.now()));
+    if (!m_runWroteStatusLine) // the database backup words its own result
+        setStatusLine(StatusLineText::lastRun(report, m_context.platform.clock.now()));
     refreshNextRunLine();
     const std::vector<std::string> lines = failureLines(report);
-    ui->List1->clear();
+    ui->failedFoldersList->clear();
     for (const std::string& line : lines)
-        ui->List1->addItem(qs(line));
+        ui->failedFoldersList->addItem(qs(line));
     m_latestRunHasProblems = !lines.empty();
-    ui->Label3->setVisible(m_latestRunHasProblems);
-    ui->List1->setVisible(m_latestRunHasProblems);
+    ui->failedFoldersLabel->setVisible(m_latestRunHasProblems);
+    ui->failedFoldersList->setVisible(m_latestRunHasProblems);
     if (report.hasProblems() && (!isVisible() || isMinimized())) {
         // Nobody is looking: the icon keeps saying so after the message is gone, until the window is opened.
         QString text = qs(report.runFailure);
@@ -840,27 +842,27 @@ void frmMain::runFinished(const RunReport& report)
             text += '\n' + qs(line);
         m_services.trayIcon.showMessage(qs(m_context.WindowTitle), text);
         m_alert = true;
-        m_services.trayIcon.setLook(AppIcon::create(true), qs(m_context.WindowTitle + "\n" + m_statusLine1));
+        m_services.trayIcon.setLook(AppIcon::create(true), qs(m_context.WindowTitle + "\n" + m_statusLine));
     }
 }
 
-void frmMain::showManualBackupButton()
+void MainWindow::showBackUpNowButton()
 {
-    ui->Command1->show();
+    ui->backUpNowButton->show();
 }
 
-void frmMain::enableTimer1()
+void MainWindow::startDailySchedule()
 {
-    Timer1->start();
+    dailyTimer->start();
 }
 
-void frmMain::switchOnTimer2(bool thenShutDownThisComputer)
+void MainWindow::armNetworkShutdown(bool thenThisComputer)
 {
-    m_shutDownAfterNetwork = thenShutDownThisComputer;
-    Timer2->start();
+    m_shutDownAfterNetwork = thenThisComputer;
+    networkShutdownTimer->start();
 }
 
-void frmMain::message(const std::string& text)
+void MainWindow::message(const std::string& text)
 {
     m_context.platform.messages.showMessage(text);
 }

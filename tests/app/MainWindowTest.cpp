@@ -1,6 +1,6 @@
 // The main window on the offscreen platform: message boxes, the folder dialog, the icon, the process end and
 // command starts are fakes; folder runs are the real ones on a temporary folder.
-#include "frmMain.h"
+#include "MainWindow.h"
 
 #include "AppContext.h"
 #include "DailySchedule.h"
@@ -52,7 +52,7 @@ protected:
     FakeFolderPicker picker;
     FakeNotificationIcon tray;
     std::unique_ptr<AppContext> context;
-    std::unique_ptr<frmMain> window;
+    std::unique_ptr<MainWindow> window;
     int databaseRuns = 0, zipRuns = 0;
     bool realZipRun = false;
     std::vector<std::string> loaded; ///< the messages of the latest load
@@ -85,7 +85,7 @@ protected:
         WindowServices services{.folderPicker = picker, .trayIcon = tray, .databaseRun = counted(databaseRuns)};
         if (!realZipRun)
             services.zipRun = counted(zipRuns);
-        window = std::make_unique<frmMain>(*context, services);
+        window = std::make_unique<MainWindow>(*context, services);
         window->load();
         loaded = platform.messages.shown;
         platform.messages.shown.clear();
@@ -100,7 +100,7 @@ protected:
     }
     bool shown(const char* name) const { return !get(name)->isHidden(); }
     void click(const char* name) { get<QAbstractButton>(name)->click(); }
-    bool timer1() const { return get<QTimer>("Timer1")->isActive(); }
+    bool dailyTimerOn() const { return get<QTimer>("dailyTimer")->isActive(); }
     std::string label(const char* name) const { return get<QLabel>(name)->text().toStdString(); }
     std::string savedDestination() const { return IniFile::read(platform.fileSystem, ini, "BACKUP", "BackupDir"); }
     std::vector<std::string> items(const char* list) const
@@ -121,7 +121,7 @@ protected:
     void tickAt(int day, int hour, int minute, int second = 0)
     {
         platform.clock.set(2026, 12, day, hour, minute, second);
-        window->Timer1_Timer();
+        window->onDailyTick();
     }
 };
 
@@ -146,31 +146,33 @@ TEST_F(WindowTest, SettingsThatAreMissingOrWrongSendTheUserToTheSettingsAndArmNo
         SCOPED_TRACE(c.message);
         start(c.lines);
         EXPECT_EQ(loaded, std::vector<std::string>{c.message});
-        EXPECT_EQ(get<QTabWidget>("SSTab1")->currentIndex(), 1);
-        EXPECT_EQ(get<QTabWidget>("SSTab2")->currentIndex(), c.settingsPage);
-        EXPECT_EQ(get<QLineEdit>("Text1")->text().toStdString(), c.lines.empty() ? "" : destination);
-        EXPECT_FALSE(timer1() || shown("Command1") || databaseRuns);
+        EXPECT_EQ(get<QTabWidget>("pageTabs")->currentIndex(), 1);
+        EXPECT_EQ(get<QTabWidget>("settingsTabs")->currentIndex(), c.settingsPage);
+        EXPECT_EQ(get<QLineEdit>("destinationEdit")->text().toStdString(), c.lines.empty() ? "" : destination);
+        EXPECT_FALSE(dailyTimerOn() || shown("backUpNowButton") || databaseRuns);
         EXPECT_TRUE(tray.present()); // the icon and the folder list come in any case
-        EXPECT_EQ(items("List2"), std::vector<std::string>{source});
+        EXPECT_EQ(items("folderList"), std::vector<std::string>{source});
     }
 }
 
 TEST_F(WindowTest, SavedOptionsAreWrittenInOrderAndAppliedNowAndAtTheNextStart)
 {
-    const char* const boxes[] = {"Check1", "Check2", "Check3", "Check4"};
+    const char* const boxes[] = {"deleteOldBackupsCheckbox", "shutDownThisComputerCheckbox", "compressCheckbox",
+                                 "shutDownNetworkCheckbox"};
+    const char* const modeRadios[] = {"timedModeRadio", "startModeRadio", "manualModeRadio"}; // NacinBackupa 0, 1, 2
     for (int mode : {0, 2, 1}) {
         SCOPED_TRACE(mode);
         const auto on = [&](int box) { return box == 0 || box == (mode + 1) % 3 + 1; }; // another pair each time
         const auto digit = [&](int box) { return on(box) ? "1" : "0"; };
         start({dirLine});
-        get<QComboBox>("Combo1")->setCurrentIndex(22);
-        const std::string option = "Option1_" + std::to_string(mode);
-        get<QAbstractButton>(option.c_str())->setChecked(true);
-        get<QAbstractButton>("Option2_0")->setChecked(true);
+        get<QComboBox>("backupTimeCombo")->setCurrentIndex(22);
+        const char* const option = modeRadios[mode];
+        get<QAbstractButton>(option)->setChecked(true);
+        get<QAbstractButton>("filesOnlyRadio")->setChecked(true);
         for (int box = 0; box < 4; ++box)
             get<QAbstractButton>(boxes[box])->setChecked(on(box));
-        get<QLineEdit>("Text2")->setText("  14 dana");
-        click("Command5");
+        get<QLineEdit>("keepDaysEdit")->setText("  14 dana");
+        click("saveOptionsButton");
 
         EXPECT_EQ(TestFiles::read(ini),
                   "[BACKUP]\r\n" + dirLine + "\r\nVrijemeBackupa=22:00\r\nGasitiRacunar=" + digit(1) +
@@ -183,17 +185,16 @@ TEST_F(WindowTest, SavedOptionsAreWrittenInOrderAndAppliedNowAndAtTheNextStart)
         for (bool restarted : {false, true}) {
             if (restarted)
                 start();
-            EXPECT_EQ(timer1(), mode == 0) << restarted;
-            EXPECT_EQ(shown("Command1"), mode == 2) << restarted;
+            EXPECT_EQ(dailyTimerOn(), mode == 0) << restarted;
+            EXPECT_EQ(shown("backUpNowButton"), mode == 2) << restarted;
         }
         EXPECT_TRUE(loaded.empty());
-        EXPECT_EQ(get<QLineEdit>("Text1")->text().toStdString(), destination);
-        EXPECT_EQ(get<QComboBox>("Combo1")->currentIndex(), 22);
-        EXPECT_TRUE(get<QAbstractButton>(option.c_str())->isChecked() &&
-                    get<QAbstractButton>("Option2_0")->isChecked());
+        EXPECT_EQ(get<QLineEdit>("destinationEdit")->text().toStdString(), destination);
+        EXPECT_EQ(get<QComboBox>("backupTimeCombo")->currentIndex(), 22);
+        EXPECT_TRUE(get<QAbstractButton>(option)->isChecked() && get<QAbstractButton>("filesOnlyRadio")->isChecked());
         for (int box = 0; box < 4; ++box)
             EXPECT_EQ(get<QAbstractButton>(boxes[box])->isChecked(), on(box)) << boxes[box];
-        EXPECT_EQ(get<QLineEdit>("Text2")->text(), "14");
+        EXPECT_EQ(get<QLineEdit>("keepDaysEdit")->text(), "14");
     }
 }
 
@@ -201,25 +202,26 @@ TEST_F(WindowTest, ASaveThatCannotBeDoneIsNeverReportedAsSaved)
 {
     start({dirLine, "VrijemeBackupa=08:00", "NacinBackupa=2", "Starost=3"});
     const std::string before = TestFiles::read(ini);
-    get<QAbstractButton>("Check1")->setChecked(true); // deleting needs a whole number of days from 1 up
+    get<QAbstractButton>("deleteOldBackupsCheckbox")
+        ->setChecked(true); // deleting needs a whole number of days from 1 up
     const std::vector<std::string> badDays = {"sedam", "0", "7.5", "-2"};
     for (const std::string& days : badDays) {
-        get<QLineEdit>("Text2")->setText(qs(days));
-        click("Command5");
+        get<QLineEdit>("keepDaysEdit")->setText(qs(days));
+        click("saveOptionsButton");
     }
-    get<QAbstractButton>("Check1")->setChecked(false);
-    get<QLineEdit>("Text2")->setText("40000");
-    click("Command5");
-    get<QLineEdit>("Text2")->setText("5");
-    get<QComboBox>("Combo1")->setCurrentIndex(-1);
-    click("Command5");
-    get<QComboBox>("Combo1")->setCurrentIndex(8);
+    get<QAbstractButton>("deleteOldBackupsCheckbox")->setChecked(false);
+    get<QLineEdit>("keepDaysEdit")->setText("40000");
+    click("saveOptionsButton");
+    get<QLineEdit>("keepDaysEdit")->setText("5");
+    get<QComboBox>("backupTimeCombo")->setCurrentIndex(-1);
+    click("saveOptionsButton");
+    get<QComboBox>("backupTimeCombo")->setCurrentIndex(8);
     {
         RunGuard runInProgress;
-        click("Command5");
+        click("saveOptionsButton");
     }
     context->settingsStore.setIniFilePath(temp / "missing/KOPIRKO.ini");
-    click("Command5");
+    click("saveOptionsButton");
 
     std::vector<std::string> texts = platform.messages.shown;
     ASSERT_EQ(texts.size(), 8u);
@@ -246,11 +248,12 @@ TEST_F(WindowTest, FolderPageRoundTrip)
     EXPECT_EQ(window->refusedFolderEntries(), std::vector<std::string>{"/data/X\u2400\u2409"});
     EXPECT_EQ(TestFiles::read(listFile), damaged);
     picker.answers = {"/mnt/new", "", "/data/C", "", "/data/D"};
-    for (const char* button : {"Command3", "Command3", "Command7", "Command7"}) // each second one cancelled
+    for (const char* button : {"chooseDestinationButton", "chooseDestinationButton", "addFolderButton",
+                               "addFolderButton"}) // each second one cancelled
         click(button);
     EXPECT_EQ(savedDestination(), destination); // not before "Prihvati"
 
-    click("Command6");
+    click("saveFoldersButton");
     EXPECT_EQ(TestFiles::read(listFile), "/data/A\r\n/data/B\r\n/data/C\r\n");
     EXPECT_EQ(savedDestination(), "/mnt/new"); // saved all the same, and warned about
     EXPECT_EQ(platform.messages.shown,
@@ -259,7 +262,7 @@ TEST_F(WindowTest, FolderPageRoundTrip)
                                        "dok se to ne ispravi."});
 
     // One folder leaves by Delete, another by the list's own menu; with none selected nothing goes.
-    auto* list = get<QListWidget>("List2");
+    auto* list = get<QListWidget>("folderList");
     list->setCurrentRow(1);
     QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
     QApplication::sendEvent(list, &del);
@@ -268,16 +271,16 @@ TEST_F(WindowTest, FolderPageRoundTrip)
     list->actions().front()->trigger();
     list->clearSelection();
     list->actions().front()->trigger();
-    EXPECT_EQ(items("List2"), std::vector<std::string>{"/data/C"});
+    EXPECT_EQ(items("folderList"), std::vector<std::string>{"/data/C"});
 
     platform.messages.shown.clear();
     platform.messages.answers = {false, true}; // "Obrisi listu" asks first
-    click("Command8");
-    EXPECT_EQ(items("List2").size(), 1u);
-    click("Command8");
-    EXPECT_TRUE(items("List2").empty());
-    get<QLineEdit>("Text1")->setText(qs(destination));
-    click("Command6");
+    click("clearFolderListButton");
+    EXPECT_EQ(items("folderList").size(), 1u);
+    click("clearFolderListButton");
+    EXPECT_TRUE(items("folderList").empty());
+    get<QLineEdit>("destinationEdit")->setText(qs(destination));
+    click("saveFoldersButton");
     EXPECT_EQ(TestFiles::read(listFile), "");
     EXPECT_EQ(platform.messages.shown.size(), 2u); // the two questions, no warning
     EXPECT_TRUE(window->refusedFolderEntries().empty());
@@ -286,8 +289,8 @@ TEST_F(WindowTest, FolderPageRoundTrip)
     // Destinations the settings file would give back cut or trimmed are refused, the list saved all the same.
     const std::string longest = "/" + QString(254, QChar(0x10D)).toStdString(); // 255 characters ("č"), 509 bytes
     for (const std::string& folder : {longest + "č", std::string(" /mnt/x"), std::string("/mnt/x\t")}) {
-        get<QLineEdit>("Text1")->setText(QString::fromStdString(folder));
-        click("Command6");
+        get<QLineEdit>("destinationEdit")->setText(QString::fromStdString(folder));
+        click("saveFoldersButton");
     }
     EXPECT_EQ(savedDestination(), destination);
     EXPECT_EQ(platform.messages.shown.size(), 3u);
@@ -295,13 +298,13 @@ TEST_F(WindowTest, FolderPageRoundTrip)
 
     std::filesystem::remove(listFile);
     TestFiles::makeFolder(listFile); // a list file that cannot be written
-    click("Command7");
-    get<QLineEdit>("Text1")->setText(QString::fromStdString(longest));
+    click("addFolderButton");
+    get<QLineEdit>("destinationEdit")->setText(QString::fromStdString(longest));
     platform.messages.shown.clear();
-    click("Command6");
+    click("saveFoldersButton");
     ASSERT_EQ(platform.messages.shown.size(), 1u);
     EXPECT_NE(platform.messages.shown[0].find("Popis fascikli nije spremljen"), std::string::npos);
-    EXPECT_EQ(items("List2"), std::vector<std::string>{"/data/D"}); // still there to save again
+    EXPECT_EQ(items("folderList"), std::vector<std::string>{"/data/D"}); // still there to save again
     EXPECT_EQ(savedDestination(), longest);
 }
 
@@ -313,7 +316,7 @@ TEST_F(WindowTest, ClosingHidesTheWindowOnlyIzlazWithYesEndsTheProgram)
     window->close();
     EXPECT_TRUE(window->isVisible() && window->isMinimized()); // no icon would bring a hidden window back
     tray.trayAvailable = true;
-    click("Command2");
+    click("hideWindowButton");
     EXPECT_FALSE(window->isVisible());
 
     tray.onMessage(517); // the menu opens, the window stays hidden
@@ -336,23 +339,23 @@ TEST_F(WindowTest, TheTimedBackupRunsAtItsMinuteOnceADayAndNeverBesideAnotherRun
 {
     TestFiles::makeFolder(destination + "/05_12_2026_Kasa_backup"); // today's database backup
     start({"VrijemeBackupa=07:30", dirLine, "NacinBackupa=0"});     // a time that is no item of the list
-    EXPECT_EQ(get<QComboBox>("Combo1")->currentIndex(), -1);
-    EXPECT_EQ(get<QComboBox>("Combo1")->currentText(), "07:30");
-    EXPECT_EQ(get<QLabel>("Label1")->text(), "Rezervna kopija baza podataka je izradjena 05.12.2026 u 07:30");
-    EXPECT_EQ(get<QLabel>("Label2")->text(), "Sledeća izrada rezervne kopije 06.12.2026 u 07:30");
+    EXPECT_EQ(get<QComboBox>("backupTimeCombo")->currentIndex(), -1);
+    EXPECT_EQ(get<QComboBox>("backupTimeCombo")->currentText(), "07:30");
+    EXPECT_EQ(get<QLabel>("statusLine")->text(), "Rezervna kopija baza podataka je izradjena 05.12.2026 u 07:30");
+    EXPECT_EQ(get<QLabel>("nextRunLine")->text(), "Sledeća izrada rezervne kopije 06.12.2026 u 07:30");
     EXPECT_EQ(databaseRuns, 0);
-    EXPECT_TRUE(timer1());
+    EXPECT_TRUE(dailyTimerOn());
 
     {
         RunGuard runInProgress;
         tickAt(5, 7, 30, 0);
-        click("Command1");
+        click("backUpNowButton");
     }
     EXPECT_FALSE(TestFiles::exists(backupOf(5)));
     EXPECT_EQ(platform.messages.shown, std::vector<std::string>{"Izrada rezervne kopije je vec u toku."});
     tickAt(5, 7, 30, 30); // the day stayed open
     EXPECT_EQ(TestFiles::read(backupOf(5) + "/racun.txt"), "1");
-    EXPECT_TRUE(timer1()); // armed again for tomorrow
+    EXPECT_TRUE(dailyTimerOn()); // armed again for tomorrow
 
     std::filesystem::remove_all(backupOf(5));
     tickAt(5, 7, 30, 31);
@@ -362,8 +365,8 @@ TEST_F(WindowTest, TheTimedBackupRunsAtItsMinuteOnceADayAndNeverBesideAnotherRun
     EXPECT_FALSE(TestFiles::exists(backupOf(5)));
     EXPECT_TRUE(TestFiles::exists(backupOf(6) + "/racun.txt"));
 
-    get<QAbstractButton>("Check3")->setChecked(true); // compressed from now on
-    click("Command5");
+    get<QAbstractButton>("compressCheckbox")->setChecked(true); // compressed from now on
+    click("saveOptionsButton");
     tickAt(7, 7, 30);
     EXPECT_EQ(zipRuns, 1);
     EXPECT_FALSE(TestFiles::exists(backupOf(7)));
@@ -376,29 +379,29 @@ TEST_F(WindowTest, AFreshStartSetUpFromTheWindowBacksUpDailyAndByHandAndKeepsWha
     start();
     ASSERT_EQ(loaded, std::vector<std::string>{notSetUp});
     picker.answers = {destination, source, missing};
-    for (const char* button : {"Command3", "Command7", "Command7", "Command6"})
+    for (const char* button : {"chooseDestinationButton", "addFolderButton", "addFolderButton", "saveFoldersButton"})
         click(button);
-    get<QComboBox>("Combo1")->setCurrentIndex(8);
-    click("Command5");
-    EXPECT_TRUE(timer1());
+    get<QComboBox>("backupTimeCombo")->setCurrentIndex(8);
+    click("saveOptionsButton");
+    EXPECT_TRUE(dailyTimerOn());
     tickAt(5, 8, 0);
     EXPECT_TRUE(TestFiles::exists(backupOf(5) + "/racun.txt"));
-    EXPECT_EQ(items("List1"), std::vector<std::string>{missing + ": fascikla nije dostupna"});
+    EXPECT_EQ(items("failedFoldersList"), std::vector<std::string>{missing + ": fascikla nije dostupna"});
     EXPECT_EQ(tray.balloons.size(), 1u); // the window was never shown: the icon says it until it is
-    EXPECT_EQ(label("Label1"), "Rezervna kopija izradjena 05.12.2026 u 08:00 nije potpuna: pogledajte popis ispod");
-    EXPECT_EQ(tray.tip, qs("\n" + label("Label1")));
+    EXPECT_EQ(label("statusLine"), "Rezervna kopija izradjena 05.12.2026 u 08:00 nije potpuna: pogledajte popis ispod");
+    EXPECT_EQ(tray.tip, qs("\n" + label("statusLine")));
     tickAt(5, 8, 1);
-    EXPECT_TRUE(shown("List1") && shown("Label3"));
+    EXPECT_TRUE(shown("failedFoldersList") && shown("failedFoldersLabel"));
 
-    get<QAbstractButton>("Option1_2")->setChecked(true);
-    click("Command5");
-    EXPECT_FALSE(timer1());
+    get<QAbstractButton>("manualModeRadio")->setChecked(true);
+    click("saveOptionsButton");
+    EXPECT_FALSE(dailyTimerOn());
     TestFiles::makeFolder(missing);
     platform.clock.set(2026, 12, 7, 13, 5);
-    click("Command1");
+    click("backUpNowButton");
     EXPECT_TRUE(TestFiles::exists(backupOf(7) + "/racun.txt"));
     EXPECT_EQ(platform.messages.shown.back(), "Izrada rezervne kopije je zavrsena");
-    EXPECT_FALSE(shown("List1") || shown("Label3"));
+    EXPECT_FALSE(shown("failedFoldersList") || shown("failedFoldersLabel"));
     EXPECT_EQ(tray.balloons.size(), 1u);
     EXPECT_NE(tray.tip, ""); // the failure nobody has seen yet
     window->show();
@@ -412,34 +415,34 @@ TEST_F(WindowTest, TheStatusLinesSayWhenTheNextRunIsDueAndHowTheLatestWentAndANe
     const auto next = [](const char* when) { return std::string("Sledeća izrada rezervne kopije ") + when; };
     const auto made = [](const char* when) { return std::string("Rezervna kopija je izradjena ") + when; };
     start({"VrijemeBackupa=19:28", dirLine, "NacinBackupa=0"});
-    EXPECT_EQ(label("Label2"), next("05.12.2026 u 19:28")); // still ahead today
+    EXPECT_EQ(label("nextRunLine"), next("05.12.2026 u 19:28")); // still ahead today
     tickAt(5, 19, 28);
-    EXPECT_EQ(label("Label1"), made("05.12.2026 u 19:28"));
-    EXPECT_EQ(label("Label2"), next("06.12.2026 u 19:28"));
+    EXPECT_EQ(label("statusLine"), made("05.12.2026 u 19:28"));
+    EXPECT_EQ(label("nextRunLine"), next("06.12.2026 u 19:28"));
 
     platform.clock.set(2026, 12, 5, 19, 29);
-    get<QComboBox>("Combo1")->setEditText("19:31");
-    click("Command5");
-    EXPECT_EQ(label("Label2"), next("05.12.2026 u 19:31"));
+    get<QComboBox>("backupTimeCombo")->setEditText("19:31");
+    click("saveOptionsButton");
+    EXPECT_EQ(label("nextRunLine"), next("05.12.2026 u 19:31"));
     std::filesystem::remove_all(backupOf(5));
     tickAt(5, 19, 31);
-    EXPECT_EQ(label("Label1"), made("05.12.2026 u 19:31")); // the same day, at the new time
-    click("Command5");                                      // the same time again, within the minute of its run
+    EXPECT_EQ(label("statusLine"), made("05.12.2026 u 19:31")); // the same day, at the new time
+    click("saveOptionsButton");                                 // the same time again, within the minute of its run
     std::filesystem::remove_all(backupOf(5));
     tickAt(5, 19, 31, 40);
     EXPECT_FALSE(TestFiles::exists(backupOf(5)));
-    EXPECT_EQ(label("Label2"), next("06.12.2026 u 19:31"));
+    EXPECT_EQ(label("nextRunLine"), next("06.12.2026 u 19:31"));
 
-    get<QAbstractButton>("Option1_2")->setChecked(true); // by hand: nothing is due, the result stays
-    click("Command5");
-    EXPECT_EQ(label("Label2"), "");
+    get<QAbstractButton>("manualModeRadio")->setChecked(true); // by hand: nothing is due, the result stays
+    click("saveOptionsButton");
+    EXPECT_EQ(label("nextRunLine"), "");
     platform.clock.set(2026, 12, 5, 20, 15);
-    click("Command1");
-    EXPECT_EQ(label("Label1"), made("05.12.2026 u 20:15"));
+    click("backUpNowButton");
+    EXPECT_EQ(label("statusLine"), made("05.12.2026 u 20:15"));
     platform.messages.answers = {true};
-    click("Command8");
-    click("Command1");
-    EXPECT_EQ(label("Label1"),
+    click("clearFolderListButton");
+    click("backUpNowButton");
+    EXPECT_EQ(label("statusLine"),
               "Rezervna kopija nije izradjena 05.12.2026 u 20:15: " + std::string(RunTexts::noFolders));
     EXPECT_EQ(platform.messages.shown.back(),
               "Rezervna kopija nije izradjena.\r\n\r\n" + std::string(RunTexts::noFolders));
@@ -462,10 +465,10 @@ TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCau
     for (const auto& [folder, problem] : cases) {
         SCOPED_TRACE(folder);
         platform.messages.shown.clear();
-        get<QLineEdit>("Text1")->setText(qs(folder));
-        click("Command6");
-        click("Command5"); // the saved destination counts for runs from here on
-        click("Command1");
+        get<QLineEdit>("destinationEdit")->setText(qs(folder));
+        click("saveFoldersButton");
+        click("saveOptionsButton"); // the saved destination counts for runs from here on
+        click("backUpNowButton");
         const std::string heading =
             "\r\n\r\nNisu napravljene rezervne kopije  sledecih fascikli jer nisu bile dostupne";
         EXPECT_EQ(platform.messages.shown,
@@ -473,8 +476,8 @@ TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCau
                                             "Podesavanje je spremljeno",
                                             "Rezervna kopija nije izradjena.\r\n\r\n" + problem + heading + "\r\n" +
                                                 source}));
-        EXPECT_EQ(items("List1"), std::vector<std::string>{source});
-        EXPECT_TRUE(label("Label1").ends_with(problem));
+        EXPECT_EQ(items("failedFoldersList"), std::vector<std::string>{source});
+        EXPECT_TRUE(label("statusLine").ends_with(problem));
     }
 }
 
@@ -512,7 +515,7 @@ TEST_F(WindowTest, IzlazDuringABackupStopsItCleanlyAndThenEndsTheProgram)
             }
         });
         user.start();
-        click("Command1");
+        click("backUpNowButton");
 
         ASSERT_EQ(platform.messages.shown.size(), 1u);
         EXPECT_TRUE(platform.messages.shown[0].starts_with("Izrada rezervne kopije je u toku."));
@@ -534,7 +537,8 @@ TEST_F(WindowTest, ProgressWithinALargeFileShowsTheBytesGrowing)
     for (const auto& [done, shown] : {std::pair{512ull << 20, "3 (512,0 MB) - "}, {1536ull << 20, "3 (1,5 GB) - "}}) {
         window->reportProgress(RunProgress{"/srv/baza", "/srv/baza/arhiva.mdb", 3, done});
         QCoreApplication::processEvents();
-        EXPECT_TRUE(label("Label2").starts_with(std::string("Kopirano datoteka: ") + shown)) << label("Label2");
+        EXPECT_TRUE(label("nextRunLine").starts_with(std::string("Kopirano datoteka: ") + shown))
+            << label("nextRunLine");
     }
 }
 
@@ -547,7 +551,7 @@ TEST_F(WindowTest, TheWindowFitsTheScreenItOpensOn)
     window->show();
     EXPECT_TRUE(QRect(10, 0, 480, 360).contains(window->frameGeometry())) << window->frameGeometry().width();
     window->fitInto(QRect(0, 0, 1600, 1000));
-    EXPECT_EQ(window->size().expandedTo(get<QWidget>("SSTab1")->sizeHint()), window->size()); // nothing scrolls
+    EXPECT_EQ(window->size().expandedTo(get<QWidget>("pageTabs")->sizeHint()), window->size()); // nothing scrolls
 }
 
 // Qt's own words in the window's language: the Yes and No of every question.
@@ -559,13 +563,13 @@ TEST(QtTranslation, QtsOwnButtonsSpeakCroatian)
     EXPECT_EQ(box.button(QMessageBox::No)->text(), "&Ne");
 }
 
-// Timer2, as a timed run that shuts this computer down leaves it, asks every network computer once, and only then
-// this one goes down; meanwhile the window stays usable, and the button does not start a second round.
-TEST_F(WindowTest, Timer2AsksEveryNetworkComputerOnceThenThisOneGoesDownWhileTheWindowStaysUsable)
+// networkShutdownTimer, as a timed run that shuts this computer down leaves it, asks every network computer once, and
+// only then this one goes down; meanwhile the window stays usable, and the button does not start a second round.
+TEST_F(WindowTest, TheNetworkShutdownTimerAsksEveryNetworkComputerOnceThenThisOneGoesDownWhileTheWindowStaysUsable)
 {
     TestFiles::write(listFile, "C:\\Data\r\n\\\\PC1\\Docs\r\n//nas/backup\r\n");
     start({"NacinBackupa=2"});
-    auto* button = get<QAbstractButton>("Command10");
+    auto* button = get<QAbstractButton>("shutDownNetworkButton");
     std::atomic<bool> clickSent{false}, clicked{false};
     QObject::connect(button, &QAbstractButton::clicked, [&] { clicked = true; });
     std::vector<int> shutdownsWhenAsked;
@@ -578,8 +582,8 @@ TEST_F(WindowTest, Timer2AsksEveryNetworkComputerOnceThenThisOneGoesDownWhileThe
         }
         return Result::success();
     };
-    get<QTimer>("Timer2")->setInterval(50); // instead of a minute
-    window->switchOnTimer2(true);
+    get<QTimer>("networkShutdownTimer")->setInterval(50); // instead of a minute
+    window->armNetworkShutdown(true);
     spin(std::chrono::seconds(10), [&] { return platform.power.shutdowns > 0; });
     spin(std::chrono::milliseconds(300), [] { return false; }); // further ticks of a timer that failed to stop
 
@@ -587,10 +591,10 @@ TEST_F(WindowTest, Timer2AsksEveryNetworkComputerOnceThenThisOneGoesDownWhileThe
     EXPECT_EQ(platform.remoteShutdown.asked(), (std::vector<std::string>{"PC1", "nas"}));
     EXPECT_EQ(shutdownsWhenAsked, (std::vector<int>{0, 0}));
     EXPECT_EQ(platform.power.shutdowns, 1);
-    button->click();               // on its own: every computer again, and this one stays on
-    window->switchOnTimer2(false); // as a run that does not shut this computer down leaves it
-    window->Timer2_Timer();
-    window->Timer2_Timer(); // a late tick shuts nothing down either
+    button->click();                   // on its own: every computer again, and this one stays on
+    window->armNetworkShutdown(false); // as a run that does not shut this computer down leaves it
+    window->onNetworkShutdownTimeout();
+    window->onNetworkShutdownTimeout(); // a late tick shuts nothing down either
     EXPECT_EQ(platform.remoteShutdown.asked().size(), 8u);
     EXPECT_EQ(platform.power.shutdowns, 1);
 }
