@@ -212,12 +212,21 @@ private:
     std::vector<std::string> m_asked;
 };
 
-/// Opens nothing.
+/// Records what it was asked to open; fails with `failure` when the test sets one.
 class FakeWebOpener : public WebOpener
 {
 public:
-    Result openUrl(const std::string&) override { return Result::success(); }
-    Result openFolder(const std::string&) override { return Result::success(); }
+    std::vector<std::string> openedUrls, openedFolders;
+    std::optional<std::string> failure;
+    Result openUrl(const std::string& url) override { return record(openedUrls, url); }
+    Result openFolder(const std::string& folder) override { return record(openedFolders, folder); }
+
+private:
+    Result record(std::vector<std::string>& opened, const std::string& what)
+    {
+        opened.push_back(what);
+        return failure ? Result::failure(*failure) : Result::success();
+    }
 };
 
 /// The real HTTP client, held to this computer: an address not on http://127.0.0.1 is refused before anything
