@@ -48,7 +48,18 @@ bool isAbsolute(const std::string& path)
 std::string rootName(const std::string& path)
 {
 #ifdef _WIN32
+    // "\\?\C:\" and "\\.\C:\" are the drive written for the system's own path rules, "\\?\UNC\computer\share" the
+    // share: they go by the same names, never by "C:" (a colon cannot stand in a file name).
     std::string trimmed = path;
+    for (const char* prefix : {"\\\\?\\", "\\\\.\\", "//?/", "//./"}) {
+        if (trimmed.starts_with(prefix)) {
+            trimmed.erase(0, 4);
+            if (trimmed.size() >= 4 && (trimmed.compare(0, 3, "UNC") == 0 || trimmed.compare(0, 3, "unc") == 0) &&
+                isSeparator(trimmed[3]))
+                trimmed = "\\\\" + trimmed.substr(4);
+            break;
+        }
+    }
     while (!trimmed.empty() && isSeparator(trimmed.back()))
         trimmed.pop_back();
     if (trimmed.size() == 2 && isDriveLetter(trimmed[0]) && trimmed[1] == ':')

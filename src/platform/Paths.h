@@ -39,7 +39,8 @@ bool hasSeparator(const std::string& path);
 bool isAbsolute(const std::string& path);
 
 /// The name a root goes by, for naming its backup: on Windows the drive letter of "D:\" or "D:" ("D") and the
-/// share of "\\computer\share" or "\\computer\share\" ("share"); "" for anything that is not such a root.
+/// share of "\\computer\share" or "\\computer\share\" ("share"), also when written "\\?\D:\", "\\.\D:\" or
+/// "\\?\UNC\computer\share"; "" for anything that is not such a root.
 std::string rootName(const std::string& path);
 
 } // namespace Paths
