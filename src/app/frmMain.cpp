@@ -55,14 +55,13 @@ const char* const databaseDone = "Rezervna kopija baza podataka je izradjena ";
 const char* const runInProgressAtExit = "Izrada rezervne kopije je u toku. Ako izadjete, bice prekinuta: ono sto je "
                                         "zapoceto se brise, a ranije rezervne kopije ostaju.\r\n\r\n";
 
-/// Label26: a warning about names that the archive cannot hold.
-const char* const cyrillicWarning =
-    "PAŽNJA\r\n"
-    "Ukoliko imate naziva datoteka ispisanih ćiriličnim slovima nemojte uključivati ZIP opcije jer takve "
-    "datoteke se ne mogu zipovati.\r\n"
-    "OVO SE NE ODNOSI NA SADRŽAJ NEGO SAMO NA NAZIV DATOTEKA\r\n"
-    "Možete u izvornim fasciklama preimenovati takve datoteke u latinično pisma pa onda uključiti opciju "
-    "Kompresovanja";
+/// Label26: what the archives keep of the names. They store every name in UTF-8 and say so in the archive, so names
+/// written in Cyrillic come back as they were; only an unpacker that ignores that mark shows them wrongly.
+const char* const archiveNamesNote =
+    "NAPOMENA\r\n"
+    "ZIP arhive čuvaju nazive datoteka i fascikli onakve kakvi jesu, i one ispisane ćiriličnim slovima (UTF-8). "
+    "Stari programi za raspakivanje koji ne poznaju UTF-8 nazive mogu ih prikazati pogrešno; sadržaj datoteka "
+    "je uvijek isti.";
 
 /// The gap in the caption of Check1 that holds Text2.
 const QString check1Gap = QString(16, QLatin1Char(' '));
@@ -172,7 +171,7 @@ frmMain::~frmMain()
 
 void frmMain::load()
 {
-    ui->Label26->setText(QString::fromUtf8(cyrillicWarning));
+    ui->Label26->setText(QString::fromUtf8(archiveNamesNote));
     setWindowTitle(qs(m_context.WindowTitle));
     addTrayIcon();
     LoadFolderList();
