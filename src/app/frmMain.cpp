@@ -592,6 +592,8 @@ void frmMain::Command6_Click()
                  m_context.settingsStore.WriteIniValue("BACKUP", "BackupDir", ui->Text1->text().toStdString());
              !written)
         problems += "Fascikla za rezervne kopije nije spremljena: " + written.error();
+    else // the next run goes there; one in progress keeps its own copy of the settings
+        m_context.backupSettings.BackupDir = ui->Text1->text().toStdString();
 
     std::vector<std::string> entries;
     entries.reserve(static_cast<size_t>(ui->List2->count()));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace Paths {
 
@@ -27,6 +28,28 @@ std::string lastComponent(const std::string& path)
 {
     const auto position = std::find_if(path.rbegin(), path.rend(), isSeparator);
     return position == path.rend() ? path : std::string(position.base(), path.end());
+}
+
+std::string parent(const std::string& path)
+{
+    std::string rest = path;
+    while (!rest.empty() && isSeparator(rest.back()))
+        rest.pop_back();
+    const auto last = std::find_if(rest.rbegin(), rest.rend(), isSeparator);
+    if (rest.empty() || last == rest.rend())
+        return {};
+    rest.erase(std::prev(last.base()), rest.end());
+    while (!rest.empty() && isSeparator(rest.back()))
+        rest.pop_back();
+        // What is left may be a root ("" of "/a"; on Windows "C:" of "C:\a", "\\?\C:" of "\\?\C:\a"): it is written
+        // with its separator.
+#ifdef _WIN32
+    if (!rest.empty() && rest.back() == ':')
+        rest += separator;
+#endif
+    if (rest.empty())
+        rest += separator;
+    return rest;
 }
 
 bool hasSeparator(const std::string& path)

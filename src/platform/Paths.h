@@ -31,6 +31,10 @@ std::string join(const std::string& folder, const std::string& name);
 /// the whole path when it has no separator.
 std::string lastComponent(const std::string& path);
 
+/// The folder `path` lies in: the path without its last component and the separators before it, a root written
+/// with its separator ("/a" gives "/", "C:\a" gives "C:\"). "" for a root and for a path without a separator.
+std::string parent(const std::string& path);
+
 /// True when the path holds at least one separator.
 bool hasSeparator(const std::string& path);
 
