@@ -562,14 +562,22 @@ TEST_P(BothRunsTest, NamesNearTheLimitOfTheDiskAreBackedUp)
 
     EXPECT_FALSE(report.hasFailures()) << failureLines(report).front();
     const std::string backup = backups + native("/12_12_2026_" + longFolder + "_backup");
-    // What lies beside the archive or the copies, listed without the system's limit on a path's length.
-    Names left = TestFiles::names(unlimited(backups));
+    // Listed by the program's own disk: the test's helpers cannot list a folder whose path passes 260 characters on
+    // Windows.
+    const auto listed = [&](const std::string& folder) {
+        Names names;
+        for (const FolderEntry& entry : platform.fileSystem.listFolder(folder).entries)
+            names.push_back(entry.name);
+        return names;
+    };
+    Names left = listed(backups);
     if (zip) {
         EXPECT_EQ(ZipReadBack::unzipNames(backup + ".zip"),
                   (std::multiset<std::string>{longFolder + "/", longFolder + "/" + longFile}));
     } else {
-        const Names copies = TestFiles::names(unlimited(backup));
+        const Names copies = listed(backup);
         EXPECT_EQ(copies, Names{longFile});
+        EXPECT_EQ(platform.fileSystem.readFile(backup + native("/" + longFile)), "dug naziv");
         left.insert(left.end(), copies.begin(), copies.end());
     }
     EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](auto& f) { return f.find(".kopirko-") != f.npos; }));
