@@ -144,6 +144,8 @@ void FoldersPage::onSaveFolders()
                                                                     ui->destinationEdit->text().toStdString());
              !written)
         problems += "Fascikla za rezervne kopije nije spremljena: " + written.error();
+    else // the next run goes there; one in progress keeps its own copy of the settings
+        m_context.backupSettings.BackupDir = ui->destinationEdit->text().toStdString();
 
     if (Result saved = FolderListFile::save(m_context.platform.fileSystem, m_context.programFolder, folderEntries());
         saved) {

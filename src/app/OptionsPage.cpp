@@ -22,14 +22,13 @@ namespace {
 const char* const crlf = "\r\n";
 const char* const settingsSaved = "Podesavanje je spremljeno";
 
-/// A warning about names that the archive cannot hold.
-const char* const cyrillicWarning =
-    "PAŽNJA\r\n"
-    "Ukoliko imate naziva datoteka ispisanih ćiriličnim slovima nemojte uključivati ZIP opcije jer takve "
-    "datoteke se ne mogu zipovati.\r\n"
-    "OVO SE NE ODNOSI NA SADRŽAJ NEGO SAMO NA NAZIV DATOTEKA\r\n"
-    "Možete u izvornim fasciklama preimenovati takve datoteke u latinično pisma pa onda uključiti opciju "
-    "Kompresovanja";
+/// What the archives keep of the names. They store every name in UTF-8 and say so in the archive, so names written in
+/// Cyrillic come back as they were; only an unpacker that ignores that mark shows them wrongly.
+const char* const archiveNamesNote =
+    "NAPOMENA\r\n"
+    "ZIP arhive čuvaju nazive datoteka i fascikli onakve kakvi jesu, i one ispisane ćiriličnim slovima (UTF-8). "
+    "Stari programi za raspakivanje koji ne poznaju UTF-8 nazive mogu ih prikazati pogrešno; sadržaj datoteka "
+    "je uvijek isti.";
 
 /// The gap in the caption of deleteOldBackupsCheckbox that holds keepDaysEdit.
 const QString keepDaysGap = QString(16, QLatin1Char(' '));
@@ -40,7 +39,7 @@ OptionsPage::OptionsPage(AppContext& context, QWidget* parent)
     : QWidget(parent), m_context(context), ui(std::make_unique<Ui::OptionsPage>())
 {
     ui->setupUi(this);
-    ui->cyrillicWarningLabel->setText(QString::fromUtf8(cyrillicWarning));
+    ui->archiveNamesNoteLabel->setText(QString::fromUtf8(archiveNamesNote));
     // The buttons' ids are the values NacinBackupa and OpsegBackupa store.
     ui->backupModeGroup->setId(ui->timedModeRadio, 0);
     ui->backupModeGroup->setId(ui->startModeRadio, 1);

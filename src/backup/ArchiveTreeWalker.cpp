@@ -15,7 +15,8 @@ std::int64_t secondsOf(std::int64_t nanoseconds)
 } // namespace
 
 ArchiveTreeWalker::ArchiveTreeWalker(const FileSystem& fileSystem, const std::string& root, const std::string& topName,
-                                     std::size_t source, const std::vector<std::string>& skipPaths)
+                                     std::size_t source, const std::vector<std::string>& skipPaths,
+                                     const std::string& skipFolder)
     : m_fileSystem(fileSystem), m_source(source)
 {
     const std::optional<FolderEntry> top = fileSystem.examine(root, true);
@@ -30,6 +31,8 @@ ArchiveTreeWalker::ArchiveTreeWalker(const FileSystem& fileSystem, const std::st
     }
     for (const std::string& skip : skipPaths)
         m_skips.push_back({Paths::lastComponent(skip), skip});
+    if (!skipFolder.empty())
+        m_skipFolder = fileSystem.identity(skipFolder);
     if (const auto error = enter(root, topName.empty() ? std::string() : topName + "/", m_failures)) {
         m_failures.clear();
         m_error = *error;
@@ -98,6 +101,8 @@ bool ArchiveTreeWalker::next(std::vector<ArchiveItem>& items, std::size_t count,
         item.modifiedSeconds = secondsOf(entry.modifiedNs);
         switch (entry.kind) {
         case FolderEntry::Kind::Folder:
+            if (m_skipFolder && m_fileSystem.identity(path) == m_skipFolder)
+                break;
             item.kind = ArchiveItem::Kind::Folder;
             item.name = name + "/";
             items.push_back(std::move(item));

@@ -29,13 +29,15 @@ struct ArchiveItem
 /// names sorted. Links are recorded as links and never followed. Devices, pipes and sockets are listed as
 /// failures, and so are folders that cannot be read (their entry is kept, empty). Files that are the same as
 /// one of `skipPaths` (the archive being written and the one it replaces, when the destination lies inside
-/// the source) are left out.
+/// the source) are left out, and so is the folder `skipFolder` (the destination, with the earlier backups in it)
+/// with everything in it; both are compared by identity, not by how their paths are written.
 class ArchiveTreeWalker
 {
 public:
     /// Looks at `root` and reads its top folder: whether it can be archived is known from here on.
     ArchiveTreeWalker(const FileSystem& fileSystem, const std::string& root, const std::string& topName,
-                      std::size_t source, const std::vector<std::string>& skipPaths);
+                      std::size_t source, const std::vector<std::string>& skipPaths,
+                      const std::string& skipFolder = {});
 
     /// `root` is a folder that could be read.
     bool reachable() const { return m_error.empty(); }
@@ -70,6 +72,7 @@ private:
     std::size_t m_source;
     std::string m_error;
     std::vector<Skip> m_skips;
+    std::optional<FileIdentity> m_skipFolder;
     std::vector<Level> m_levels;
     std::vector<ArchiveItem> m_pending;  ///< the top folder entry, until it is asked for
     std::vector<FileFailure> m_failures; ///< found in the top folder, until items are asked for

@@ -32,6 +32,8 @@ std::optional<SourceFailure> backUpSource(const std::string& source, const Backu
         return failed("nije putanja do fascikle");
     if (const auto problem = BackupNames::sourceNameProblem(source))
         return failed(*problem);
+    if (liesInside(fileSystem, source, settings.BackupDir))
+        return failed(RunTexts::insideDestination);
 
     if (settings.Brisati == 1 && settings.Starost > 0) {
         const auto oldDate = addDays(platform.clock.now().date, -settings.Starost);
@@ -71,7 +73,7 @@ std::optional<SourceFailure> backUpSource(const std::string& source, const Backu
 
 } // namespace
 
-RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform)
+RunReport RunFolderBackup(const BackupSettings& savedSettings, BackupHost& host, const PlatformServices& platform)
 {
     RunReport report;
     RunGuard guard;
@@ -80,15 +82,16 @@ RunReport RunFolderBackup(const BackupSettings& settings, BackupHost& host, cons
         return report;
     }
 
+    // The settings and the list as they are now: what the window saves while the run works is for the next run.
+    const BackupSettings settings = savedSettings;
     host.setBusyPointer(true);
     reportRefusedEntries(report, host.refusedFolderEntries());
-    const int last = readyToRun(report, settings, host, platform) ? host.folderCount() - 1 : -1;
-    for (int index = 0; index <= last; ++index) {
+    std::vector<std::string> sources = listedFolders(host);
+    if (!readyToRun(report, settings, sources, host, platform))
+        sources.clear();
+    for (const std::string& source : sources) {
         host.processEvents();
         if (RunCancellation::requested())
-            break;
-        const std::string source = host.folderEntry(index);
-        if (source.empty())
             break;
         std::optional<SourceFailure> failure;
         host.runWork([&] {

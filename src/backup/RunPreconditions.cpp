@@ -47,7 +47,7 @@ std::optional<std::string> destinationProblem(FileSystem& fileSystem, const std:
     return std::nullopt;
 }
 
-bool readyToRun(RunReport& report, const BackupSettings& settings, BackupHost& host, const PlatformServices& platform)
+std::vector<std::string> listedFolders(const BackupHost& host)
 {
     std::vector<std::string> sources;
     for (int index = 0; index < host.folderCount(); ++index) {
@@ -56,6 +56,12 @@ bool readyToRun(RunReport& report, const BackupSettings& settings, BackupHost& h
             break;
         sources.push_back(std::move(source));
     }
+    return sources;
+}
+
+bool readyToRun(RunReport& report, const BackupSettings& settings, const std::vector<std::string>& sources,
+                BackupHost& host, const PlatformServices& platform)
+{
     std::optional<std::string> problem;
     if (sources.empty())
         problem = RunTexts::noFolders;
@@ -66,5 +72,17 @@ bool readyToRun(RunReport& report, const BackupSettings& settings, BackupHost& h
     report.runFailure = *problem;
     for (const std::string& source : sources)
         report.failed.push_back(SourceFailure{source, {}, {}});
+    return false;
+}
+
+bool liesInside(const FileSystem& fileSystem, const std::string& folder, const std::string& destination)
+{
+    const std::optional<FileIdentity> destinationIdentity = fileSystem.identity(destination);
+    if (!destinationIdentity)
+        return false;
+    for (std::string path = folder; !path.empty(); path = Paths::parent(path)) {
+        if (fileSystem.identity(path) == destinationIdentity)
+            return true;
+    }
     return false;
 }

@@ -40,6 +40,8 @@ inline constexpr const char* alreadyRunning = "Izrada rezervne kopije je vec u t
 inline constexpr const char* notMade = "Rezervna kopija nije izradjena.";
 inline constexpr const char* noFolders = "Na popisu nema nijedne fascikle za izradu rezervne kopije.";
 inline constexpr const char* stopped = "Izrada rezervne kopije je prekinuta.";
+/// Why a listed folder that is the destination, or lies inside it, is not backed up.
+inline constexpr const char* insideDestination = "fascikla je unutar odredisne fascikle";
 } // namespace RunTexts
 
 /// Adds each refused entry of the folder list (BackupHost::refusedFolderEntries) to the report's failures.

@@ -13,6 +13,7 @@
 #include "RunEndSteps.h"
 #include "RunGuard.h"
 #include "RunPreconditions.h"
+#include "WindowsNames.h"
 #include "ZipFolder.h"
 
 #include <exception>
@@ -29,7 +30,11 @@ struct ArchiveGroup
 };
 
 /// Groups the sources whose paths end in the same name: they map to the same archive, so they go into it
-/// together, the first under its own name and each later one under "<name> (2)", "<name> (3)", ...
+/// together, the first under its own name and each later one under "<name> (2)", "<name> (3)", ... Names are
+/// compared as Windows compares them (WindowsNames::sameName) on every platform: "Dokumenti" and "dokumenti" are one
+/// file on Windows' disks, and on a share, FAT or exFAT disk mounted here, so the second archive would replace the
+/// first; where the disk tells them apart, one archive for both loses nothing. For the same reason no two top names
+/// in one archive differ only in case: it must unpack whole on Windows too.
 std::vector<ArchiveGroup> groupByArchiveName(const std::vector<std::string>& sources)
 {
     std::vector<ArchiveGroup> groups;
@@ -39,7 +44,7 @@ std::vector<ArchiveGroup> groupByArchiveName(const std::vector<std::string>& sou
         // An entry without a separator, or whose last name cannot be part of a backup's name, cannot be named; it
         // stays alone and fails on its own.
         const bool named = Paths::hasSeparator(source) && !BackupNames::sourceNameProblem(source);
-        const std::string suffix = named ? BackupNames::SourceFolderSuffix(source) : "";
+        const std::string suffix = named ? WindowsNames::comparisonKey(BackupNames::SourceFolderSuffix(source)) : "";
         std::size_t group = groups.size();
         if (!suffix.empty()) {
             for (std::size_t k = 0; k < groups.size(); ++k) {
@@ -58,9 +63,9 @@ std::vector<ArchiveGroup> groupByArchiveName(const std::vector<std::string>& sou
         for (std::size_t index : group.members) {
             const std::string base = archiveTopName(sources[index]);
             std::string name = base;
-            for (int copy = 2; used.count(name) != 0; ++copy)
+            for (int copy = 2; used.count(WindowsNames::comparisonKey(name)) != 0; ++copy)
                 name = base + " (" + std::to_string(copy) + ")";
-            used.insert(name);
+            used.insert(WindowsNames::comparisonKey(name));
             group.sources.push_back(ZipSource{sources[index], name});
         }
     }
@@ -87,6 +92,20 @@ std::vector<std::optional<SourceFailure>> archiveGroup(const ArchiveGroup& group
         return failAll(*problem);
 
     FileSystem& fileSystem = platform.fileSystem;
+    // A folder that is the destination or lies in it is left out of the group; the others go on without it.
+    std::vector<ZipSource> kept;
+    std::vector<std::size_t> keptMembers;
+    for (std::size_t k = 0; k < group.sources.size(); ++k) {
+        if (liesInside(fileSystem, group.sources[k].path, settings.BackupDir)) {
+            results[k] = SourceFailure{group.sources[k].path, RunTexts::insideDestination, {}};
+        } else {
+            kept.push_back(group.sources[k]);
+            keptMembers.push_back(k);
+        }
+    }
+    if (kept.empty())
+        return results;
+
     if (settings.Brisati == 1 && settings.Starost > 0) {
         const auto oldDate = addDays(platform.clock.now().date, -settings.Starost);
         const std::string oldArchive = BackupNames::backupFolder(settings.BackupDir, oldDate, first) + ".zip";
@@ -98,13 +117,14 @@ std::vector<std::optional<SourceFailure>> archiveGroup(const ArchiveGroup& group
 
     const std::string archiveBase = BackupNames::backupFolder(settings.BackupDir, platform.clock.now().date, first);
     const ZipOutcome outcome =
-        ZipFolders(fileSystem, group.sources, archiveBase, ZipOptions{}, [&](const ZipProgress& progress) {
-            host.reportProgress(RunProgress{group.sources[progress.source].path, progress.currentFile,
-                                            progress.filesDone, progress.bytesDone});
+        ZipFolders(fileSystem, kept, archiveBase, ZipOptions{}, [&](const ZipProgress& progress) {
+            host.reportProgress(
+                RunProgress{kept[progress.source].path, progress.currentFile, progress.filesDone, progress.bytesDone});
         });
 
-    for (std::size_t k = 0; k < group.sources.size(); ++k) {
-        const ZipSourceOutcome& source = outcome.sources[k];
+    for (std::size_t j = 0; j < kept.size(); ++j) {
+        const std::size_t k = keptMembers[j];
+        const ZipSourceOutcome& source = outcome.sources[j];
         if (!source.reachable)
             results[k] = SourceFailure{
                 source.path,
@@ -122,7 +142,7 @@ std::vector<std::optional<SourceFailure>> archiveGroup(const ArchiveGroup& group
 
 } // namespace
 
-RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const PlatformServices& platform)
+RunReport RunZipBackup(const BackupSettings& savedSettings, BackupHost& host, const PlatformServices& platform)
 {
     RunReport report;
     RunGuard guard;
@@ -131,17 +151,14 @@ RunReport RunZipBackup(const BackupSettings& settings, BackupHost& host, const P
         return report;
     }
 
+    // The settings and the list as they are now: what the window saves while the run works is for the next run.
+    const BackupSettings settings = savedSettings;
     host.setBusyPointer(true);
     reportRefusedEntries(report, host.refusedFolderEntries());
-    // The list is read once, up to its first empty entry: sources that share an archive are written together.
-    std::vector<std::string> sources;
-    const int last = readyToRun(report, settings, host, platform) ? host.folderCount() - 1 : -1;
-    for (int index = 0; index <= last; ++index) {
-        std::string source = host.folderEntry(index);
-        if (source.empty())
-            break;
-        sources.push_back(std::move(source));
-    }
+    // Read once, up to the first empty entry: sources that share an archive are written together.
+    std::vector<std::string> sources = listedFolders(host);
+    if (!readyToRun(report, settings, sources, host, platform))
+        sources.clear();
 
     for (const ArchiveGroup& group : groupByArchiveName(sources)) {
         if (RunCancellation::requested())

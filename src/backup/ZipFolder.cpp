@@ -198,8 +198,9 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
     for (std::size_t index = 0; index < sources.size(); ++index) {
         ZipSourceOutcome& sourceOutcome = outcome.sources.emplace_back();
         sourceOutcome.path = sources[index].path;
-        const ArchiveTreeWalker& walker = walkers.emplace_back(fileSystem, sources[index].path, sources[index].topName,
-                                                               index, std::vector<std::string>{temporary, archivePath});
+        const ArchiveTreeWalker& walker =
+            walkers.emplace_back(fileSystem, sources[index].path, sources[index].topName, index,
+                                 std::vector<std::string>{temporary, archivePath}, folder);
         sourceOutcome.reachable = walker.reachable();
         sourceOutcome.error = walker.error();
         anyReachable = anyReachable || walker.reachable();

@@ -73,7 +73,9 @@ using ZipProgressCallback = std::function<void(const ZipProgress&)>;
 /// temporary name beside it and renamed over the final name only when complete, so a failure never leaves a
 /// truncated archive and keeps an earlier archive of that name until the new one replaces it. Files that
 /// cannot be read are left out and listed; the rest is archived. A source that cannot be read at all
-/// produces no archive. Returns when the archive is complete and closed. `progress` is called on the calling
+/// produces no archive. The folder the archive is written into is left out with everything in it (the destination
+/// lying inside the source: each archive would hold every earlier one). Returns when the archive is complete and
+/// closed. `progress` is called on the calling
 /// thread.
 ZipOutcome ZipFolder(FileSystem& fileSystem, const std::string& source, const std::string& archiveBase,
                      const ZipOptions& options = {}, const ZipProgressCallback& progress = {});

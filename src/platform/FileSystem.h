@@ -196,11 +196,12 @@ public:
     /// and permissions already holds this backup (an earlier run of the day made it): it is left as it is and
     /// counted as copied, in the outcome and in the progress. At the end
     /// every folder that got a file is synced (syncFolder), so that a finished copy is on the disk. Symbolic
-    /// links are copied as links, never followed. One file or folder that fails does not stop the rest; it is
-    /// listed in the outcome, and so is a file whose copy made no progress for stallLimit(), and every copy of a
-    /// batch whose writing through stood still (see CopyBatch::writeEachThrough). A `source` that
-    /// cannot be read at all is one failure with its path. `progress` (may be empty) is called after every file
-    /// and as the bytes of a file go, one call at a time, from the calling thread or a copying thread.
+    /// links are copied as links, never followed. A folder of `source` that is `target`, or the folder `target` lies in
+    /// (the destination of the backups, lying inside the source), is left out with everything in it. One file or folder
+    /// that fails does not stop the rest; it is listed in the outcome, and so is a file whose copy made no progress for
+    /// stallLimit(), and every copy of a batch whose writing through stood still (see CopyBatch::writeEachThrough). A
+    /// `source` that cannot be read at all is one failure with its path. `progress` (may be empty) is called after
+    /// every file and as the bytes of a file go, one call at a time, from the calling thread or a copying thread.
     virtual TreeCopyOutcome copyTreeContents(const std::string& source, const std::string& target,
                                              const ProgressCallback& progress) = 0;
 

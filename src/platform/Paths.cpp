@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace Paths {
 
@@ -29,6 +30,28 @@ std::string lastComponent(const std::string& path)
     return position == path.rend() ? path : std::string(position.base(), path.end());
 }
 
+std::string parent(const std::string& path)
+{
+    std::string rest = path;
+    while (!rest.empty() && isSeparator(rest.back()))
+        rest.pop_back();
+    const auto last = std::find_if(rest.rbegin(), rest.rend(), isSeparator);
+    if (rest.empty() || last == rest.rend())
+        return {};
+    rest.erase(std::prev(last.base()), rest.end());
+    while (!rest.empty() && isSeparator(rest.back()))
+        rest.pop_back();
+        // What is left may be a root ("" of "/a"; on Windows "C:" of "C:\a", "\\?\C:" of "\\?\C:\a"): it is written
+        // with its separator.
+#ifdef _WIN32
+    if (!rest.empty() && rest.back() == ':')
+        rest += separator;
+#endif
+    if (rest.empty())
+        rest += separator;
+    return rest;
+}
+
 bool hasSeparator(const std::string& path)
 {
     return std::any_of(path.begin(), path.end(), isSeparator);
@@ -48,7 +71,18 @@ bool isAbsolute(const std::string& path)
 std::string rootName(const std::string& path)
 {
 #ifdef _WIN32
+    // "\\?\C:\" and "\\.\C:\" are the drive written for the system's own path rules, "\\?\UNC\computer\share" the
+    // share: they go by the same names, never by "C:" (a colon cannot stand in a file name).
     std::string trimmed = path;
+    for (const char* prefix : {"\\\\?\\", "\\\\.\\", "//?/", "//./"}) {
+        if (trimmed.starts_with(prefix)) {
+            trimmed.erase(0, 4);
+            if (trimmed.size() >= 4 && (trimmed.compare(0, 3, "UNC") == 0 || trimmed.compare(0, 3, "unc") == 0) &&
+                isSeparator(trimmed[3]))
+                trimmed = "\\\\" + trimmed.substr(4);
+            break;
+        }
+    }
     while (!trimmed.empty() && isSeparator(trimmed.back()))
         trimmed.pop_back();
     if (trimmed.size() == 2 && isDriveLetter(trimmed[0]) && trimmed[1] == ':')

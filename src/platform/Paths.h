@@ -31,6 +31,10 @@ std::string join(const std::string& folder, const std::string& name);
 /// the whole path when it has no separator.
 std::string lastComponent(const std::string& path);
 
+/// The folder `path` lies in: the path without its last component and the separators before it, a root written
+/// with its separator ("/a" gives "/", "C:\a" gives "C:\"). "" for a root and for a path without a separator.
+std::string parent(const std::string& path);
+
 /// True when the path holds at least one separator.
 bool hasSeparator(const std::string& path);
 
@@ -39,7 +43,8 @@ bool hasSeparator(const std::string& path);
 bool isAbsolute(const std::string& path);
 
 /// The name a root goes by, for naming its backup: on Windows the drive letter of "D:\" or "D:" ("D") and the
-/// share of "\\computer\share" or "\\computer\share\" ("share"); "" for anything that is not such a root.
+/// share of "\\computer\share" or "\\computer\share\" ("share"), also when written "\\?\D:\", "\\.\D:\" or
+/// "\\?\UNC\computer\share"; "" for anything that is not such a root.
 std::string rootName(const std::string& path);
 
 } // namespace Paths

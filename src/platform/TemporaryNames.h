@@ -9,7 +9,9 @@
 /// (its process is gone) from a file another run is writing now.
 namespace TemporaryNames {
 
-/// A name beside `target` (a path) that no other write of any process uses.
+/// A name beside `target` (a path) that no other write of any process uses. When ".<name>" and the tail would not
+/// fit the longest name a file may have (255 bytes on Linux, 255 UTF-16 units on Windows), it is the tail alone:
+/// ".kopirko-tmp-<process>-<n>".
 std::string beside(const std::string& target);
 
 /// The process that writes or wrote the temporary file called `name` (a last component); nothing when the name is

@@ -479,9 +479,9 @@ class TreeCopy
 {
 public:
     TreeCopy(FileSystem& fileSystem, const FileSystem::ProgressCallback& progress, const FileIdentity& target,
-             const std::string& targetPath)
+             const std::optional<FileIdentity>& destination, const std::string& targetPath)
         : m_fileSystem(fileSystem), m_copier(fileSystem, progress, workerCount, fileSystem.startCopyBatch(targetPath)),
-          m_state(m_copier.state()), m_target(target)
+          m_state(m_copier.state()), m_target(target), m_destination(destination)
     {}
 
     TreeCopyOutcome run(const std::string& source, const std::string& target)
@@ -585,8 +585,10 @@ private:
             const FolderEntry* existing = targetIsNew ? nullptr : presentAs(entry.name);
             switch (entry.kind) {
             case FolderEntry::Kind::Folder: {
-                // The backup folder itself may lie inside the source: copying it into itself would never end.
-                if (m_fileSystem.identity(from) == m_target)
+                // The backup folder, or the destination that holds it and the earlier backups, may lie inside the
+                // source: copied into itself it would never end, and every backup would hold all those before it.
+                if (const std::optional<FileIdentity> met = m_fileSystem.identity(from);
+                    met && (*met == m_target || met == m_destination))
                     continue;
                 bool made = false;
                 if (prepareFolder(from, to, existing, targetListed, made))
@@ -625,6 +627,7 @@ private:
     FileCopier m_copier;
     CopierState& m_state;
     const FileIdentity m_target;
+    const std::optional<FileIdentity> m_destination; ///< the folder `target` lies in
     std::vector<std::string> m_foldersWithFiles;
     FolderLister m_lister{m_fileSystem};
     bool m_readAhead = false; ///< whether the source's disk is worth asking ahead (readsAheadCheaply)
@@ -662,7 +665,10 @@ TreeCopyOutcome copyTreeWith(FileSystem& fileSystem, const std::string& source, 
         outcome.failures.push_back({source, "\"" + source + "\" is not a folder"});
         return outcome;
     }
-    return TreeCopy(fileSystem, progress, *targetIdentity, target).run(source, target);
+    const std::string destination = Paths::parent(target);
+    const std::optional<FileIdentity> destinationIdentity =
+        destination.empty() ? std::nullopt : fileSystem.identity(destination);
+    return TreeCopy(fileSystem, progress, *targetIdentity, destinationIdentity, target).run(source, target);
 }
 
 Result copyFileWithTimeLimit(FileSystem& fileSystem, const std::string& source, const std::string& target)

@@ -8,7 +8,8 @@
 /// `fileSystem`: the walk (folders, links) runs on the calling thread; regular files go to a few worker threads,
 /// because with many small files the time goes into waiting for the disk, and several files in flight keep it
 /// busy. Each file goes through `fileSystem.copyFile` (temporary name, then rename), each link through
-/// `copyLink`. A folder that is `target` itself (the backup lying inside the source) is not copied into itself.
+/// `copyLink`. A folder that is `target` itself, or the folder `target` lies in (the destination lying inside the
+/// source, with the earlier backups it holds), is left out, compared by identity (not by how the path is written).
 /// A file whose copy makes no progress for `fileSystem.stallLimit()` is given up (see StallWatch) and reported;
 /// another thread takes the place of the one it holds. `progress` is called after every file and as the bytes of
 /// each file go, one call at a time, from the calling thread or a worker; never after this function returned.

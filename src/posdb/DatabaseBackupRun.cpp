@@ -275,14 +275,19 @@ private:
     /// something to put in it, so that a register with nothing to copy leaves no folder that looks like a backup.
     void copyFiles(const std::string& source, const std::string& folder, const std::string& target)
     {
+        // The listing says when it is not whole (a share that dropped half-way): what it holds is copied, and the
+        // folder is reported, never taken for complete.
         std::vector<std::string> names;
-        if (const auto error = work([&] { names = m_fileSystem.listFiles(folder); })) {
+        std::vector<FileFailure> failures;
+        if (const auto error = work([&] { names = regularFiles(folder, failures); })) {
             fail(source, *error);
             return;
         }
-        // An empty listing also stands for a folder that cannot be read; either way nothing is backed up.
         if (names.empty()) {
-            fail(source, "u fascikli \"" + folder + "\" nema datoteka ili se ne moze procitati");
+            if (failures.empty())
+                fail(source, "u fascikli \"" + folder + "\" nema datoteka");
+            else
+                fail(source, summarise(failures), std::move(failures));
             return;
         }
         if (const auto problem = ensureFolder(target)) {
@@ -290,7 +295,6 @@ private:
             return;
         }
 
-        std::vector<FileFailure> failures;
         for (const std::string& name : names) {
             m_host.processEvents();
             if (RunCancellation::requested()) {
@@ -324,6 +328,24 @@ private:
         }
     }
 
+    /// Names of the regular files directly in `folder` (links to one count), sorted; what kept the listing from being
+    /// whole goes into `failures`.
+    std::vector<std::string> regularFiles(const std::string& folder, std::vector<FileFailure>& failures) const
+    {
+        FolderListing listing = m_fileSystem.listFolder(folder);
+        if (!listing.ok())
+            failures.push_back(FileFailure{folder, listing.error});
+        for (FileFailure& unexamined : listing.unexamined)
+            failures.push_back(std::move(unexamined));
+        std::vector<std::string> names;
+        for (const FolderEntry& entry : listing.entries) {
+            if (entry.kind == FolderEntry::Kind::File ||
+                (entry.kind == FolderEntry::Kind::Link && m_fileSystem.isRegularFile(Paths::join(folder, entry.name))))
+                names.push_back(entry.name);
+        }
+        return names;
+    }
+
     /// A register's path as the server database holds it: relative ones count from the working folder.
     std::string resolve(const std::string& path) const
     {
@@ -348,7 +370,8 @@ private:
             m_platform.messages.showMessage(completionMessage(m_report));
     }
 
-    const BackupSettings& m_settings;
+    /// A copy: what the window saves while the run works is for the next run.
+    const BackupSettings m_settings;
     BackupHost& m_host;
     const PlatformServices& m_platform;
     FileSystem& m_fileSystem;

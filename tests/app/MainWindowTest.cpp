@@ -372,6 +372,20 @@ TEST_F(WindowTest, TheTimedBackupRunsAtItsMinuteOnceADayAndNeverBesideAnotherRun
     EXPECT_FALSE(TestFiles::exists(backupOf(7)));
 }
 
+// The backups move to a new disk with "Prihvati" on "Fascikle" alone: the next backup by hand goes there.
+TEST_F(WindowTest, ADestinationSavedOnTheFolderPageIsWhereTheNextBackupGoes)
+{
+    start({dirLine, "NacinBackupa=2", "VrijemeBackupa=20:00"});
+    const std::string moved = temp / "NoviDisk";
+    TestFiles::makeFolder(moved);
+    get<QLineEdit>("destinationEdit")->setText(qs(moved));
+    click("saveFoldersButton");
+    platform.clock.set(2026, 12, 7, 13, 5);
+    click("backUpNowButton");
+    EXPECT_TRUE(TestFiles::exists(moved + "/07_12_2026_Docs_backup/racun.txt"));
+    EXPECT_FALSE(TestFiles::exists(backupOf(7)));
+}
+
 TEST_F(WindowTest, AFreshStartSetUpFromTheWindowBacksUpDailyAndByHandAndKeepsWhatTheLatestRunMissedInSight)
 {
     const std::string missing = temp / "missing"; // out of reach until the backup by hand

@@ -4,6 +4,7 @@
 #include "BackupNames.h"
 #include "FolderBackupRun.h"
 #include "ZipBackupRun.h"
+#include "ZipFolder.h"
 
 #include "BackupSettings.h"
 #include "FakeBackupHost.h"
@@ -49,6 +50,32 @@ TEST(SourceNameTest, ALastNameThatCannotBePartOfABackupsNameIsRefused)
         if (problem) {
             EXPECT_THAT(*problem, HasSubstr("pa ne moze biti dio imena rezervne kopije")) << source;
         }
+    }
+}
+
+// A whole drive or share listed in the system's own forms goes by its letter or share, as when written plainly: a
+// colon cannot stand in a file name, and a backup named "..._C:_backup" would leave a stray file and fail.
+TEST(SourceNameTest, ADriveOrShareWrittenInTheSystemsOwnFormsGoesByItsLetterOrShare)
+{
+    if (!windows)
+        GTEST_SKIP() << "these forms name drives and shares on Windows only; elsewhere they are ordinary folder names";
+    const struct
+    {
+        const char* source;
+        const char* suffix;
+    } cases[] = {
+        {"\\\\?\\C:\\", "_C"},
+        {"\\\\?\\C:", "_C"},
+        {"\\\\.\\D:\\", "_D"},
+        {"//?/E:/", "_E"},
+        {"\\\\?\\UNC\\KASA1\\Dokumenti", "_Dokumenti"},
+        {"\\\\?\\UNC\\KASA1\\Dokumenti\\", "_Dokumenti"},
+        {"\\\\?\\C:\\Data", "_Data"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BackupNames::SourceFolderSuffix(c.source), c.suffix) << c.source;
+        EXPECT_EQ(archiveTopName(c.source), std::string(c.suffix).substr(1)) << c.source;
+        EXPECT_FALSE(BackupNames::sourceNameProblem(c.source)) << c.source;
     }
 }
 

@@ -325,6 +325,37 @@ TEST_F(DatabaseBackupRunTest, AFileWhoseReadingStandsStillIsGivenUpAndTheRestIsB
     EXPECT_EQ(TestFiles::files(root), (Names{"a.dat", "z.dat"}));
 }
 
+// The share of a register drops while its folder is listed: the files listed so far are backed up, and the register
+// is reported as not backed up whole, never as done.
+TEST_F(DatabaseBackupRunTest, ARegisterFolderWhoseListingBreaksOffIsReportedAsNotWhole)
+{
+    struct DroppingShare : HookedDisk
+    {
+        std::string folder;
+        FolderListing listFolder(const std::string& path) const override
+        {
+            FolderListing listing = HookedDisk::listFolder(path);
+            if (path == folder) {
+                listing.entries.resize(1);
+                listing.error = "\"" + path + "\": mreza nije dostupna";
+            }
+            return listing;
+        }
+    } share;
+    share.folder = dir / "kasa1";
+    TestFiles::write(share.folder + "/a.mdb", "a");
+    TestFiles::write(share.folder + "/b.mdb", "b");
+    write({{"tezga.mdb", "read by the fake"}});
+    FakeReader reader;
+    reader.rows = {{"1", "K1", share.folder + "/baza.mdb"}};
+
+    const RunReport report = RunDatabaseBackup(settings, host, test.servicesWith(share), reader);
+
+    EXPECT_EQ(failedSources(report), Names{"K1"});
+    EXPECT_THAT(report.failed[0].reason, HasSubstr("mreza nije dostupna"));
+    EXPECT_EQ(TestFiles::files(root + "/kasa_K1"), Names{"a.mdb"});
+}
+
 class StartupTest : public KaseRunTest, public ::testing::WithParamInterface<int>
 {};
 

@@ -33,13 +33,15 @@ struct FakeReader : RegisterReader
 struct ListingDisk : HookedDisk
 {
     std::map<std::string, Names> extraNames; ///< folder -> names added to its listing
-    std::vector<std::string> listFiles(const std::string& folder) const override
+    FolderListing listFolder(const std::string& folder) const override
     {
-        Names names = HookedDisk::listFiles(folder);
+        FolderListing listing = HookedDisk::listFolder(folder);
         const auto extra = extraNames.find(folder);
-        if (extra != extraNames.end())
-            names.insert(names.end(), extra->second.begin(), extra->second.end());
-        return names;
+        if (extra != extraNames.end()) {
+            for (const std::string& name : extra->second)
+                listing.entries.push_back(FolderEntry{name, FolderEntry::Kind::File, 0, 0, 0644, {}});
+        }
+        return listing;
     }
 };
 

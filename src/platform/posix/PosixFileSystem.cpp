@@ -88,16 +88,6 @@ private:
     int m_fd;
 };
 
-std::string parentOf(const std::string& path)
-{
-    const auto position = path.rfind('/');
-    if (position == std::string::npos)
-        return ".";
-    if (position == 0)
-        return "/";
-    return path.substr(0, position);
-}
-
 bool isReadOnly(const struct stat& info)
 {
     return (info.st_mode & S_IWUSR) == 0;
@@ -217,7 +207,7 @@ CopyPass copyPass(const std::string& source, const std::string& temporary, const
     pass.before = fileStateOf(info);
     FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.get() < 0) {
-        pass.result = Result::failure(describe("cannot create a file in", parentOf(target), errno));
+        pass.result = Result::failure(describe("cannot create the copy", target, errno));
         return pass;
     }
     bool stopped = false;
@@ -332,7 +322,7 @@ Result copySymlink(const std::string& source, const std::string& target)
     link.resize(static_cast<size_t>(length));
     const std::string temporary = TemporaryNames::beside(target);
     if (::symlink(link.c_str(), temporary.c_str()) != 0)
-        return Result::failure(describe("cannot create a link in", parentOf(target), errno));
+        return Result::failure(describe("cannot create the link", target, errno));
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
@@ -731,7 +721,7 @@ Result PosixFileSystem::writeFileAtomically(const std::string& path, const std::
         mode = existing.st_mode & 07777;
     FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.get() < 0)
-        return Result::failure(describe("cannot create a file in", parentOf(path), errno));
+        return Result::failure(describe("cannot create", path, errno));
     auto fail = [&](const std::string& reason) {
         ::unlink(temporary.c_str());
         return Result::failure(reason);

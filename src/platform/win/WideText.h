@@ -13,8 +13,10 @@ std::string toUtf8(const wchar_t* text);
 
 /// A full path for the file functions, in the "\\?\" form that is not held to 260 characters: "C:\a" gives
 /// "\\?\C:\a", "\\server\share\a" gives "\\?\UNC\server\share\a". "/" is turned into "\", "." and ".."
-/// components are resolved first (the "\\?\" form takes every component as it stands). Relative paths are
-/// made full against the current folder.
+/// components are resolved first (the "\\?\" form takes every component as it stands). In a full path ("C:\..." or
+/// "\\server\share\...") every other name stays as it is written, so a name ending in a dot or blank, or one that
+/// is a device name ("con.txt"), is the file of that name: names are joined to a listed folder as the disk gives
+/// them. Other paths ("D:", relative ones) are made full by the system's rules, against the current folder.
 std::wstring longPath(const std::string& path);
 
 /// The system's message for a Win32 error code, one line, in UTF-8, with the code: "Access is denied. (5)".
