@@ -32,6 +32,18 @@ std::string formatHourMinute(const LocalDateTime& moment)
     return buffer;
 }
 
+std::optional<std::pair<int, int>> parseHourMinute(const std::string& time)
+{
+    auto digit = [&](size_t i) { return time[i] >= '0' && time[i] <= '9'; };
+    if (time.size() != 5 || time[2] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4))
+        return std::nullopt;
+    const int hour = (time[0] - '0') * 10 + (time[1] - '0');
+    const int minute = (time[3] - '0') * 10 + (time[4] - '0');
+    if (hour > 23 || minute > 59)
+        return std::nullopt;
+    return std::pair{hour, minute};
+}
+
 std::string formatRecordedMoment(const LocalDateTime& moment)
 {
     char buffer[48];

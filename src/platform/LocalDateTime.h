@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 /// A moment on the local calendar, as the clock of this computer shows it.
 struct LocalDateTime
@@ -22,6 +23,9 @@ std::string formatDateStamp(std::chrono::year_month_day date);
 std::string formatDateDots(std::chrono::year_month_day date);
 /// "HH:mm", 24-hour, two digits each.
 std::string formatHourMinute(const LocalDateTime& moment);
+/// The hour and minute of "HH:mm" (two digits each, HH 00..23, mm 00..59): a time the clock can ever show; nothing
+/// for any other text.
+std::optional<std::pair<int, int>> parseHourMinute(const std::string& time);
 /// "yyyy-MM-dd HH:mm:ss": a moment as the program records it in its files, one reading for every locale.
 std::string formatRecordedMoment(const LocalDateTime& moment);
 /// The moment written by formatRecordedMoment; nothing for any other text (another form, a day the calendar does

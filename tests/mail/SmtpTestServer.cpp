@@ -2,72 +2,164 @@
 
 #include "TestFiles.h"
 
+#include <chrono>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
-#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
 extern char** environ;
+#endif
+
+namespace {
+
+/// Waits up to `limit` for `path` to exist.
+bool appears(const std::string& path, std::chrono::seconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!TestFiles::exists(path)) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+#ifdef _WIN32
+/// Wine's own export that gives the Linux path of a Windows one; nothing outside Wine.
+using UnixFileName = char*(CDECL*)(const WCHAR*);
+UnixFileName unixFileNameFunction()
+{
+    return reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+std::wstring wide(const std::string& text)
+{
+    std::wstring result(text.size(), L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                                           static_cast<int>(result.size()));
+    result.resize(static_cast<size_t>(length > 0 ? length : 0));
+    return result;
+}
+#endif
+
+} // namespace
 
 SmtpTestServer::SmtpTestServer(const std::string& mode, const std::string& folder, const std::string& user,
                                const std::string& password)
     : m_folder(folder)
 {
-    int input[2];
-    int output[2];
-    if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0)
-        return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-    std::vector<std::string> arguments{"/usr/bin/python3", KOPIRKO_SMTP_SERVER_SCRIPT, mode, folder};
+    std::vector<std::string> arguments{mode, folder};
     if (!user.empty()) {
         arguments.push_back(user);
         arguments.push_back(password);
     }
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const int spawned = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(input[0]);
-    ::close(output[1]);
-    m_input = input[1];
-    if (spawned != 0) {
-        m_pid = -1;
-        ::close(output[0]);
-        return;
-    }
-    // The first line is the port, once the server listens (making a certificate takes a moment).
-    std::string line;
-    pollfd wait{output[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && ::poll(&wait, 1, 60000) > 0) {
-        char buffer[64];
-        const ssize_t got = ::read(output[0], buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        line.append(buffer, static_cast<size_t>(got));
-    }
-    ::close(output[0]);
-    if (line.find('\n') != std::string::npos)
-        m_port = std::stoi(line);
+    start(arguments);
+    // The port is written once the server listens (making a certificate takes a moment).
+    if (appears(m_folder + "/port", std::chrono::seconds(60)))
+        m_port = std::stoi(TestFiles::read(m_folder + "/port"));
 }
 
 SmtpTestServer::~SmtpTestServer()
+{
+    stop();
+}
+
+#ifdef _WIN32
+
+bool SmtpTestServer::available()
+{
+    return unixFileNameFunction() != nullptr;
+}
+
+void SmtpTestServer::start(const std::vector<std::string>& arguments)
+{
+    const UnixFileName unixFileName = unixFileNameFunction();
+    if (!unixFileName)
+        return;
+    char* unixFolder = unixFileName(wide(m_folder).c_str());
+    if (!unixFolder)
+        return;
+    std::vector<std::string> forLinux = arguments;
+    forLinux[1] = unixFolder;
+    HeapFree(GetProcessHeap(), 0, unixFolder);
+    std::string commandLine = std::string("/usr/bin/python3 \"") + KOPIRKO_SMTP_SERVER_SCRIPT + "\"";
+    for (const std::string& argument : forLinux)
+        commandLine += " \"" + argument + "\"";
+    std::wstring command = wide(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(L"Z:\\usr\\bin\\python3", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        // Wine gives no handle of a Linux process to wait on: the server says itself when it has stopped.
+        if (process.hProcess)
+            CloseHandle(process.hProcess);
+        if (process.hThread)
+            CloseHandle(process.hThread);
+    }
+}
+
+void SmtpTestServer::stop()
+{
+    if (m_port == 0)
+        return;
+    TestFiles::write(m_folder + "/stop", "");
+    appears(m_folder + "/stopped", std::chrono::seconds(15));
+}
+
+#else
+
+bool SmtpTestServer::available()
+{
+    return true;
+}
+
+void SmtpTestServer::start(const std::vector<std::string>& arguments)
+{
+    int input[2];
+    if (::pipe2(input, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    std::vector<std::string> all{"/usr/bin/python3", KOPIRKO_SMTP_SERVER_SCRIPT, "--watch-input"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : all)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(input[0]);
+    m_input = input[1];
+    if (spawned == 0)
+        m_pid = pid;
+}
+
+void SmtpTestServer::stop()
 {
     if (m_input >= 0)
         ::close(m_input);
     if (m_pid > 0) {
         int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        while (::waitpid(static_cast<pid_t>(m_pid), &status, 0) < 0 && errno == EINTR) {
         }
     }
+}
+
+#endif
+
+std::string SmtpTestServer::certificate() const
+{
+    return m_folder + "/cert.pem";
 }
 
 std::vector<std::string> SmtpTestServer::messages() const

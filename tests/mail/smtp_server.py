@@ -1,13 +1,14 @@
 """A mail server on 127.0.0.1 for the mail tests, built on Debian's aiosmtpd.
 
-Usage: smtp_server.py MODE FOLDER [USER PASSWORD]
+Usage: smtp_server.py [--watch-input] MODE FOLDER [USER PASSWORD]
 
 MODE: plain, starttls (STARTTLS required), tls (TLS from the first byte), refuse (every recipient refused) or
 silent (takes connections and never answers). Messages go to the Maildir FOLDER/maildir; each is also written,
 decoded by Python's own email parser, to FOLDER/decoded/N.txt for the test to read. With USER and PASSWORD the
 server asks for AUTH and takes only them. A certificate for 127.0.0.1 is made with openssl at the start
-(FOLDER/cert.pem, which the test trusts). The port is printed on the first line of the output once the server
-listens; the server ends when its standard input is closed, so it never outlives the test that started it.
+(FOLDER/cert.pem, which the test trusts). Once the server listens, its port is written to FOLDER/port. The
+server ends when FOLDER/stop appears, with --watch-input also when its standard input is closed (the test that
+started it ended, however it ended), and after ten minutes in any case; it writes FOLDER/stopped as it ends.
 """
 import asyncio
 import email
@@ -73,7 +74,7 @@ def make_certificate(folder):
     return context
 
 
-async def serve(mode, folder, user, password):
+async def serve(mode, folder, user, password, watch_input):
     loop = asyncio.get_running_loop()
     if mode == "silent":
         async def hold(reader, writer):
@@ -92,21 +93,31 @@ async def serve(mode, folder, user, password):
             options.update(tls_context=context, require_starttls=True)
         server = await loop.create_server(lambda: SMTP(handler, hostname="test.invalid", **options), "127.0.0.1", 0,
                                           ssl=context if mode == "tls" else None)
-    print(server.sockets[0].getsockname()[1], flush=True)
-    finished = loop.create_future()
-    threading.Thread(target=lambda: (sys.stdin.read(), loop.call_soon_threadsafe(finished.set_result, None)),
-                     daemon=True).start()
-    await finished
+    with open(os.path.join(folder, "port.tmp"), "w") as out:
+        out.write(str(server.sockets[0].getsockname()[1]))
+    os.replace(os.path.join(folder, "port.tmp"), os.path.join(folder, "port"))
+    input_closed = threading.Event()
+    if watch_input:
+        threading.Thread(target=lambda: (sys.stdin.read(), input_closed.set()), daemon=True).start()
+    for _ in range(6000):
+        if input_closed.is_set() or os.path.exists(os.path.join(folder, "stop")):
+            break
+        await asyncio.sleep(0.1)
     server.close()
+    open(os.path.join(folder, "stopped"), "w").close()
 
 
 def main():
     # Plain AUTH is what the tests ask for; aiosmtpd's warnings about it would only clutter their output.
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.ERROR)
-    mode, folder = sys.argv[1], sys.argv[2]
-    user, password = (sys.argv[3], sys.argv[4]) if len(sys.argv) > 4 else (None, None)
-    asyncio.run(serve(mode, folder, user, password))
+    arguments = sys.argv[1:]
+    watch_input = arguments[:1] == ["--watch-input"]
+    if watch_input:
+        arguments = arguments[1:]
+    mode, folder = arguments[0], arguments[1]
+    user, password = (arguments[2], arguments[3]) if len(arguments) > 3 else (None, None)
+    asyncio.run(serve(mode, folder, user, password, watch_input))
 
 
 if __name__ == "__main__":
