@@ -9,9 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -42,7 +39,8 @@ RunReport wholeRun()
 MailSettings settingsFor(const SmtpTestServer& server, MailEncryption encryption)
 {
     MailSettings settings;
-    settings.Server = "127.0.0.1";
+    // By name: Windows' TLS matches a certificate to a host name only.
+    settings.Server = "localhost";
     settings.Port = server.port();
     settings.Sifrovanje = encryption;
     settings.Od = "kopirko@prodaja.test";
@@ -210,6 +208,10 @@ TEST(SmtpDelivery, AServerThatRefusesFailsTheSendingWithItsOwnAnswer)
              Refusal{"tls", MailEncryption::Tls, "", "", false, "certificate"},
          }) {
         SCOPED_TRACE(std::string(r.mode) + " " + r.inReason);
+        // Wine's Schannel takes any certificate when it is to check it against the system's authorities (Windows
+        // refuses this one); a certificate checked against a file of authorities is checked there too.
+        if (!r.trustCertificate && SmtpTestServer::underWine())
+            continue;
         TempDir folder;
         SmtpTestServer server(r.mode, folder.path(), std::string(r.mode) == "plain" ? "prodaja" : "",
                               std::string(r.mode) == "plain" ? "prava" : "");

@@ -75,6 +75,11 @@ SmtpTestServer::~SmtpTestServer()
 
 bool SmtpTestServer::available()
 {
+    return underWine();
+}
+
+bool SmtpTestServer::underWine()
+{
     return unixFileNameFunction() != nullptr;
 }
 
@@ -119,6 +124,11 @@ void SmtpTestServer::stop()
 bool SmtpTestServer::available()
 {
     return true;
+}
+
+bool SmtpTestServer::underWine()
+{
+    return false;
 }
 
 void SmtpTestServer::start(const std::vector<std::string>& arguments)

@@ -5,7 +5,7 @@ Usage: smtp_server.py [--watch-input] MODE FOLDER [USER PASSWORD]
 MODE: plain, starttls (STARTTLS required), tls (TLS from the first byte), refuse (every recipient refused) or
 silent (takes connections and never answers). Messages go to the Maildir FOLDER/maildir; each is also written,
 decoded by Python's own email parser, to FOLDER/decoded/N.txt for the test to read. With USER and PASSWORD the
-server asks for AUTH and takes only them. A certificate for 127.0.0.1 is made with openssl at the start
+server asks for AUTH and takes only them. A certificate for localhost is made with openssl at the start
 (FOLDER/cert.pem, which the test trusts). Once the server listens, its port is written to FOLDER/port. The
 server ends when FOLDER/stop appears, with --watch-input also when its standard input is closed (the test that
 started it ended, however it ended), and after ten minutes in any case; it writes FOLDER/stopped as it ends.
@@ -66,8 +66,8 @@ def make_certificate(folder):
     cert = os.path.join(folder, "cert.pem")
     key = os.path.join(folder, "key.pem")
     subprocess.run(
-        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
-         "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert],
+        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=localhost",
+         "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", key, "-out", cert],
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(cert, key)
