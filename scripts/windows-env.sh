@@ -15,6 +15,7 @@ win_jobs=$(nproc)
 win_zlib_version=1:1.2.13.dfsg-1
 win_libdeflate_version=1.14-1
 win_sodium_version=1.0.18-1+deb12u1
+win_curl_version=7.88.1-10+deb12u15
 win_gtest_version=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)
 win_qt_version=6.4.2+dfsg-10
 
@@ -183,6 +184,26 @@ win_build_sodium()
         make -j "$win_jobs" >/dev/null && make install >/dev/null)
     win_pc libsodium "-lsodium -ladvapi32" "-DSODIUM_STATIC"
     win_stamp sodium "$win_sodium_version"
+}
+
+# libcurl, for the mail reports (SMTP with STARTTLS, TLS and AUTH), built static with Schannel: TLS and the
+# certificate checks are Windows' own, so no TLS library ships with the program. Only what mail needs is built in.
+win_build_curl()
+{
+    win_stamp_ok curl "$win_curl_version" && return 0
+    win_say "building libcurl $win_curl_version (Schannel)"
+    local dsc src
+    dsc=$(win_fetch_source curl "$win_curl_version")
+    src=$(win_unpack curl "$dsc")
+    (cd "$src" && ./configure --host=$win_triplet --prefix="$win_prefix" --disable-shared --enable-static \
+        --with-schannel --without-openssl --without-gnutls --without-libpsl --without-zlib --without-brotli \
+        --without-zstd --without-libidn2 --without-nghttp2 --without-librtmp --without-libssh2 --disable-ldap \
+        --disable-ldaps --disable-ftp --disable-file --disable-rtsp --disable-dict --disable-telnet --disable-tftp \
+        --disable-pop3 --disable-imap --disable-gopher --disable-mqtt --disable-smb --disable-manual \
+        CC=$win_triplet-gcc-posix CFLAGS=-O2 >/dev/null &&
+        make -C lib -j "$win_jobs" >/dev/null && make -C lib install >/dev/null && make -C include install >/dev/null)
+    win_pc libcurl "-lcurl -lbcrypt -lcrypt32 -lsecur32 -lws2_32 -liphlpapi -ladvapi32" "-DCURL_STATICLIB"
+    win_stamp curl "$win_curl_version"
 }
 
 win_build_gtest()

@@ -17,10 +17,10 @@ DailySchedule::TickAction DailySchedule::tick(const LocalDateTime& now, const st
 std::optional<std::chrono::year_month_day> DailySchedule::nextRunDate(const LocalDateTime& now,
                                                                       const std::string& VrijemeBackupa) const
 {
-    if (!isValidTime(VrijemeBackupa))
+    const auto time = parseHourMinute(VrijemeBackupa);
+    if (!time)
         return std::nullopt;
-    const int hour = std::stoi(VrijemeBackupa.substr(0, 2));
-    const int minute = std::stoi(VrijemeBackupa.substr(3, 2));
+    const auto [hour, minute] = *time;
     std::chrono::year_month_day day = formatHourMinute(now) <= VrijemeBackupa ? now.date : addDays(now.date, 1);
     while (m_lastRunMinute && minuteOf(day, hour, minute) <= *m_lastRunMinute)
         day = addDays(day, 1);
@@ -39,10 +39,5 @@ bool DailySchedule::rearmAfterRun(const BackupSettings& settings)
 
 bool DailySchedule::isValidTime(const std::string& time)
 {
-    auto digit = [&](size_t i) { return time[i] >= '0' && time[i] <= '9'; };
-    if (time.size() != 5 || time[2] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4))
-        return false;
-    const int hour = (time[0] - '0') * 10 + (time[1] - '0');
-    const int minute = (time[3] - '0') * 10 + (time[4] - '0');
-    return hour <= 23 && minute <= 59;
+    return parseHourMinute(time).has_value();
 }

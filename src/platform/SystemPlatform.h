@@ -4,8 +4,15 @@
 #include "SystemAppInfo.h"
 #include "SystemClock.h"
 
+#ifdef KOPIRKO_HAVE_MAIL_CLIENT
+#include "CurlMailSender.h"
+#else
+#include "UnavailableMailSender.h"
+#endif
+
 #ifdef _WIN32
 #include "AdaptersConnectivity.h"
+#include "DpapiSecretProtector.h"
 #include "WinCommandRunner.h"
 #include "WinFileSystem.h"
 #include "WinHttpClient.h"
@@ -18,6 +25,7 @@
 #else
 #include "CurlHttpClient.h"
 #include "IfaddrsConnectivity.h"
+#include "OwnerOnlySecretProtector.h"
 #include "PosixCommandRunner.h"
 #include "PosixFileSystem.h"
 #include "PosixInstanceLock.h"
@@ -39,6 +47,7 @@ using SystemInstanceLock = WinInstanceLock;
 using SystemNetworkHostLookup = WinNetworkHostLookup;
 using SystemProcessLauncher = WinProcessLauncher;
 using SystemProcessTerminator = WinProcessTerminator;
+using SystemSecretProtector = DpapiSecretProtector;
 #else
 using SystemCommandRunner = PosixCommandRunner;
 using SystemConnectivity = IfaddrsConnectivity;
@@ -48,6 +57,12 @@ using SystemInstanceLock = PosixInstanceLock;
 using SystemNetworkHostLookup = PosixNetworkHostLookup;
 using SystemProcessLauncher = PosixProcessLauncher;
 using SystemProcessTerminator = PosixProcessTerminator;
+using SystemSecretProtector = OwnerOnlySecretProtector;
+#endif
+#ifdef KOPIRKO_HAVE_MAIL_CLIENT
+using SystemMailSender = CurlMailSender;
+#else
+using SystemMailSender = UnavailableMailSender;
 #endif
 
 /// Every service of this computer but those the window's toolkit gives (message boxes, the browser, pausing).
@@ -63,6 +78,8 @@ struct SystemPlatform
     SystemConnectivity connectivity;
     SystemHttpClient http;
     SystemCommandRunner commandRunner;
+    SystemMailSender mail;
+    SystemSecretProtector secrets;
 #ifdef _WIN32
     WinPowerControl power;
     WinRemoteShutdown remoteShutdown;

@@ -100,7 +100,8 @@ std::string firstCharacters(const std::string& text, size_t count)
 
 } // namespace
 
-std::string IniFile::valueIn(const std::string& content, const std::string& section, const std::string& key)
+std::string IniFile::valueIn(const std::string& content, const std::string& section, const std::string& key,
+                             size_t maxLength)
 {
     bool inSection = false;
     for (const Line& line : splitLines(content)) {
@@ -116,7 +117,7 @@ std::string IniFile::valueIn(const std::string& content, const std::string& sect
         std::string value = trimmed(line.text.substr(line.text.find('=') + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
-        return firstCharacters(value, maxValueLength);
+        return firstCharacters(value, maxLength);
     }
     return {};
 }
@@ -181,10 +182,10 @@ Result IniFile::checkWritable(const std::string& section, const std::string& key
 }
 
 std::string IniFile::read(const FileSystem& fileSystem, const std::string& path, const std::string& section,
-                          const std::string& key)
+                          const std::string& key, size_t maxLength)
 {
     const auto content = fileSystem.readFile(path);
-    return content ? valueIn(SettingsText::decode(*content).text, section, key) : std::string();
+    return content ? valueIn(SettingsText::decode(*content).text, section, key, maxLength) : std::string();
 }
 
 Result IniFile::write(FileSystem& fileSystem, const std::string& path, const std::string& section,

@@ -16,9 +16,10 @@ public:
     /// Longest value a read gives back, in characters.
     static constexpr size_t maxValueLength = 255;
 
-    /// The value of `key` in `section` of the INI text `content`; "" when the section, the key or the value
-    /// is missing.
-    static std::string valueIn(const std::string& content, const std::string& section, const std::string& key);
+    /// The value of `key` in `section` of the INI text `content`, cut to `maxLength` characters; "" when the
+    /// section, the key or the value is missing.
+    static std::string valueIn(const std::string& content, const std::string& section, const std::string& key,
+                               size_t maxLength = maxValueLength);
 
     /// `content` with `key` of `section` set to `value`: an existing line of that key is replaced, a missing
     /// key is added at the end of its section, a missing section is added at the end. Every other line
@@ -35,7 +36,7 @@ public:
     /// file may be UTF-8 (with or without a byte-order mark), UTF-16 with its mark, or in the system's ANSI code
     /// page (a file of an earlier Windows install).
     static std::string read(const FileSystem& fileSystem, const std::string& path, const std::string& section,
-                            const std::string& key);
+                            const std::string& key, size_t maxLength = maxValueLength);
 
     /// Sets one value in the file at `path`, creating the file and the section when missing. The file is
     /// replaced whole (temporary file, then rename), so a failed write leaves it as it was. It keeps its form,

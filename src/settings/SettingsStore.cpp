@@ -15,6 +15,11 @@ std::string SettingsStore::ReadIniValue(const std::string& section, const std::s
     return IniFile::read(m_fileSystem, m_iniFilePath, section, key);
 }
 
+std::string SettingsStore::ReadLongIniValue(const std::string& section, const std::string& key) const
+{
+    return IniFile::read(m_fileSystem, m_iniFilePath, section, key, std::string::npos);
+}
+
 Result SettingsStore::WriteIniValue(const std::string& section, const std::string& key, const std::string& value)
 {
     return IniFile::write(m_fileSystem, m_iniFilePath, section, key, value);

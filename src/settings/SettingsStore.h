@@ -21,6 +21,10 @@ public:
     /// One value of `section`/`key`, cut to 255 characters; "" when the file, section or key is missing.
     std::string ReadIniValue(const std::string& section, const std::string& key) const;
 
+    /// One value of `section`/`key` whole, however long (a value no earlier version reads, such as a protected
+    /// password); "" when the file, section or key is missing.
+    std::string ReadLongIniValue(const std::string& section, const std::string& key) const;
+
     /// Sets one value, creating the file and the section when missing. Refuses (and writes nothing) a text
     /// holding a line break; a failure says what could not be written and why.
     Result WriteIniValue(const std::string& section, const std::string& key, const std::string& value);
