@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 #ifdef _WIN32
 #include "OwnedHandle.h"
@@ -44,12 +45,21 @@ TEST(InstanceLockTest, SecondHolderOfTheSameTitleIsRefusedWhateverTheLetterCaseB
     EXPECT_TRUE(unusable.tryAcquire("Kopirko")); // the start goes on
 }
 
-/// What kopirko_test_child wrote into `file` ("args" mode: every argument followed by a NUL), once it is there.
+/// What kopirko_test_child wrote into `file` ("args" mode: every argument followed by a NUL), once it is there and
+/// can be read: under Wine the child's rename holds the file open for a moment after its name appears, and a reader
+/// that does not share deletion is refused meanwhile.
 std::string writtenWhenThere(const std::string& file)
 {
-    for (int attempt = 0; attempt < 3000 && !TestFiles::exists(file); ++attempt)
+    for (int attempt = 0; attempt < 3000; ++attempt) {
+        if (TestFiles::exists(file)) {
+            try {
+                return TestFiles::read(file);
+            } catch (const std::runtime_error&) {
+            }
+        }
         std::this_thread::sleep_for(10ms);
-    return TestFiles::exists(file) ? TestFiles::read(file) : "(nothing written)";
+    }
+    return "(nothing written)";
 }
 
 // Each argument must arrive as one, byte for byte, whatever a shell or the command line's quoting would make of it.
