@@ -3,11 +3,9 @@
 #include <cerrno>
 #include <thread>
 
-StartRetry::StartRetry(Sleep sleep) : m_sleep(std::move(sleep))
-{
-    if (!m_sleep)
-        m_sleep = [](std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); };
-}
+StartRetry::StartRetry() : m_sleep([](std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }) {}
+
+StartRetry::StartRetry(Sleep sleep) : m_sleep(std::move(sleep)) {}
 
 unsigned long StartRetry::start(const Try& start, Passing passing) const
 {

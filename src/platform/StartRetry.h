@@ -14,7 +14,8 @@ class StartRetry
 public:
     /// Blocks the calling thread for the time given.
     using Sleep = std::function<void(std::chrono::milliseconds)>;
-    /// One try to start the program: 0 when it started, else the system's error (GetLastError, errno), never 0.
+    /// One try to start the program: 0 when it started; when it did not, the system's error (GetLastError, errno),
+    /// which is never 0.
     using Try = std::function<unsigned long()>;
     /// Whether an error of a try can pass, so that the next try may start the program.
     using Passing = bool (*)(unsigned long error);
@@ -32,8 +33,10 @@ public:
     static constexpr unsigned long windowsNoSystemResources = 1450; ///< ERROR_NO_SYSTEM_RESOURCES
     static constexpr unsigned long windowsCommitmentLimit = 1455;   ///< ERROR_COMMITMENT_LIMIT: page file full
 
-    /// Pauses with std::this_thread::sleep_for, or with `sleep` when given (tests record instead).
-    explicit StartRetry(Sleep sleep = {});
+    /// Pauses with std::this_thread::sleep_for.
+    StartRetry();
+    /// Pauses with `sleep` (tests record instead of sleeping).
+    explicit StartRetry(Sleep sleep);
 
     /// Calls `start` until the program started, a try failed with an error `passing` refuses, or `maxTries`
     /// tries failed; pauses before every further try (pauseBefore). Returns the error of the last try: 0 when the

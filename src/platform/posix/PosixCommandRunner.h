@@ -9,7 +9,9 @@
 class PosixCommandRunner : public CommandRunner
 {
 public:
-    explicit PosixCommandRunner(StartRetry retry = StartRetry());
+    PosixCommandRunner() = default;
+    /// Pauses between tries as `retry` does (tests pause without sleeping).
+    explicit PosixCommandRunner(StartRetry retry);
 
     CommandOutcome run(const std::string& program, const std::vector<std::string>& arguments,
                        std::chrono::milliseconds timeLimit) override;

@@ -12,7 +12,9 @@
 class WinCommandRunner : public CommandRunner
 {
 public:
-    explicit WinCommandRunner(StartRetry retry = StartRetry());
+    WinCommandRunner() = default;
+    /// Pauses between tries as `retry` does (tests pause without sleeping).
+    explicit WinCommandRunner(StartRetry retry);
 
     /// NotStarted also when the command cannot be put in a job of its own (Windows 7, when this program already
     /// runs in a job that allows no other).

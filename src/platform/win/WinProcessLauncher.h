@@ -11,7 +11,9 @@
 class WinProcessLauncher : public ProcessLauncher
 {
 public:
-    explicit WinProcessLauncher(StartRetry retry = StartRetry());
+    WinProcessLauncher() = default;
+    /// Pauses between tries as `retry` does (tests pause without sleeping).
+    explicit WinProcessLauncher(StartRetry retry);
 
     Result startDetached(const std::string& program, const std::vector<std::string>& arguments) override;
 
