@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 #ifdef _WIN32
 #include "OwnedHandle.h"
+#include "ProgramHold.h"
 #include "WideText.h"
 #include "WinInstanceLock.h"
 
+#include <filesystem>
+#include <memory>
 #include <random>
 #include <windows.h>
 #else
@@ -41,12 +45,21 @@ TEST(InstanceLockTest, SecondHolderOfTheSameTitleIsRefusedWhateverTheLetterCaseB
     EXPECT_TRUE(unusable.tryAcquire("Kopirko")); // the start goes on
 }
 
-/// What kopirko_test_child wrote into `file` ("args" mode: every argument followed by a NUL), once it is there.
+/// What kopirko_test_child wrote into `file` ("args" mode: every argument followed by a NUL), once it is there and
+/// can be read: under Wine the child's rename holds the file open for a moment after its name appears, and a reader
+/// that does not share deletion is refused meanwhile.
 std::string writtenWhenThere(const std::string& file)
 {
-    for (int attempt = 0; attempt < 3000 && !TestFiles::exists(file); ++attempt)
+    for (int attempt = 0; attempt < 3000; ++attempt) {
+        if (TestFiles::exists(file)) {
+            try {
+                return TestFiles::read(file);
+            } catch (const std::runtime_error&) {
+            }
+        }
         std::this_thread::sleep_for(10ms);
-    return TestFiles::exists(file) ? TestFiles::read(file) : "(nothing written)";
+    }
+    return "(nothing written)";
 }
 
 // Each argument must arrive as one, byte for byte, whatever a shell or the command line's quoting would make of it.
@@ -88,6 +101,43 @@ TEST(ProcessLauncherTest, FindsAProgramGivenWithoutAFolderAndNamesAMissingOne)
     EXPECT_FALSE(missing);
     EXPECT_NE(missing.error().find("kopirko-no-such-program"), std::string::npos) << missing.error();
 }
+
+#ifdef _WIN32
+// Only Windows' launcher starts a program again: it starts the updater, which this program downloaded at its start
+// and which a virus scanner may still hold then. The Linux one starts only the system's own programs (systemctl).
+TEST(ProcessLauncherTest, AnUpdaterHeldForAMomentStartsOnceLetGoAndOneHeldThroughEveryTryIsReported)
+{
+    for (const bool letGo : {true, false}) {
+        TempDir dir;
+        const std::string program = dir / "updater.exe";
+        std::filesystem::copy_file(TestFiles::programBeside("kopirko_test_child"), program);
+        auto hold = std::make_unique<ProgramHold>(program);
+        ASSERT_TRUE(hold->held());
+        int pauses = 0;
+        WinProcessLauncher launcher(StartRetry([&](milliseconds) {
+            ++pauses;
+            if (letGo)
+                hold.reset();
+        }));
+
+        const Result started = launcher.startDetached(program, {"args", dir / "arguments", "started"});
+
+        if (letGo) {
+            ASSERT_TRUE(started) << started.error();
+            EXPECT_EQ(writtenWhenThere(dir / "arguments"), std::string("started\0", 8));
+            EXPECT_EQ(pauses, 1);
+            // The folder goes once the program has ended and let its file go.
+            std::error_code gone;
+            for (int attempt = 0; attempt < 1000 && !std::filesystem::remove(program, gone); ++attempt)
+                std::this_thread::sleep_for(10ms);
+        } else {
+            EXPECT_FALSE(started);
+            EXPECT_NE(started.error().find(program), std::string::npos) << started.error();
+            EXPECT_EQ(pauses, StartRetry::maxTries - 1) << started.error();
+        }
+    }
+}
+#endif
 
 TEST(LocalDateTimeTest, FormatsAndCountsCalendarDays)
 {

@@ -68,6 +68,8 @@ int exitCodeOf(int status)
 
 } // namespace
 
+PosixCommandRunner::PosixCommandRunner(StartRetry retry) : m_retry(std::move(retry)) {}
+
 CommandOutcome PosixCommandRunner::run(const std::string& program, const std::vector<std::string>& arguments,
                                        std::chrono::milliseconds timeLimit)
 {
@@ -87,8 +89,7 @@ CommandOutcome PosixCommandRunner::run(const std::string& program, const std::ve
     ::fcntl(pipeEnds[1], F_SETFL, 0);
 
     pid_t child = -1;
-    int spawnError = 0;
-    {
+    const auto spawn = [&]() -> unsigned long {
         SpawnSetup setup;
         ::posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
         ::posix_spawn_file_actions_adddup2(&setup.actions, pipeEnds[1], 1);
@@ -106,8 +107,11 @@ CommandOutcome PosixCommandRunner::run(const std::string& program, const std::ve
         sigaddset(&defaults, SIGINT);
         sigaddset(&defaults, SIGTERM);
         ::posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
-        spawnError = ::posix_spawnp(&child, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
-    }
+        return static_cast<unsigned long>(
+            ::posix_spawnp(&child, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ));
+    };
+    // A start that fails for a moment is tried again; the pipe serves every try.
+    const int spawnError = static_cast<int>(m_retry.start(spawn, StartRetry::passingOnPosix));
     ::close(pipeEnds[1]);
     if (spawnError != 0) {
         ::close(pipeEnds[0]);

@@ -11,6 +11,14 @@
 #include <memory>
 #include <random>
 
+static_assert(StartRetry::windowsAccessDenied == ERROR_ACCESS_DENIED &&
+              StartRetry::windowsNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY &&
+              StartRetry::windowsOutOfMemory == ERROR_OUTOFMEMORY &&
+              StartRetry::windowsSharingViolation == ERROR_SHARING_VIOLATION &&
+              StartRetry::windowsInternalError == ERROR_INTERNAL_ERROR &&
+              StartRetry::windowsNoSystemResources == ERROR_NO_SYSTEM_RESOURCES &&
+              StartRetry::windowsCommitmentLimit == ERROR_COMMITMENT_LIMIT);
+
 namespace {
 
 constexpr size_t keptOutput = 4096;
@@ -186,6 +194,8 @@ DWORD millisecondsLeft(std::chrono::steady_clock::time_point deadline)
 
 } // namespace
 
+WinCommandRunner::WinCommandRunner(StartRetry retry) : m_retry(std::move(retry)) {}
+
 CommandOutcome WinCommandRunner::run(const std::string& program, const std::vector<std::string>& arguments,
                                      std::chrono::milliseconds timeLimit)
 {
@@ -248,10 +258,19 @@ CommandOutcome WinCommandRunner::run(const std::string& program, const std::vect
         flags |= EXTENDED_STARTUPINFO_PRESENT;
     else
         startup.StartupInfo.cb = sizeof(STARTUPINFOW);
+    // A start that fails for a moment is tried again: the job, the pipe and the input serve every try.
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                          &startup.StartupInfo, &started)) {
-        outcome.error = cannotStart(program, WideText::errorText(::GetLastError()));
+    const unsigned long startError = m_retry.start(
+        [&]() -> unsigned long {
+            if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                 &startup.StartupInfo, &started))
+                return 0;
+            const DWORD error = ::GetLastError();
+            return error != 0 ? error : ERROR_GEN_FAILURE; // failed all the same: never taken for a start
+        },
+        StartRetry::passingOnWindows);
+    if (startError != 0) {
+        outcome.error = cannotStart(program, WideText::errorText(startError));
         return outcome;
     }
     OwnedHandle process(started.hProcess);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+WinProcessLauncher::WinProcessLauncher(StartRetry retry) : m_retry(std::move(retry)) {}
+
 Result WinProcessLauncher::startDetached(const std::string& program, const std::vector<std::string>& arguments)
 {
     const std::string refused = WindowsCommandLine::problem(program, arguments);
@@ -22,9 +24,19 @@ Result WinProcessLauncher::startDetached(const std::string& program, const std::
     // from the desktop: what is started this way (the updater) is meant to be seen, and a hidden one could not
     // be closed by the user. Our error mode (no system error boxes) is not handed on either.
     const DWORD flags = CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP | CREATE_DEFAULT_ERROR_MODE;
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                          &process))
-        return Result::failure("cannot start \"" + program + "\": " + WideText::errorText(::GetLastError()));
+    // The updater was written moments before it is started, which is when a virus scanner holds it: a start that
+    // fails for a moment is tried again.
+    const unsigned long startError = m_retry.start(
+        [&]() -> unsigned long {
+            if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                                 &startup, &process))
+                return 0;
+            const DWORD error = ::GetLastError();
+            return error != 0 ? error : ERROR_GEN_FAILURE; // failed all the same: never taken for a start
+        },
+        StartRetry::passingOnWindows);
+    if (startError != 0)
+        return Result::failure("cannot start \"" + program + "\": " + WideText::errorText(startError));
     // Not waited for: the handles are only closed.
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
