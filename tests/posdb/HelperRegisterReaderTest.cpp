@@ -150,5 +150,9 @@ TEST(HelperRegisterReaderProcessTest, AReaderThatHangsIsEndedAtTheTimeLimitAndIt
     const RegisterListing listing = reader.readRegisters("hold");
 
     EXPECT_THAT(listing.error, HasSubstr("je ostecena: citanje tabele kase nije zavrseno ni za 300 ms"));
-    EXPECT_THAT(TestFiles::names(dir.path()), IsEmpty());
+    // The stand-in writes its text file under "<name>.part" first; on a loaded machine the limit can end it before
+    // its rename, and that leftover is its own, not a file kopirko-kase would leave. Every other name must be gone.
+    std::vector<std::string> left = TestFiles::names(dir.path());
+    std::erase_if(left, [](const std::string& name) { return name.ends_with(".txt.part"); });
+    EXPECT_THAT(left, IsEmpty());
 }
