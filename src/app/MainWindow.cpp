@@ -22,6 +22,7 @@
 #include "RunStatusLines.h"
 #include "StatusLineText.h"
 #include "StatusPage.h"
+#include "TrayAlert.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,14 +65,18 @@ MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* pa
           context.platform, [this] { return m_foldersPage->folderEntries(); }, this)),
       m_dailyTimer(new QTimer(this)), m_trayMenu(new QMenu(QStringLiteral("File"), this)),
       m_exitAction(m_trayMenu->addAction(QStringLiteral("Izlaz"))), m_endTimer(new QTimer(this)),
-      m_watch(new BackupWatch(context, *m_statusLines,
-                              {.startTimedRun = [this] { startTimedRun(); },
-                               .warningChanged = [this](bool started) { onWarningChanged(started); },
-                               .mailFailed = [this](const std::string& line) { showMailFailure(line); }},
-                              this))
+      m_watch(new BackupWatch(
+          context, *m_statusLines,
+          {.startTimedRun = [this] { startTimedRun(); },
+           .warningChanged =
+               [this](bool started) { m_trayAlert->setWarning(m_watch->overdue(), started, m_watch->warningLine()); },
+           .mailFailed = [this](const std::string& line) { showMailFailure(line); }},
+          this))
 {
     ui->setupUi(this);
     setWindowIcon(AppIcon::create());
+    m_trayAlert = std::make_unique<TrayAlert>(m_services.trayIcon, windowIcon(), m_context.WindowTitle,
+                                              [this] { return m_statusLines->statusLine(); });
     ui->pageTabs->insertTab(0, m_statusPage, QStringLiteral("Backup"));
     ui->pageTabs->addTab(m_aboutPage, QStringLiteral("O programu"));
     ui->pageTabs->setCurrentIndex(0);
@@ -327,10 +332,8 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::clearAlert()
 {
-    if (!m_alert || !isVisible() || isMinimized())
-        return;
-    m_alert = false;
-    refreshIconLook(); // a warning about old backups stays until a whole backup is made
+    if (isVisible() && !isMinimized())
+        m_trayAlert->seen(); // a warning about old backups stays until a whole backup is made
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -494,34 +497,9 @@ void MainWindow::runFinished(const RunReport& report)
     const std::vector<std::string>& lines = m_failureLines;
     m_statusPage->showFailures(lines);
     m_latestRunHasProblems = !lines.empty();
-    if (report.hasProblems() && (!isVisible() || isMinimized())) {
-        // Nobody is looking: the icon keeps saying so after the message is gone, until the window is opened.
-        QString text = qs(report.runFailure);
-        if (!lines.empty())
-            text += (text.isEmpty() ? "" : "\n") + QString::fromUtf8(RunTexts::notBackedUpHeading);
-        for (const std::string& line : lines)
-            text += '\n' + qs(line);
-        m_services.trayIcon.showMessage(qs(m_context.WindowTitle), text);
-        m_alert = true;
-    }
-    refreshIconLook();
+    if (report.hasProblems() && (!isVisible() || isMinimized()))
+        m_trayAlert->runProblemsUnseen(report, lines); // nobody is looking: the icon says so until they do
     m_watch->runFinished(report);
-}
-
-void MainWindow::refreshIconLook()
-{
-    if (m_alert || m_watch->overdue())
-        m_services.trayIcon.setLook(AppIcon::create(true),
-                                    qs(m_context.WindowTitle + "\n" + m_statusLines->statusLine()));
-    else
-        m_services.trayIcon.setLook(windowIcon(), qs(m_context.WindowTitle));
-}
-
-void MainWindow::onWarningChanged(bool started)
-{
-    refreshIconLook();
-    if (started)
-        m_services.trayIcon.showMessage(qs(m_context.WindowTitle), qs(m_watch->warningLine()));
 }
 
 void MainWindow::showMailFailure(const std::string& line)

@@ -26,6 +26,7 @@ class QMenu;
 class QTimer;
 class RunStatusLines;
 class StatusPage;
+class TrayAlert;
 struct AppContext;
 
 /// The program's one window. It holds the pages (StatusPage "Backup"; "Podesavanja" with FoldersPage "Fascikle",
@@ -106,16 +107,12 @@ private:
     void startButtonOrTimerRun();
     /// The catch-up run: a timed run, started the way the daily timer starts one, the schedule left as it is.
     void startTimedRun();
-    /// The icon's failure picture and tip while a failure is unseen or no whole backup is recent, else its
-    /// ordinary look.
-    void refreshIconLook();
-    void onWarningChanged(bool started);
     /// A report that could not be mailed joins the latest run's list of what went wrong.
     void showMailFailure(const std::string& line);
     void runSafely(const WindowServices::Run& run);
     /// The next-run line: when the next timed run is due while the daily schedule is armed, else nothing.
     void refreshNextRunLine();
-    /// The icon's ordinary look again once the window is seen.
+    /// The icon's ordinary look again once the window is seen (unless the warning about old backups stands).
     void clearAlert();
     /// Ends the program once the run in progress has stopped (after "Izlaz" during a backup).
     void endWhenRunHasStopped();
@@ -138,6 +135,7 @@ private:
     QAction* m_exitAction;
     QTimer* m_endTimer; ///< waits for a stopped run before the program ends
     BackupWatch* m_watch;
+    std::unique_ptr<TrayAlert> m_trayAlert;
 
     DailySchedule m_schedule;
     bool m_busyPointer = false;
@@ -145,7 +143,6 @@ private:
     std::vector<std::string> m_failureLines; ///< the list under the status lines: the latest run's, mail failures
     bool m_nextRunTimed = false;             ///< the run about to start is a timed one (or catches one up)
     bool m_runWroteStatusLine = false; ///< the run in progress set the first status line itself (the database backup)
-    bool m_alert = false;              ///< the icon shows a failure nobody has seen yet
     bool m_fitted = false;
     QSize m_designedSize; ///< what the pages need without scrolling (the size the window opens at)
 };
