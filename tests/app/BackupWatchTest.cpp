@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 
 namespace {
 
@@ -152,6 +153,27 @@ TEST_F(WindowTest, ReportsAreMailedAsSlatiAsksAndAFailedSendingIsShownWithoutTou
         EXPECT_EQ(shown("failedFoldersList"), !c.whole || c.serverRefuses);
         std::filesystem::remove_all(backupOf(5));
     }
+}
+
+// A server that does not answer holds neither the run nor the window: the run's result is there before the mail is
+// gone, the window goes on, and the next report waits its turn.
+TEST_F(WindowTest, AMailServerThatDoesNotAnswerHoldsNeitherTheRunNorTheWindow)
+{
+    std::promise<void> answer;
+    std::shared_future<void> answered = answer.get_future().share();
+    platform.mail.whileSending = [answered] { answered.wait(); };
+    TestFiles::write(ini, "[BACKUP]\r\n" + dirLine + "\r\nNacinBackupa=2\r\nVrijemeBackupa=20:00\r\n[POSTA]\r\n" +
+                              "Server=127.0.0.1\r\nOd=kasa@radnja.ba\r\nZa=vlasnik@radnja.ba\r\nSlati=2\r\n");
+    start();
+    click("backUpNowButton");
+    EXPECT_EQ(label("statusLine"), "Rezervna kopija je izradjena 05.12.2026 u 08:00");
+    EXPECT_TRUE(watch().mailing());
+    platform.clock.set(2026, 12, 5, 8, 5);
+    click("backUpNowButton"); // a second report waits behind the first
+    EXPECT_EQ(label("statusLine"), "Rezervna kopija je izradjena 05.12.2026 u 08:05");
+    answer.set_value();
+    waitForMail();
+    EXPECT_EQ(platform.mail.sent().size(), 2u);
 }
 
 } // namespace

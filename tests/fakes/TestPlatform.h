@@ -280,8 +280,13 @@ public:
         std::lock_guard lock(m_mutex);
         m_answer = delivery;
     }
+    /// Called on the sending thread before a message is taken (to hold it, as a server that does not answer).
+    std::function<void()> whileSending;
+
     MailDelivery send(const MailServer& server, const MailEnvelope& envelope) override
     {
+        if (whileSending)
+            whileSending();
         std::lock_guard lock(m_mutex);
         m_sent.push_back({server, envelope});
         return m_answer;
