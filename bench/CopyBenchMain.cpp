@@ -82,7 +82,9 @@ int main(int argc, char** argv)
                                     inert,
                                     system.connectivity,
                                     system.http,
-                                    inert};
+                                    inert,
+                                    system.mail,
+                                    system.secrets};
 
     BackupSettings settings;
     settings.BackupDir = argv[1];

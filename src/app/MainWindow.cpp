@@ -7,9 +7,11 @@
 #include "AppIcon.h"
 #include "AppInfo.h"
 #include "BackupNames.h"
+#include "BackupWatch.h"
 #include "Clock.h"
 #include "FileSystem.h"
 #include "FoldersPage.h"
+#include "MailPage.h"
 #include "MessageBoxService.h"
 #include "NetworkShutdownTimer.h"
 #include "NotificationIcon.h"
@@ -20,6 +22,7 @@
 #include "RunStatusLines.h"
 #include "StatusLineText.h"
 #include "StatusPage.h"
+#include "TrayAlert.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -56,20 +59,30 @@ QString qs(const std::string& text)
 MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* parent)
     : QWidget(parent), m_context(context), m_services(std::move(services)), ui(std::make_unique<Ui::MainWindow>()),
       m_statusPage(new StatusPage), m_foldersPage(new FoldersPage(context, m_services.folderPicker)),
-      m_optionsPage(new OptionsPage(context)), m_aboutPage(new AboutPage(context.platform)),
-      m_statusLines(new RunStatusLines(*m_statusPage, this)),
+      m_optionsPage(new OptionsPage(context)), m_mailPage(new MailPage(context)),
+      m_aboutPage(new AboutPage(context.platform)), m_statusLines(new RunStatusLines(*m_statusPage, this)),
       m_networkShutdown(new NetworkShutdownTimer(
           context.platform, [this] { return m_foldersPage->folderEntries(); }, this)),
       m_dailyTimer(new QTimer(this)), m_trayMenu(new QMenu(QStringLiteral("File"), this)),
-      m_exitAction(m_trayMenu->addAction(QStringLiteral("Izlaz"))), m_endTimer(new QTimer(this))
+      m_exitAction(m_trayMenu->addAction(QStringLiteral("Izlaz"))), m_endTimer(new QTimer(this)),
+      m_watch(new BackupWatch(
+          context, *m_statusLines,
+          {.startTimedRun = [this] { startTimedRun(); },
+           .warningChanged =
+               [this](bool started) { m_trayAlert->setWarning(m_watch->overdue(), started, m_watch->warningLine()); },
+           .mailFailed = [this](const std::string& line) { showMailFailure(line); }},
+          this))
 {
     ui->setupUi(this);
     setWindowIcon(AppIcon::create());
+    m_trayAlert = std::make_unique<TrayAlert>(m_services.trayIcon, windowIcon(), m_context.WindowTitle,
+                                              [this] { return m_statusLines->statusLine(); });
     ui->pageTabs->insertTab(0, m_statusPage, QStringLiteral("Backup"));
     ui->pageTabs->addTab(m_aboutPage, QStringLiteral("O programu"));
     ui->pageTabs->setCurrentIndex(0);
     ui->settingsTabs->addTab(m_foldersPage, QStringLiteral("Fascikle"));
     ui->settingsTabs->addTab(m_optionsPage, QStringLiteral("Opcije"));
+    ui->settingsTabs->addTab(m_mailPage, QStringLiteral("Posta"));
     ui->settingsTabs->setCurrentIndex(foldersPage);
     // A tab widget not yet shown keeps its new pages from the layouts around it; they measure it again now.
     ui->settingsTabs->updateGeometry();
@@ -118,10 +131,20 @@ MainWindow::~MainWindow()
 
 void MainWindow::load()
 {
+    loadPages();
+    // After the pages: the warning stands above what they say, and the catch-up line above the warning.
+    m_watch->startWatching();
+    if (m_dailyTimer->isActive())
+        m_watch->checkMissedRun();
+}
+
+void MainWindow::loadPages()
+{
     setWindowTitle(qs(m_context.WindowTitle));
     m_services.trayIcon.add(windowIcon(), qs(m_context.WindowTitle), m_trayMenu,
                             [this](int number) { onTrayIconMessage(number); });
     m_foldersPage->loadFolderList();
+    m_mailPage->loadSettings();
     m_aboutPage->showVersion(m_context.platform.appInfo.version());
 
     const BackupSettings& settings = m_context.backupSettings;
@@ -309,10 +332,8 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::clearAlert()
 {
-    if (!m_alert || !isVisible() || isMinimized())
-        return;
-    m_alert = false;
-    m_services.trayIcon.setLook(windowIcon(), qs(m_context.WindowTitle));
+    if (isVisible() && !isMinimized())
+        m_trayAlert->seen(); // a warning about old backups stays until a whole backup is made
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -329,6 +350,7 @@ void MainWindow::onBackUpNow()
 
 void MainWindow::onDailyTick()
 {
+    m_watch->onTick(m_context.platform.clock.now(), RunGuard::busy());
     m_statusPage->setBackUpNowVisible(false);
     if (!m_latestRunHasProblems) // the list of what the latest run missed stays until a run has nothing to report
         m_statusPage->hideFailures();
@@ -343,9 +365,17 @@ void MainWindow::onDailyTick()
     }
     // Off first: the run lets ticks through while it works.
     m_dailyTimer->stop();
+    m_nextRunTimed = true;
     startButtonOrTimerRun();
     if (DailySchedule::rearmAfterRun(m_context.backupSettings))
         m_dailyTimer->start();
+    refreshNextRunLine();
+}
+
+void MainWindow::startTimedRun()
+{
+    m_nextRunTimed = true;
+    startButtonOrTimerRun();
     refreshNextRunLine();
 }
 
@@ -367,6 +397,7 @@ void MainWindow::runSafely(const WindowServices::Run& run)
         m_statusLines->endProgress();
         message("Izrada rezervne kopije je prekinuta.");
     }
+    m_nextRunTimed = false; // a run refused before it started is no timed run either
 }
 
 void MainWindow::onNetworkShutdownTimeout()
@@ -404,6 +435,7 @@ void MainWindow::setBusyPointer(bool busy)
     m_busyPointer = busy;
     if (busy) {
         m_runWroteStatusLine = false;
+        m_watch->runStarted(std::exchange(m_nextRunTimed, false));
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
         QApplication::restoreOverrideCursor();
@@ -461,21 +493,20 @@ void MainWindow::runFinished(const RunReport& report)
     if (!m_runWroteStatusLine) // the database backup words its own result
         setStatusLine(StatusLineText::lastRun(report, m_context.platform.clock.now()));
     refreshNextRunLine();
-    const std::vector<std::string> lines = failureLines(report);
+    m_failureLines = failureLines(report);
+    const std::vector<std::string>& lines = m_failureLines;
     m_statusPage->showFailures(lines);
     m_latestRunHasProblems = !lines.empty();
-    if (report.hasProblems() && (!isVisible() || isMinimized())) {
-        // Nobody is looking: the icon keeps saying so after the message is gone, until the window is opened.
-        QString text = qs(report.runFailure);
-        if (!lines.empty())
-            text += (text.isEmpty() ? "" : "\n") + QString::fromUtf8(RunTexts::notBackedUpHeading);
-        for (const std::string& line : lines)
-            text += '\n' + qs(line);
-        m_services.trayIcon.showMessage(qs(m_context.WindowTitle), text);
-        m_alert = true;
-        m_services.trayIcon.setLook(AppIcon::create(true),
-                                    qs(m_context.WindowTitle + "\n" + m_statusLines->statusLine()));
-    }
+    if (report.hasProblems() && (!isVisible() || isMinimized()))
+        m_trayAlert->runProblemsUnseen(report, lines); // nobody is looking: the icon says so until they do
+    m_watch->runFinished(report);
+}
+
+void MainWindow::showMailFailure(const std::string& line)
+{
+    m_failureLines.push_back(line);
+    m_statusPage->showFailures(m_failureLines);
+    m_latestRunHasProblems = true; // in sight until a run has nothing to report
 }
 
 void MainWindow::showBackUpNowButton()

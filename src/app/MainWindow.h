@@ -16,7 +16,9 @@ namespace Ui {
 class MainWindow;
 }
 class AboutPage;
+class BackupWatch;
 class FoldersPage;
+class MailPage;
 class NetworkShutdownTimer;
 class OptionsPage;
 class QAction;
@@ -24,13 +26,14 @@ class QMenu;
 class QTimer;
 class RunStatusLines;
 class StatusPage;
+class TrayAlert;
 struct AppContext;
 
-/// The program's one window. It holds the pages (StatusPage "Backup"; "Podesavanja" with FoldersPage "Fascikle"
-/// and OptionsPage "Opcije"; AboutPage "O programu") and owns what is the whole program's: the notification icon
-/// with its menu, closing, hiding and "Izlaz", the daily timer with its schedule, the network-shutdown timer, the
-/// runs it starts and the window's side of every run (BackupHost). Closing the window only hides it; the program
-/// ends through "Izlaz" in the icon's menu.
+/// The program's one window. It holds the pages (StatusPage "Backup"; "Podesavanja" with FoldersPage "Fascikle",
+/// OptionsPage "Opcije" and MailPage "Posta"; AboutPage "O programu") and owns what is the whole program's: the
+/// notification icon with its menu, closing, hiding and "Izlaz", the daily timer with its schedule, the
+/// network-shutdown timer, the runs it starts and the window's side of every run (BackupHost). Closing the window only
+/// hides it; the program ends through "Izlaz" in the icon's menu.
 ///
 /// The handlers are public so that tests drive them the way the toolkit does.
 class MainWindow : public QWidget, public StartupWindow, public BackupHost
@@ -90,6 +93,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    /// The pages' part of load(): everything but the watch over the backups.
+    void loadPages();
     void restoreWindow();
     /// The saved settings in the pages' controls, then what the mode asks for at start; a saved setting that no
     /// control can show ends it with a message.
@@ -100,10 +105,14 @@ private:
     void showSettingsPage(int page);
     /// Starts the run by hand or by the timer: the archive run when ZIPOVANJE is 1, the copy run otherwise.
     void startButtonOrTimerRun();
+    /// The catch-up run: a timed run, started the way the daily timer starts one, the schedule left as it is.
+    void startTimedRun();
+    /// A report that could not be mailed joins the latest run's list of what went wrong.
+    void showMailFailure(const std::string& line);
     void runSafely(const WindowServices::Run& run);
     /// The next-run line: when the next timed run is due while the daily schedule is armed, else nothing.
     void refreshNextRunLine();
-    /// The icon's ordinary look again once the window is seen.
+    /// The icon's ordinary look again once the window is seen (unless the warning about old backups stands).
     void clearAlert();
     /// Ends the program once the run in progress has stopped (after "Izlaz" during a backup).
     void endWhenRunHasStopped();
@@ -117,6 +126,7 @@ private:
     StatusPage* m_statusPage;
     FoldersPage* m_foldersPage;
     OptionsPage* m_optionsPage;
+    MailPage* m_mailPage;
     AboutPage* m_aboutPage;
     RunStatusLines* m_statusLines; ///< the status page's lines, and the progress of a run in their place
     NetworkShutdownTimer* m_networkShutdown;
@@ -124,12 +134,15 @@ private:
     QMenu* m_trayMenu;
     QAction* m_exitAction;
     QTimer* m_endTimer; ///< waits for a stopped run before the program ends
+    BackupWatch* m_watch;
+    std::unique_ptr<TrayAlert> m_trayAlert;
 
     DailySchedule m_schedule;
     bool m_busyPointer = false;
     bool m_latestRunHasProblems = false;
+    std::vector<std::string> m_failureLines; ///< the list under the status lines: the latest run's, mail failures
+    bool m_nextRunTimed = false;             ///< the run about to start is a timed one (or catches one up)
     bool m_runWroteStatusLine = false; ///< the run in progress set the first status line itself (the database backup)
-    bool m_alert = false;              ///< the icon shows a failure nobody has seen yet
     bool m_fitted = false;
     QSize m_designedSize; ///< what the pages need without scrolling (the size the window opens at)
 };

@@ -3,6 +3,7 @@
 #include "ui_OptionsPage.h"
 
 #include "AppContext.h"
+#include "BackupRecords.h"
 #include "DailySchedule.h"
 #include "IniNumber.h"
 #include "MessageBoxService.h"
@@ -97,6 +98,10 @@ std::optional<OptionsPage::InvalidSetting> OptionsPage::showSettings(const Backu
     }
 
     ui->keepDaysEdit->setText(QString::number(settings.Starost));
+    // Unreadable values come as their defaults: they are no reason to stop the program.
+    const WatchSettings watch = BackupRecords(m_context.settingsStore).loadWatchSettings();
+    ui->catchUpCheckbox->setChecked(watch.catchUp);
+    ui->warningDaysSpin->setValue(watch.warningDays);
     return std::nullopt;
 }
 
@@ -151,6 +156,11 @@ void OptionsPage::onSaveOptions()
             message(std::string("Podesavanje nije spremljeno.") + crlf + written.error());
             return;
         }
+    }
+    const WatchSettings watch{ui->catchUpCheckbox->isChecked(), ui->warningDaysSpin->value()};
+    if (Result written = BackupRecords(m_context.settingsStore).saveWatchSettings(watch); !written) {
+        message(std::string("Podesavanje nije spremljeno.") + crlf + written.error());
+        return;
     }
     message(settingsSaved);
 

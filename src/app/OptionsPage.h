@@ -29,7 +29,8 @@ public:
         int value;
     };
     /// Shows `settings` in the controls, in the order of the keys NacinBackupa, OpsegBackupa, VrijemeBackupa,
-    /// Brisati, GasitiRacunar, ZIPOVANJE, GasenjeRacunaraMreze, Starost; stops at the first value no control
+    /// Brisati, GasitiRacunar, ZIPOVANJE, GasenjeRacunaraMreze, Starost, then Nadoknaditi and UpozorenjeDana as
+    /// BackupRecords reads them; stops at the first value no control
     /// can show and returns it (the controls after it keep what they showed).
     std::optional<InvalidSetting> showSettings(const BackupSettings& settings);
     /// Shows a time no item of the list holds, typed into the field, no item selected.
@@ -37,8 +38,9 @@ public:
 
 public slots:
     /// "Prihvati": refused with a message while a run works, or when the time or the number of days is not
-    /// valid (then nothing is written); else writes the eight keys and emits `saved` after the settings are
-    /// loaded again. A key that cannot be written stops it with a message, and no `saved`.
+    /// valid (then nothing is written); else writes the eight keys and the two of the watch over the backups and emits
+    /// `saved` after the settings are loaded again. A key that cannot be written stops it with a message, and no
+    /// `saved`.
     void onSaveOptions();
 
 signals:

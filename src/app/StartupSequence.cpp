@@ -106,7 +106,9 @@ bool checkForUpdateBehindTheWindow(AppContext& context, StartupWindow& window)
                                   platform.remoteShutdown,
                                   platform.connectivity,
                                   http,
-                                  pause};
+                                  pause,
+                                  platform.mail,
+                                  platform.secrets};
     return CheckForUpdate(behind, context.settingsStore, context.URLUpdate);
 }
 
@@ -114,8 +116,7 @@ bool checkForUpdateBehindTheWindow(AppContext& context, StartupWindow& window)
 
 StartupSequence::StartupSequence(AppContext& context, std::string builtInUpdateAddress, WindowFactory windowFactory)
     : m_context(context), m_updateAddress(std::move(builtInUpdateAddress)), m_windowFactory(std::move(windowFactory))
-{
-}
+{}
 
 std::string StartupSequence::versionLine(int major, int minor, int revision)
 {

@@ -39,7 +39,9 @@ int main(int argc, char** argv)
                                     system.remoteShutdown,
                                     system.connectivity,
                                     system.http,
-                                    pause};
+                                    pause,
+                                    system.mail,
+                                    system.secrets};
 
     QtFolderPicker folderPicker;
     QtNotificationIcon trayIcon;

@@ -6,6 +6,7 @@ class Connectivity;
 class FileSystem;
 class HttpClient;
 class InstanceLock;
+class MailSender;
 class MessageBoxService;
 class NetworkHostLookup;
 class Pause;
@@ -13,6 +14,7 @@ class PowerControl;
 class ProcessLauncher;
 class ProcessTerminator;
 class RemoteShutdown;
+class SecretProtector;
 class WebOpener;
 
 /// Every platform service the program uses, gathered so that the start-up sequence, the window and the
@@ -33,4 +35,6 @@ struct PlatformServices
     Connectivity& connectivity;
     HttpClient& http;
     Pause& pause;
+    MailSender& mail;
+    SecretProtector& secrets;
 };

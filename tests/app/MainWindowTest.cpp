@@ -1,18 +1,12 @@
-// The main window on the offscreen platform: message boxes, the folder dialog, the icon, the process end and
-// command starts are fakes; folder runs are the real ones on a temporary folder.
-#include "MainWindow.h"
+// The main window on the offscreen platform (WindowTest).
+#include "WindowTest.h"
 
-#include "AppContext.h"
 #include "DailySchedule.h"
-#include "FakeWindowParts.h"
-#include "IniFile.h"
 #include "LampShape.h"
 #include "OffThreadWork.h"
 #include "QtNotificationIcon.h"
 #include "QtTranslation.h"
 #include "RunGuard.h"
-#include "TestFiles.h"
-#include "TestPlatform.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,6 +17,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -34,96 +29,6 @@
 #include <thread>
 
 namespace {
-
-const char* const notSetUp = "Program nije podesenen.\r\nMolimo da podesite program.";
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-class WindowTest : public ::testing::Test
-{
-protected:
-    TempDir temp;
-    const std::string folder = temp / "Kasa", ini = folder + "/KOPIRKO.ini", listFile = folder + "/backuplista.ini";
-    const std::string destination = temp / "Kopije", dirLine = "BackupDir=" + destination, source = temp / "data/Docs";
-    TestPlatform platform;
-    FakeFolderPicker picker;
-    FakeNotificationIcon tray;
-    std::unique_ptr<AppContext> context;
-    std::unique_ptr<MainWindow> window;
-    int databaseRuns = 0, zipRuns = 0;
-    bool realZipRun = false;
-    std::vector<std::string> loaded; ///< the messages of the latest load
-
-    void SetUp() override
-    {
-        TestFiles::write(source + "/racun.txt", "1");
-        TestFiles::write(listFile, source + "\r\n");
-        TestFiles::makeFolder(destination);
-        platform.appInfo.folder = folder;
-    }
-
-    /// Writes section BACKUP from `lines` (none: keeps the file, if any) and loads a new window as the program does;
-    /// the messages it shows go to `loaded`.
-    void start(const std::vector<std::string>& lines = {})
-    {
-        std::string content = "[BACKUP]\r\n";
-        for (const std::string& line : lines)
-            content += line + "\r\n";
-        if (!lines.empty())
-            TestFiles::write(ini, content);
-        window.reset();
-        platform.messages.shown.clear();
-        context = std::make_unique<AppContext>(platform.services);
-        context->settingsStore.setIniFilePath(ini);
-        context->settingsStore.LoadSettings(context->backupSettings, context->programFolder);
-        const auto counted = [](int& runs) {
-            return [&runs](const BackupSettings&, BackupHost&, const PlatformServices&) { return ++runs, RunReport{}; };
-        };
-        WindowServices services{.folderPicker = picker, .trayIcon = tray, .databaseRun = counted(databaseRuns)};
-        if (!realZipRun)
-            services.zipRun = counted(zipRuns);
-        window = std::make_unique<MainWindow>(*context, services);
-        window->load();
-        loaded = platform.messages.shown;
-        platform.messages.shown.clear();
-    }
-
-    template <typename Widget = QWidget>
-    Widget* get(const char* name) const
-    {
-        if (auto* widget = window->findChild<Widget*>(name))
-            return widget;
-        throw std::runtime_error(std::string("no control ") + name);
-    }
-    bool shown(const char* name) const { return !get(name)->isHidden(); }
-    void click(const char* name) { get<QAbstractButton>(name)->click(); }
-    bool dailyTimerOn() const { return get<QTimer>("dailyTimer")->isActive(); }
-    std::string label(const char* name) const { return get<QLabel>(name)->text().toStdString(); }
-    std::string savedDestination() const { return IniFile::read(platform.fileSystem, ini, "BACKUP", "BackupDir"); }
-    std::vector<std::string> items(const char* list) const
-    {
-        std::vector<std::string> texts;
-        for (int i = 0; i < get<QListWidget>(list)->count(); ++i)
-            texts.push_back(get<QListWidget>(list)->item(i)->text().toStdString());
-        return texts;
-    }
-    std::string backupOf(int day) const { return destination + "/0" + std::to_string(day) + "_12_2026_Docs_backup"; }
-    /// Lets the window handle its events until `done` or `limit`.
-    static void spin(std::chrono::milliseconds limit, const std::function<bool()>& done)
-    {
-        for (const auto end = std::chrono::steady_clock::now() + limit;
-             !done() && std::chrono::steady_clock::now() < end;)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    void tickAt(int day, int hour, int minute, int second = 0)
-    {
-        platform.clock.set(2026, 12, day, hour, minute, second);
-        window->onDailyTick();
-    }
-};
 
 TEST_F(WindowTest, SettingsThatAreMissingOrWrongSendTheUserToTheSettingsAndArmNothing)
 {
@@ -172,12 +77,17 @@ TEST_F(WindowTest, SavedOptionsAreWrittenInOrderAndAppliedNowAndAtTheNextStart)
         for (int box = 0; box < 4; ++box)
             get<QAbstractButton>(boxes[box])->setChecked(on(box));
         get<QLineEdit>("keepDaysEdit")->setText("  14 dana");
+        get<QAbstractButton>("catchUpCheckbox")->setChecked(mode != 2);
+        get<QSpinBox>("warningDaysSpin")->setValue(mode * 7);
         click("saveOptionsButton");
 
         EXPECT_EQ(TestFiles::read(ini),
                   "[BACKUP]\r\n" + dirLine + "\r\nVrijemeBackupa=22:00\r\nGasitiRacunar=" + digit(1) +
                       "\r\nZIPOVANJE=" + digit(2) + "\r\nGasenjeRacunaraMreze=" + digit(3) +
-                      "\r\nNacinBackupa=" + std::to_string(mode) + "\r\nOpsegBackupa=0\r\nBrisati=1\r\nStarost=14\r\n");
+                      "\r\nNacinBackupa=" + std::to_string(mode) +
+                      "\r\nOpsegBackupa=0\r\nBrisati=1\r\nStarost=14\r\nNadoknaditi=" + (mode != 2 ? "1" : "0") +
+                      "\r\nUpozorenjeDana=" + std::to_string(mode * 7) +
+                      "\r\n[EVIDENCIJA]\r\nPracenjeOd=2026-12-05 08:00:00\r\n");
         const auto texts = platform.messages.shown; // mode 1 also says to start the program again
         ASSERT_EQ(texts.size(), mode == 1 ? 2u : 1u);
         EXPECT_EQ(texts[0], "Podesavanje je spremljeno");
@@ -194,6 +104,8 @@ TEST_F(WindowTest, SavedOptionsAreWrittenInOrderAndAppliedNowAndAtTheNextStart)
         EXPECT_TRUE(get<QAbstractButton>(option)->isChecked() && get<QAbstractButton>("filesOnlyRadio")->isChecked());
         for (int box = 0; box < 4; ++box)
             EXPECT_EQ(get<QAbstractButton>(boxes[box])->isChecked(), on(box)) << boxes[box];
+        EXPECT_EQ(get<QAbstractButton>("catchUpCheckbox")->isChecked(), mode != 2);
+        EXPECT_EQ(get<QSpinBox>("warningDaysSpin")->value(), mode * 7);
         EXPECT_EQ(get<QLineEdit>("keepDaysEdit")->text(), "14");
     }
 }
@@ -338,7 +250,8 @@ TEST_F(WindowTest, ClosingHidesTheWindowOnlyIzlazWithYesEndsTheProgram)
 TEST_F(WindowTest, TheTimedBackupRunsAtItsMinuteOnceADayAndNeverBesideAnotherRun)
 {
     TestFiles::makeFolder(destination + "/05_12_2026_Kasa_backup"); // today's database backup
-    start({"VrijemeBackupa=07:30", dirLine, "NacinBackupa=0"});     // a time that is no item of the list
+    // A time that is no item of the list; today's time has passed, but catching up is not what is tested here.
+    start({"VrijemeBackupa=07:30", dirLine, "NacinBackupa=0", "Nadoknaditi=0"});
     EXPECT_EQ(get<QComboBox>("backupTimeCombo")->currentIndex(), -1);
     EXPECT_EQ(get<QComboBox>("backupTimeCombo")->currentText(), "07:30");
     EXPECT_EQ(get<QLabel>("statusLine")->text(), "Rezervna kopija baza podataka je izradjena 05.12.2026 u 07:30");

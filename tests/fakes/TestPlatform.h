@@ -6,6 +6,7 @@
 #include "Connectivity.h"
 #include "HookedDisk.h"
 #include "InstanceLock.h"
+#include "MailSender.h"
 #include "MessageBoxService.h"
 #include "Pause.h"
 #include "PlatformServices.h"
@@ -13,6 +14,7 @@
 #include "ProcessLauncher.h"
 #include "ProcessTerminator.h"
 #include "RemoteShutdown.h"
+#include "SecretProtector.h"
 #include "SystemPlatform.h"
 #include "WebOpener.h"
 #ifdef _WIN32
@@ -262,6 +264,65 @@ private:
     SystemHttpClient m_client{HttpTimeLimits{std::chrono::milliseconds(2000), std::chrono::seconds(1)}};
 };
 
+/// Records every message instead of sending it and answers what the test sets; safe to use from a worker thread.
+class FakeMailSender : public MailSender
+{
+public:
+    struct Sent
+    {
+        MailServer server;
+        MailEnvelope envelope;
+    };
+
+    /// What every sending gives back; taken by default.
+    void answer(const MailDelivery& delivery)
+    {
+        std::lock_guard lock(m_mutex);
+        m_answer = delivery;
+    }
+    /// Called on the sending thread before a message is taken (to hold it, as a server that does not answer).
+    std::function<void()> whileSending;
+
+    MailDelivery send(const MailServer& server, const MailEnvelope& envelope) override
+    {
+        if (whileSending)
+            whileSending();
+        std::lock_guard lock(m_mutex);
+        m_sent.push_back({server, envelope});
+        return m_answer;
+    }
+    std::vector<Sent> sent() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_sent;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Sent> m_sent;
+    MailDelivery m_answer{Result::success(), "250 2.0.0 Ok: queued"};
+};
+
+/// Keeps a secret behind a mark and its letters reversed: what is stored is never the secret itself, and a text
+/// without the mark cannot be read back.
+class FakeSecretProtector : public SecretProtector
+{
+public:
+    Result protect(const std::string& secret, std::string& stored) const override
+    {
+        stored = "zasticeno:" + std::string(secret.rbegin(), secret.rend());
+        return Result::success();
+    }
+    Result reveal(const std::string& stored, std::string& secret) const override
+    {
+        if (!stored.starts_with("zasticeno:"))
+            return Result::failure("not protected here");
+        secret.assign(stored.rbegin(), stored.rend() - 10);
+        return Result::success();
+    }
+    Result guardFile(const std::string&) const override { return Result::success(); }
+};
+
 struct TestPlatform
 {
     FakeAppInfo appInfo;
@@ -278,12 +339,14 @@ struct TestPlatform
     FakeConnectivity connectivity;
     LoopbackHttpClient http;
     FakePause pause;
+    FakeMailSender mail;
+    FakeSecretProtector secrets;
     PlatformServices services = servicesWith(fileSystem);
 
     /// These services with `disk` for the disk.
     PlatformServices servicesWith(FileSystem& disk)
     {
-        return {appInfo, clock, disk,         launcher,       terminator,   instanceLock, messages,
-                power,   web,   networkHosts, remoteShutdown, connectivity, http,         pause};
+        return {appInfo, clock,        disk,           launcher,     terminator, instanceLock, messages, power,
+                web,     networkHosts, remoteShutdown, connectivity, http,       pause,        mail,     secrets};
     }
 };
