@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 
 namespace {
 
@@ -36,19 +37,6 @@ RunReport wholeRun()
     return report;
 }
 
-MailSettings settingsFor(const SmtpTestServer& server, MailEncryption encryption)
-{
-    MailSettings settings;
-    // By name: Windows' TLS matches a certificate to a host name only.
-    settings.Server = "localhost";
-    settings.Port = server.port();
-    settings.Sifrovanje = encryption;
-    settings.Od = "kopirko@prodaja.test";
-    settings.Za = {"vlasnik@firma.test", "racunovodja@firma.test"};
-    settings.Slati = MailWhen::AfterProblems;
-    return settings;
-}
-
 /// Sends `text` as the program does, trusting the test server's certificate.
 class TrustingSender : public MailSender
 {
@@ -72,6 +60,36 @@ private:
 
 const MailMessage::Destination destination{"/mnt/rezerva", 5ULL << 30};
 
+/// A test mail server of `mode` (asking for AUTH as `user` with `password` when given), settings that reach it with
+/// `encryption`, and a sender that trusts its certificate when `trusted`.
+struct Served
+{
+    TempDir dir;
+    SmtpTestServer server;
+    TrustingSender sender;
+    MailSettings settings;
+
+    Served(const char* mode, MailEncryption encryption, const std::string& user = {}, const std::string& password = {},
+           bool trusted = true, milliseconds limit = seconds(20))
+        : server(mode, dir.path(), user, password), sender(trusted ? server.certificate() : "", limit)
+    {
+        settings.Server = "localhost"; // by name: Windows' TLS matches a certificate to a host name only
+        settings.Port = server.port();
+        settings.Sifrovanje = encryption;
+        settings.Od = "kopirko@prodaja.test";
+        settings.Za = {"vlasnik@firma.test", "racunovodja@firma.test"};
+        settings.Slati = MailWhen::AfterProblems;
+    }
+    std::optional<MailDelivery> reportRun(const RunReport& run)
+    {
+        return MailReporter::reportRun(sender, settings, "PRODAJA-1", run, ended, destination, utc);
+    }
+    MailDelivery sendTest()
+    {
+        return MailReporter::send(sender, settings, MailMessage::testMessage("PRODAJA-1", ended), utc);
+    }
+};
+
 #define SKIP_WITHOUT_SERVER()                                                                                          \
     if (!SmtpTestServer::available())                                                                                  \
     GTEST_SKIP() << "no Linux python to run the test mail server: Windows outside Wine"
@@ -84,33 +102,26 @@ struct Transport
 };
 
 class SmtpDeliveryTest : public ::testing::TestWithParam<Transport>
-{
-protected:
-    TempDir dir;
-};
+{};
 
 TEST_P(SmtpDeliveryTest, AFailedRunIsMailedWithEveryFailureAndItsReason)
 {
     SKIP_WITHOUT_SERVER();
     const Transport& t = GetParam();
-    SmtpTestServer server(t.mode, dir.path(), t.auth ? "prodaja" : "", t.auth ? "tajna lozinka" : "");
-    ASSERT_NE(server.port(), 0) << "the test mail server did not start (scripts/setup installs python3-aiosmtpd)";
-    MailSettings settings = settingsFor(server, t.encryption);
-    if (t.auth) {
-        settings.Korisnik = "prodaja";
-        settings.Lozinka = "tajna lozinka";
-    }
-    TrustingSender sender(server.certificate());
+    const std::string user = t.auth ? "prodaja" : "", password = t.auth ? "tajna lozinka" : "";
+    Served served(t.mode, t.encryption, user, password);
+    ASSERT_NE(served.server.port(), 0)
+        << "the test mail server did not start (scripts/setup installs python3-aiosmtpd)";
+    served.settings.Korisnik = user;
+    served.settings.Lozinka = password;
 
-    const auto delivery =
-        MailReporter::reportRun(sender, settings, "PRODAJA-1", partlyFailedRun(), ended, destination, utc);
+    const auto delivery = served.reportRun(partlyFailedRun());
     ASSERT_TRUE(delivery);
     ASSERT_TRUE(delivery->result) << delivery->result.error();
     EXPECT_EQ(delivery->serverAnswer.substr(0, 3), "250");
 
-    const auto messages = server.messages();
+    const auto messages = served.server.messages();
     ASSERT_EQ(messages.size(), 1u);
-    const std::string& mail = messages[0];
     for (const char* expected :
          {"From: kopirko@prodaja.test\n", "To: vlasnik@firma.test, racunovodja@firma.test\n",
           "Envelope-To: vlasnik@firma.test;racunovodja@firma.test\n",
@@ -119,8 +130,8 @@ TEST_P(SmtpDeliveryTest, AFailedRunIsMailedWithEveryFailureAndItsReason)
           "/srv/Šank: 2 datoteka ili fascikli nije kopirano (prva: nema dozvole)", "/srv/Šank/čaše.mdb: nema dozvole",
           "/srv/Šank/Đurđa: nema dozvole", "Kasa 2: nije dostupna", "/srv/Računi", "Odrediste: /mnt/rezerva",
           "Slobodan prostor: 5.0 GB"})
-        EXPECT_NE(mail.find(expected), std::string::npos) << expected << "\n---\n" << mail;
-    EXPECT_EQ(server.maildirCount(), 1u);
+        EXPECT_NE(messages[0].find(expected), std::string::npos) << expected << "\n---\n" << messages[0];
+    EXPECT_EQ(served.server.maildirCount(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,125 +142,89 @@ INSTANTIATE_TEST_SUITE_P(
                       Transport{"tls", MailEncryption::Tls, false}, Transport{"tls", MailEncryption::Tls, true}),
     [](const auto& info) { return std::string(info.param.mode) + (info.param.auth ? "_auth" : "_open"); });
 
-TEST(SmtpDelivery, AWholeRunIsMailedOnlyWhenEveryRunIsAskedFor)
+// A whole run is mailed only when every run is asked for; the warning about old backups and the test message go out
+// with their own subjects.
+TEST(SmtpDelivery, EachMessageGoesOutOnlyWhenAskedForWithItsOwnSubject)
 {
     SKIP_WITHOUT_SERVER();
-    TempDir dir;
-    SmtpTestServer server("plain", dir.path());
-    ASSERT_NE(server.port(), 0);
-    MailSettings settings = settingsFor(server, MailEncryption::None);
-    TrustingSender sender("");
+    Served served("starttls", MailEncryption::StartTls);
+    ASSERT_NE(served.server.port(), 0);
 
-    settings.Slati = MailWhen::AfterProblems;
-    EXPECT_FALSE(MailReporter::reportRun(sender, settings, "PRODAJA-1", wholeRun(), ended, destination, utc));
-    settings.Slati = MailWhen::Never;
-    EXPECT_FALSE(MailReporter::reportRun(sender, settings, "PRODAJA-1", partlyFailedRun(), ended, destination, utc));
-    settings.Slati = MailWhen::AfterEveryRun;
-    const auto delivery = MailReporter::reportRun(sender, settings, "PRODAJA-1", wholeRun(), ended, destination, utc);
+    EXPECT_FALSE(served.reportRun(wholeRun())); // Slati: after problems
+    served.settings.Slati = MailWhen::Never;
+    EXPECT_FALSE(served.reportRun(partlyFailedRun()));
+    served.settings.Slati = MailWhen::AfterEveryRun;
+    const auto delivery = served.reportRun(wholeRun());
     ASSERT_TRUE(delivery && delivery->result) << (delivery ? delivery->result.error() : "not sent");
-
-    const auto messages = server.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("Subject: Kopirko PRODAJA-1: rezervna kopija je izradjena\n"), std::string::npos)
-        << messages[0];
-}
-
-TEST(SmtpDelivery, TheWarningAboutOldBackupsAndTheTestMessageGoOutWithTheirOwnSubjects)
-{
-    SKIP_WITHOUT_SERVER();
-    TempDir dir;
-    SmtpTestServer server("starttls", dir.path());
-    ASSERT_NE(server.port(), 0);
-    MailSettings settings = settingsFor(server, MailEncryption::StartTls);
-    TrustingSender sender(server.certificate());
-
-    const auto warned = MailReporter::reportWarning(
-        sender, settings, "PRODAJA-1", "Posljednja potpuna rezervna kopija je od 03.12.2026", ended, destination, utc);
+    const std::string warning = "Posljednja potpuna rezervna kopija je od 03.12.2026";
+    const auto warned =
+        MailReporter::reportWarning(served.sender, served.settings, "PRODAJA-1", warning, ended, destination, utc);
     ASSERT_TRUE(warned && warned->result) << (warned ? warned->result.error() : "not sent");
-    const MailDelivery tested = MailReporter::send(sender, settings, MailMessage::testMessage("PRODAJA-1", ended), utc);
+    const MailDelivery tested = served.sendTest();
     ASSERT_TRUE(tested.result) << tested.result.error();
     EXPECT_EQ(MailReporter::testOutcome(tested).rfind("Probna poruka je poslana. Server je odgovorio: 250", 0), 0u)
         << MailReporter::testOutcome(tested);
 
-    const auto messages = server.messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_NE(messages[0].find("Subject: Kopirko PRODAJA-1: Posljednja potpuna rezervna kopija je od 03.12.2026\n"),
-              std::string::npos)
-        << messages[0];
-    EXPECT_NE(messages[1].find("Subject: Kopirko PRODAJA-1: probna poruka\n"), std::string::npos) << messages[1];
-}
-
-/// A port on 127.0.0.1 that nothing listens on any more: a server's, after it stopped.
-int closedPort()
-{
-    TempDir dir;
-    return SmtpTestServer("plain", dir.path()).port();
+    const auto messages = served.server.messages();
+    ASSERT_EQ(messages.size(), 3u);
+    const std::string subjects[] = {"rezervna kopija je izradjena", warning, "probna poruka"};
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NE(messages[i].find("Subject: Kopirko PRODAJA-1: " + subjects[i] + "\n"), std::string::npos)
+            << messages[i];
 }
 
 TEST(SmtpDelivery, AServerThatRefusesFailsTheSendingWithItsOwnAnswer)
 {
     SKIP_WITHOUT_SERVER();
-    TempDir dir;
     struct Refusal
     {
-        const char* mode;
+        const char *mode, *user, *password;
         MailEncryption encryption;
-        const char* user;
-        const char* password;
         bool trustCertificate;
         const char* inReason; ///< part of the reason the failure gives
     };
-    for (const Refusal& r : {
-             Refusal{"refuse", MailEncryption::None, "", "", true, "550 5.7.1 Relaying denied"},
-             Refusal{"plain", MailEncryption::None, "prodaja", "pogresna", true, "535"},
-             // The server asks for STARTTLS and the settings say none: it takes no mail in the clear.
-             Refusal{"starttls", MailEncryption::None, "", "", true, "530"},
-             // A certificate no authority vouches for is refused, as a man in the middle would present.
-             Refusal{"tls", MailEncryption::Tls, "", "", false, "certificate"},
-         }) {
+    for (const Refusal& r : {Refusal{"refuse", "", "", MailEncryption::None, true, "550 5.7.1 Relaying denied"},
+                             Refusal{"plain", "prodaja", "pogresna", MailEncryption::None, true, "535"},
+                             // The server asks for STARTTLS and the settings say none: it takes no mail in the clear.
+                             Refusal{"starttls", "", "", MailEncryption::None, true, "530"},
+                             // A certificate no authority vouches for is refused, as a man in the middle would present.
+                             Refusal{"tls", "", "", MailEncryption::Tls, false, "certificate"}}) {
         SCOPED_TRACE(std::string(r.mode) + " " + r.inReason);
         // Wine's Schannel takes any certificate when it is to check it against the system's authorities (Windows
         // refuses this one); a certificate checked against a file of authorities is checked there too.
         if (!r.trustCertificate && SmtpTestServer::underWine())
             continue;
-        TempDir folder;
-        SmtpTestServer server(r.mode, folder.path(), std::string(r.mode) == "plain" ? "prodaja" : "",
-                              std::string(r.mode) == "plain" ? "prava" : "");
-        ASSERT_NE(server.port(), 0);
-        MailSettings settings = settingsFor(server, r.encryption);
-        settings.Korisnik = r.user;
-        settings.Lozinka = r.password;
-        TrustingSender sender(r.trustCertificate ? server.certificate() : "");
-        const auto delivery =
-            MailReporter::reportRun(sender, settings, "PRODAJA-1", partlyFailedRun(), ended, destination, utc);
+        const bool plain = std::string(r.mode) == "plain";
+        Served served(r.mode, r.encryption, plain ? "prodaja" : "", plain ? "prava" : "", r.trustCertificate);
+        ASSERT_NE(served.server.port(), 0);
+        served.settings.Korisnik = r.user;
+        served.settings.Lozinka = r.password;
+        const auto delivery = served.reportRun(partlyFailedRun());
         ASSERT_TRUE(delivery);
         EXPECT_FALSE(delivery->result);
         EXPECT_NE(delivery->result.error().find(r.inReason), std::string::npos) << delivery->result.error();
         EXPECT_EQ(MailReporter::failureLine(*delivery).rfind("Izvjestaj nije poslan postom: ", 0), 0u);
-        EXPECT_TRUE(server.messages().empty());
+        EXPECT_TRUE(served.server.messages().empty());
     }
-
-    MailSettings closed;
-    closed.Server = "127.0.0.1";
-    closed.Port = closedPort();
-    ASSERT_NE(closed.Port, 0);
-    closed.Od = "kopirko@prodaja.test";
-    closed.Za = {"vlasnik@firma.test"};
-    TrustingSender sender("");
-    EXPECT_FALSE(MailReporter::send(sender, closed, MailMessage::testMessage("PRODAJA-1", ended), utc).result);
 }
 
-TEST(SmtpDelivery, AServerThatNeverAnswersIsGivenUpWithinTheTimeLimit)
+// A server that never answers is given up within the time limit; one that is not there fails too.
+TEST(SmtpDelivery, AServerThatNeverAnswersOrIsNotThereFailsTheSending)
 {
     SKIP_WITHOUT_SERVER();
-    TempDir dir;
-    SmtpTestServer server("silent", dir.path());
-    ASSERT_NE(server.port(), 0);
-    TrustingSender sender("", seconds(2));
-    const MailDelivery delivery = MailReporter::send(sender, settingsFor(server, MailEncryption::None),
-                                                     MailMessage::testMessage("PRODAJA-1", ended), utc);
+    int closed = 0; // a port on 127.0.0.1 that nothing listens on any more: a server's, after it stopped
+    {
+        TempDir dir;
+        closed = SmtpTestServer("plain", dir.path()).port();
+    }
+    ASSERT_NE(closed, 0);
+    Served served("silent", MailEncryption::None, "", "", false, seconds(2));
+    ASSERT_NE(served.server.port(), 0);
+    const MailDelivery delivery = served.sendTest();
     EXPECT_FALSE(delivery.result);
     EXPECT_NE(delivery.result.error().find("did not finish within 2 s"), std::string::npos) << delivery.result.error();
+    served.settings.Port = closed;
+    EXPECT_FALSE(served.sendTest().result);
 }
 
 } // namespace
