@@ -13,42 +13,34 @@ LocalDateTime at(unsigned d, int hour, int minute = 0)
     return {year_month_day{year{2026}, month{12}, day{d}}, hour, minute, 0};
 }
 
-/// The first status line and whether the warning shows, as "line|overdue".
-std::string seen(const BackupAgeWarning::Status& status)
+/// The first status line at `now` with a warning after `days` and whether the warning shows, as "line|overdue".
+std::string seen(LocalDateTime now, int days, std::optional<LocalDateTime> whole)
 {
+    const BackupAgeWarning::Status status = BackupAgeWarning::check(now, days, whole, at(1, 9, 0));
     return status.line + (status.overdue ? "|overdue" : "|");
 }
 
-TEST(BackupAgeWarning, TheWarningStartsWhenTheLastWholeBackupIsMoreThanNDaysOldAndEndsWithTheNextOne)
+// With no whole backup known, the wait counts from when the program began to wait (1 December, 09:00).
+TEST(BackupAgeWarning, TheWarningStartsWhenTheLastWholeBackupIsMoreThanNDaysOldOrNoneWasMadeAndEndsWithTheNextOne)
 {
     const LocalDateTime whole = at(3, 20, 5);
-    const LocalDateTime since = at(1, 9, 0); // ignored while a whole backup is known
+    const std::string old = "Posljednja potpuna rezervna kopija je od 03.12.2026|overdue";
     // Hour by hour over the following days, as the window checks it.
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(4, 9), 3, whole, since)), "|");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(6, 20, 5), 3, whole, since)), "|");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(6, 21), 3, whole, since)),
-              "Posljednja potpuna rezervna kopija je od 03.12.2026|overdue");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(9, 8), 3, whole, since)),
-              "Posljednja potpuna rezervna kopija je od 03.12.2026|overdue");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(9, 9), 3, at(9, 8, 30), since)), "|");
+    EXPECT_EQ(seen(at(4, 9), 3, whole), "|");
+    EXPECT_EQ(seen(at(6, 20, 5), 3, whole), "|");
+    EXPECT_EQ(seen(at(6, 21), 3, whole), old);
+    EXPECT_EQ(seen(at(9, 8), 3, whole), old);
+    EXPECT_EQ(seen(at(9, 9), 3, at(9, 8, 30)), "|");
     // One day; 0 turns the warning off; a record ahead of the clock (set back) is no reason to warn.
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(4, 21), 1, whole, since)),
-              "Posljednja potpuna rezervna kopija je od 03.12.2026|overdue");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(30, 9), 0, whole, since)), "|");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(1, 9), 3, whole, since)), "|");
-}
+    EXPECT_EQ(seen(at(4, 21), 1, whole), old);
+    EXPECT_EQ(seen(at(30, 9), 0, whole), "|");
+    EXPECT_EQ(seen(at(1, 9), 3, whole), "|");
 
-TEST(BackupAgeWarning, AProgramThatNeverMadeAWholeBackupSaysSoAndWarnsNDaysAfterItBeganToWait)
-{
-    const LocalDateTime since = at(1, 9, 0);
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(1, 9), 3, std::nullopt, since)),
-              "Potpuna rezervna kopija jos nije izradjena|");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(4, 9), 3, std::nullopt, since)),
-              "Potpuna rezervna kopija jos nije izradjena|");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(4, 10), 3, std::nullopt, since)),
-              "Potpuna rezervna kopija jos nije izradjena|overdue");
-    EXPECT_EQ(seen(BackupAgeWarning::check(at(20, 10), 0, std::nullopt, since)),
-              "Potpuna rezervna kopija jos nije izradjena|");
+    const std::string never = "Potpuna rezervna kopija jos nije izradjena|";
+    EXPECT_EQ(seen(at(1, 9), 3, std::nullopt), never);
+    EXPECT_EQ(seen(at(4, 9), 3, std::nullopt), never);
+    EXPECT_EQ(seen(at(4, 10), 3, std::nullopt), never + "overdue");
+    EXPECT_EQ(seen(at(20, 10), 0, std::nullopt), never);
 }
 
 TEST(BackupAgeWarning, OnlyARunThatBackedEverySourceUpWholeCounts)
@@ -58,17 +50,12 @@ TEST(BackupAgeWarning, OnlyARunThatBackedEverySourceUpWholeCounts)
     whole.warnings = {"stara rezervna kopija nije obrisana"};
     EXPECT_TRUE(BackupAgeWarning::isWhole(whole));
 
-    RunReport partly = whole;
+    RunReport partly = whole, nothing, refused;
     partly.failed.push_back({"/srv/b", "nedostupno", {}});
-    EXPECT_FALSE(BackupAgeWarning::isWhole(partly));
-
-    RunReport nothing;
     nothing.runFailure = "odrediste ne postoji";
-    EXPECT_FALSE(BackupAgeWarning::isWhole(nothing));
-
-    RunReport refused;
     refused.refused = true;
-    EXPECT_FALSE(BackupAgeWarning::isWhole(refused));
+    for (const RunReport& report : {partly, nothing, refused})
+        EXPECT_FALSE(BackupAgeWarning::isWhole(report));
 }
 
 } // namespace

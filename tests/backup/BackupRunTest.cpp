@@ -69,6 +69,30 @@ int runWithoutAccess([[maybe_unused]] const std::string& root, const std::vector
 #endif
 }
 
+/// `path` in a form the test's own file functions take beyond 260 characters on Windows, and with every name as it
+/// stands ("\\?\" there); as it is elsewhere.
+std::string unlimited(const std::string& path)
+{
+#ifdef _WIN32
+    return "\\\\?\\" + path;
+#else
+    return path;
+#endif
+}
+
+/// `text` with every "/" as this platform's separator.
+std::string native(std::string text)
+{
+    std::replace(text.begin(), text.end(), '/', Paths::separator);
+    return text;
+}
+
+/// Whether any of `names` is a temporary file or a mark of a run.
+bool temporaryAmong(const Names& names)
+{
+    return std::any_of(names.begin(), names.end(), [](auto& f) { return f.find(".kopirko-") != f.npos; });
+}
+
 class BackupRunTest : public ::testing::Test
 {
 protected:
@@ -94,10 +118,13 @@ protected:
     Names backedUpFiles(const std::string& name) const
     {
         const std::string backup = backups + "/12_12_2026_" + name + "_backup";
-        if (!zip)
-            return TestFiles::files(backup);
-        ZipReadBack::extract(backup + ".zip", dir / "raspakovano");
-        return TestFiles::files(dir / ("raspakovano/" + name));
+        return zip ? TestFiles::files(unpacked(backup + ".zip") + "/" + name) : TestFiles::files(backup);
+    }
+    /// Where `archive` is unpacked to.
+    std::string unpacked(const std::string& archive) const
+    {
+        ZipReadBack::extract(archive, dir / "raspakovano");
+        return dir / "raspakovano";
     }
 };
 
@@ -318,26 +345,40 @@ TEST_F(BackupRunTest, ExceptionDuringACopyFailsTheSourceAndTheRunGoesOn)
     EXPECT_FALSE(RunGuard::busy());
 }
 
-TEST_F(BackupRunTest, SameNamedSourcesShareOneArchiveUnderDistinctTopFolders)
+// Same-named folders share one archive under distinct top folders, and so do folders whose names differ only in case
+// ("Dokumenti" on one computer, "dokumenti" on another): Windows' disks (and a share, FAT or exFAT disk mounted on
+// Linux) take their archive names for one file, so the second archive would replace the first. The top folders'
+// names stay apart when the archive is unpacked on Windows.
+TEST_F(BackupRunTest, SameNamedSourcesAndNamesThatDifferOnlyInCaseShareOneArchiveUnderDistinctTopFolders)
 {
     zip = true;
     TestFiles::write(dir / "A/Docs/a.txt", "iz A");
     TestFiles::write(dir / "B/Docs/a.txt", "iz B");
+    TestFiles::write(dir / "C/docs/c.txt", "iz C");
+    TestFiles::write(dir / "A/Магацин/m.txt", "iz A");
+    TestFiles::write(dir / "B/МАГАЦИН/m.txt", "iz B");
     TestFiles::makeFolder(dir / "E/Prazno");
-    host.folders = {dir / "A/Docs", dir / "E/Prazno", dir / "B/Docs", dir / "nema/Docs"};
+    host.folders = {dir / "A/Docs",    dir / "E/Prazno",  dir / "B/Docs", dir / "nema/Docs",
+                    dir / "A/Магацин", dir / "B/МАГАЦИН", dir / "C/docs"};
     settings.NacinBackupa = 2;
 
     const RunReport report = run();
 
     EXPECT_EQ(failedSources(report), Names{dir / "nema/Docs"});
-    EXPECT_EQ(report.backedUp.size(), 3u);
-    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Docs_backup.zip", "12_12_2026_Prazno_backup.zip"}));
+    EXPECT_EQ(report.backedUp.size(), 6u);
+    EXPECT_EQ(backupFolders(),
+              (Names{"12_12_2026_Docs_backup.zip", "12_12_2026_Prazno_backup.zip", "12_12_2026_Магацин_backup.zip"}));
     EXPECT_EQ(ZipReadBack::unzipNames(backups + "/12_12_2026_Prazno_backup.zip"),
               std::multiset<std::string>{"Prazno/"});
-    ZipReadBack::extract(backups + "/12_12_2026_Docs_backup.zip", dir / "raspakovano");
-    EXPECT_EQ(TestFiles::tree(dir / "raspakovano"),
-              (std::map<std::string, std::string>{
-                  {"Docs", "<folder>"}, {"Docs/a.txt", "iz A"}, {"Docs (2)", "<folder>"}, {"Docs (2)/a.txt", "iz B"}}));
+    EXPECT_EQ(ZipReadBack::unzipNames(backups + "/12_12_2026_Магацин_backup.zip"),
+              (std::multiset<std::string>{"Магацин/", "Магацин/m.txt", "МАГАЦИН (2)/", "МАГАЦИН (2)/m.txt"}));
+    EXPECT_EQ(TestFiles::tree(unpacked(backups + "/12_12_2026_Docs_backup.zip")),
+              (std::map<std::string, std::string>{{"Docs", "<folder>"},
+                                                  {"Docs/a.txt", "iz A"},
+                                                  {"Docs (2)", "<folder>"},
+                                                  {"Docs (2)/a.txt", "iz B"},
+                                                  {"docs (3)", "<folder>"},
+                                                  {"docs (3)/c.txt", "iz C"}}));
     EXPECT_EQ(host.busyPointer, (std::vector<bool>{true, false}));
     ASSERT_EQ(platform.messages.shown.size(), 1u);
     EXPECT_NE(platform.messages.shown[0].find(dir / "nema/Docs"), std::string::npos)
@@ -364,8 +405,7 @@ TEST_P(BothRunsTest, AFileWhoseReadingStandsStillIsGivenUpAndReportedAndTheRunGo
     EXPECT_EQ(report.backedUp, Names{dir / "shop/Baza"});
     EXPECT_EQ(backedUpFiles("Docs"), (Names{"a.txt", "c.txt"}));
     platform.fileSystem.release();
-    const Names left = TestFiles::files(backups);
-    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](auto& f) { return f.find(".kopirko-tmp-") != f.npos; }));
+    EXPECT_FALSE(temporaryAmong(TestFiles::files(backups)));
 }
 
 // While a large file is copied or compressed, its bytes are told as they go (a piece of 1 MiB at a time).
@@ -435,8 +475,7 @@ TEST_F(BackupRunTest, AFolderThatCannotBeReachedKeepsItsCopyInTheArchiveItShares
     EXPECT_NE(report.failed[0].reason.find("zadrzana njena kopija"), std::string::npos) << report.failed[0].reason;
     const std::string archive = backups + "/12_12_2026_Docs_backup.zip";
     EXPECT_NO_THROW(ZipReadBack::unzipTest(archive));
-    ZipReadBack::extract(archive, dir / "raspakovano");
-    EXPECT_EQ(TestFiles::tree(dir / "raspakovano"),
+    EXPECT_EQ(TestFiles::tree(unpacked(archive)),
               (std::map<std::string, std::string>{{"Docs", "<folder>"},
                                                   {"Docs/a.txt", "iz A"},
                                                   {"Docs/sub", "<folder>"},
@@ -474,30 +513,6 @@ TEST_P(BothRunsTest, EndStepsFollowTheMode)
     }
 }
 
-} // namespace
-
-namespace {
-
-/// `path` in a form the test's own file functions take beyond 260 characters on Windows, and with every name as it
-/// stands ("\\?\" there); as it is elsewhere.
-std::string unlimited(const std::string& path)
-{
-#ifdef _WIN32
-    return "\\\\?\\" + path;
-#else
-    return path;
-#endif
-}
-
-/// `text` with every "/" as this platform's separator.
-std::string native(std::string text)
-{
-    std::replace(text.begin(), text.end(), '/', Paths::separator);
-    return text;
-}
-
-} // namespace
-
 // The shop's data folder is listed whole and the backups go into a folder inside it. Each day's backup holds the
 // data only, never the backups of earlier days (with seven days kept they would double it every day) nor the run's
 // marks; the destination itself, and a folder inside it, listed by mistake, are reported and get no backup. On
@@ -528,15 +543,9 @@ TEST_P(BothRunsTest, ADestinationInsideAListedFolderIsLeftOutOfItsBackupEveryDay
 
     const std::string today = backups + "/13_12_2026_Data_backup" + ext;
     EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Data_backup" + ext, "13_12_2026_Data_backup" + ext, "Stare"}));
-    Names files;
-    if (zip) {
-        ZipReadBack::extract(today, dir / "raspakovano");
-        files = TestFiles::files(dir / "raspakovano");
-    } else {
-        files = TestFiles::files(today);
-    }
     const std::string top = zip ? "Data/" : "";
-    EXPECT_EQ(files, (Names{top + "racuni/dan12.txt", top + "racuni/dan13.txt", top + "racuni/r1.txt"}));
+    EXPECT_EQ(TestFiles::files(zip ? unpacked(today) : today),
+              (Names{top + "racuni/dan12.txt", top + "racuni/dan13.txt", top + "racuni/r1.txt"}));
 }
 
 // Names the disk takes are backed up, however long: 244 bytes on Linux (120 Cyrillic letters, two bytes each, and
@@ -580,29 +589,7 @@ TEST_P(BothRunsTest, NamesNearTheLimitOfTheDiskAreBackedUp)
         EXPECT_EQ(platform.fileSystem.readFile(backup + native("/" + longFile)), "dug naziv");
         left.insert(left.end(), copies.begin(), copies.end());
     }
-    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](auto& f) { return f.find(".kopirko-") != f.npos; }));
-}
-
-// "Dokumenti" on one computer and "dokumenti" on another: Windows' disks (and a share, FAT or exFAT disk mounted on
-// Linux) take their archive names for one file, so the second archive would have replaced the first. They share one
-// archive, as same-named folders do, under names that stay apart when it is unpacked on Windows.
-TEST_F(BackupRunTest, FoldersWhoseNamesDifferOnlyInCaseShareOneArchive)
-{
-    zip = true;
-    TestFiles::write(dir / "A/Dokumenti/a.txt", "iz A");
-    TestFiles::write(dir / "B/dokumenti/b.txt", "iz B");
-    TestFiles::write(dir / "A/Магацин/m.txt", "iz A");
-    TestFiles::write(dir / "B/МАГАЦИН/m.txt", "iz B");
-    host.folders = {dir / "A/Dokumenti", dir / "A/Магацин", dir / "B/dokumenti", dir / "B/МАГАЦИН"};
-
-    const RunReport report = run();
-
-    EXPECT_EQ(report.backedUp.size(), 4u);
-    EXPECT_EQ(backupFolders(), (Names{"12_12_2026_Dokumenti_backup.zip", "12_12_2026_Магацин_backup.zip"}));
-    EXPECT_EQ(ZipReadBack::unzipNames(backups + "/12_12_2026_Dokumenti_backup.zip"),
-              (std::multiset<std::string>{"Dokumenti/", "Dokumenti/a.txt", "dokumenti (2)/", "dokumenti (2)/b.txt"}));
-    EXPECT_EQ(ZipReadBack::unzipNames(backups + "/12_12_2026_Магацин_backup.zip"),
-              (std::multiset<std::string>{"Магацин/", "Магацин/m.txt", "МАГАЦИН (2)/", "МАГАЦИН (2)/m.txt"}));
+    EXPECT_FALSE(temporaryAmong(left));
 }
 
 // The user removes the first folder from the list, and saves another destination, while that folder is still being
