@@ -33,9 +33,8 @@
 #include <vector>
 
 /// Version 1.0.16, in the folders the test sets.
-class FakeAppInfo : public AppInfo
+struct FakeAppInfo : AppInfo
 {
-public:
     std::string folder = "/tmp";
     std::string programFolder() const override { return folder; }
     ProgramVersion version() const override { return {1, 0, 16}; }
@@ -44,9 +43,8 @@ public:
 };
 
 /// A clock that shows what the test sets; safe to read from a worker thread.
-class FakeClock : public Clock
+struct FakeClock : Clock
 {
-public:
     FakeClock() { set(2026, 12, 5, 8, 0, 0); }
     LocalDateTime now() const override
     {
@@ -67,17 +65,15 @@ private:
 };
 
 /// Answers what the test sets; not connected unless a test says otherwise, so nothing goes on line by chance.
-class FakeConnectivity : public Connectivity
+struct FakeConnectivity : Connectivity
 {
-public:
     ConnectedState answer;
     ConnectedState connectedState() const override { return answer; }
 };
 
 /// Refused when the test says another instance runs; keeps the title it was asked for.
-class FakeInstanceLock : public InstanceLock
+struct FakeInstanceLock : InstanceLock
 {
-public:
     bool otherInstanceRuns = false;
     std::string askedTitle;
     bool tryAcquire(const std::string& title) override
@@ -88,9 +84,8 @@ public:
 };
 
 /// Records the text of every message box; answers Yes/No questions from a queue (No when it is empty).
-class FakeMessageBoxes : public MessageBoxService
+struct FakeMessageBoxes : MessageBoxService
 {
-public:
     std::vector<std::string> shown;
     std::deque<bool> answers;
     /// Called while a question is open, before it is answered: what happens meanwhile elsewhere.
@@ -111,9 +106,8 @@ public:
 
 /// The real rules of this platform over a view of the shares the test sets: on Linux the mount table (empty:
 /// nothing is mounted), on Windows the mapped drives (empty: no drive is mapped).
-class FakeNetworkHostLookup : public NetworkHostLookup
+struct FakeNetworkHostLookup : NetworkHostLookup
 {
-public:
 #ifdef _WIN32
     /// "X:" (upper case) -> "\\computer\share"
     std::map<std::string, std::string> mappedDrives;
@@ -138,9 +132,8 @@ private:
 };
 
 /// Records waits instead of waiting.
-class FakePause : public Pause
+struct FakePause : Pause
 {
-public:
     /// "events" or "sleep <ms>", in the order they were asked for.
     std::vector<std::string> calls;
 
@@ -152,17 +145,15 @@ public:
 };
 
 /// Counts the shutdowns of this computer instead of shutting it down.
-class FakePowerControl : public PowerControl
+struct FakePowerControl : PowerControl
 {
-public:
     int shutdowns = 0;
     Result shutDownThisComputer() override { return ++shutdowns, Result::success(); }
 };
 
 /// Records every start instead of starting anything.
-class FakeProcessLauncher : public ProcessLauncher
+struct FakeProcessLauncher : ProcessLauncher
 {
-public:
     struct Start
     {
         std::string program;
@@ -179,18 +170,16 @@ public:
 };
 
 /// Records the end of the process instead of ending it.
-class FakeProcessTerminator : public ProcessTerminator
+struct FakeProcessTerminator : ProcessTerminator
 {
-public:
     std::optional<int> exitCode;
     void endNow(int code) override { exitCode = exitCode.value_or(code); } // the first end counts
     bool ended() const { return exitCode.has_value(); }
 };
 
 /// Records the computers asked to shut down instead of asking them. Safe to use from worker threads.
-class FakeRemoteShutdown : public RemoteShutdown
+struct FakeRemoteShutdown : RemoteShutdown
 {
-public:
     /// Called at every request once it is recorded (to block, refuse or throw); success when unset.
     std::function<Result(const std::string&)> onRequest;
 
@@ -215,9 +204,8 @@ private:
 };
 
 /// Records what it was asked to open; fails with `failure` when the test sets one.
-class FakeWebOpener : public WebOpener
+struct FakeWebOpener : WebOpener
 {
-public:
     std::vector<std::string> openedUrls, openedFolders;
     std::optional<std::string> failure;
     Result openUrl(const std::string& url) override { return record(openedUrls, url); }
@@ -234,9 +222,8 @@ private:
 /// The real HTTP client, held to this computer: an address not on http://127.0.0.1 is refused before anything
 /// is sent. Short time limits, so that a test server that never answers costs a second. Its cache holds
 /// `cachedCopies` copies in all (-1: it never runs dry).
-class LoopbackHttpClient : public HttpClient
+struct LoopbackHttpClient : HttpClient
 {
-public:
     std::vector<std::string> calls; ///< "get URL" and "purge URL", in order
     int cachedCopies = 0;
 
@@ -265,9 +252,8 @@ private:
 };
 
 /// Records every message instead of sending it and answers what the test sets; safe to use from a worker thread.
-class FakeMailSender : public MailSender
+struct FakeMailSender : MailSender
 {
-public:
     struct Sent
     {
         MailServer server;
@@ -305,9 +291,8 @@ private:
 
 /// Keeps a secret behind a mark and its letters reversed: what is stored is never the secret itself, and a text
 /// without the mark cannot be read back.
-class FakeSecretProtector : public SecretProtector
+struct FakeSecretProtector : SecretProtector
 {
-public:
     Result protect(const std::string& secret, std::string& stored) const override
     {
         stored = "zasticeno:" + std::string(secret.rbegin(), secret.rend());
