@@ -6,6 +6,8 @@
 #include <thread>
 
 #ifdef _WIN32
+#include "WideText.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -37,15 +39,6 @@ UnixFileName unixFileNameFunction()
 {
     return reinterpret_cast<UnixFileName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-std::wstring wide(const std::string& text)
-{
-    std::wstring result(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                                           static_cast<int>(result.size()));
-    result.resize(static_cast<size_t>(length > 0 ? length : 0));
-    return result;
 }
 #endif
 
@@ -88,7 +81,7 @@ void SmtpTestServer::start(const std::vector<std::string>& arguments)
     const UnixFileName unixFileName = unixFileNameFunction();
     if (!unixFileName)
         return;
-    char* unixFolder = unixFileName(wide(m_folder).c_str());
+    char* unixFolder = unixFileName(WideText::fromUtf8(m_folder).c_str());
     if (!unixFolder)
         return;
     std::vector<std::string> forLinux = arguments;
@@ -97,17 +90,15 @@ void SmtpTestServer::start(const std::vector<std::string>& arguments)
     std::string commandLine = std::string("/usr/bin/python3 \"") + KOPIRKO_SMTP_SERVER_SCRIPT + "\"";
     for (const std::string& argument : forLinux)
         commandLine += " \"" + argument + "\"";
-    std::wstring command = wide(commandLine);
+    std::wstring command = WideText::fromUtf8(commandLine);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (CreateProcessW(L"Z:\\usr\\bin\\python3", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &process)) {
         // Wine gives no handle of a Linux process to wait on: the server says itself when it has stopped.
-        if (process.hProcess)
-            CloseHandle(process.hProcess);
-        if (process.hThread)
-            CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
     }
 }
 
@@ -166,11 +157,6 @@ void SmtpTestServer::stop()
 }
 
 #endif
-
-std::string SmtpTestServer::certificate() const
-{
-    return m_folder + "/cert.pem";
-}
 
 std::vector<std::string> SmtpTestServer::messages() const
 {

@@ -24,7 +24,7 @@ public:
     /// 0 when the server did not start.
     int port() const { return m_port; }
     /// The certificate the server made (starttls, tls), to be trusted by the client.
-    std::string certificate() const;
+    std::string certificate() const { return m_folder + "/cert.pem"; }
     /// Every message taken, decoded by Python's email parser, in the order they came.
     std::vector<std::string> messages() const;
     /// How many messages the Maildir holds.
