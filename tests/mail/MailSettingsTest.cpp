@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -20,34 +22,26 @@ protected:
     SystemSecretProtector secrets;
     SettingsStore store{fileSystem, dir / "KOPIRKO.ini"};
 
-    MailSettings valid() const
-    {
-        MailSettings settings;
-        settings.Server = "smtp.firma.test";
-        settings.Port = 587;
-        settings.Sifrovanje = MailEncryption::StartTls;
-        settings.Korisnik = "prodaja@firma.test";
-        settings.Lozinka = "abcd efgh ijkl mnop";
-        settings.Od = "prodaja@firma.test";
-        settings.Za = {"vlasnik@firma.test", "knjigovodja@firma.test"};
-        settings.Slati = MailWhen::AfterProblems;
-        return settings;
-    }
+    const MailSettings valid{.Server = "smtp.firma.test",
+                             .Port = 587,
+                             .Sifrovanje = MailEncryption::StartTls,
+                             .Korisnik = "prodaja@firma.test",
+                             .Lozinka = "abcd efgh ijkl mnop",
+                             .Od = "prodaja@firma.test",
+                             .Za = {"vlasnik@firma.test", "knjigovodja@firma.test"},
+                             .Slati = MailWhen::AfterProblems};
 };
 
 TEST_F(MailSettingsTest, SavedSettingsReadBackAndThePasswordIsNotReadableByOthers)
 {
     TestFiles::write(dir / "KOPIRKO.ini", "[BACKUP]\r\nVrijemeBackupa=20:00\r\n");
-    ASSERT_TRUE(MailSettingsStore::save(store, secrets, valid()));
+    ASSERT_TRUE(MailSettingsStore::save(store, secrets, valid));
     MailSettings read;
     ASSERT_TRUE(MailSettingsStore::load(store, secrets, read));
-    EXPECT_EQ(read.Server, "smtp.firma.test");
-    EXPECT_EQ(read.Port, 587);
-    EXPECT_EQ(read.Sifrovanje, MailEncryption::StartTls);
-    EXPECT_EQ(read.Korisnik, "prodaja@firma.test");
-    EXPECT_EQ(read.Lozinka, "abcd efgh ijkl mnop");
-    EXPECT_EQ(read.Za, valid().Za);
-    EXPECT_EQ(read.Slati, MailWhen::AfterProblems);
+    const auto fields = [](const MailSettings& m) {
+        return std::tie(m.Server, m.Port, m.Sifrovanje, m.Korisnik, m.Lozinka, m.Od, m.Za, m.Slati);
+    };
+    EXPECT_EQ(fields(read), fields(valid));
     EXPECT_EQ(store.ReadIniValue("POSTA", "Za"), "vlasnik@firma.test;knjigovodja@firma.test");
     EXPECT_EQ(store.ReadIniValue("BACKUP", "VrijemeBackupa"), "20:00");
 
@@ -87,36 +81,34 @@ TEST_F(MailSettingsTest, AValueThatIsNoSettingFailsTheLoadNamingItsKeyAndIsNotSa
 {
     const std::string good = "[POSTA]\r\nServer=mail.test\r\nPort=25\r\nSifrovanje=0\r\nOd=a@b.test\r\nZa=c@d.test\r\n"
                              "Slati=1\r\n";
-    struct Bad
-    {
-        const char* key;
-        const char* value;
-    };
-    for (const Bad& bad :
-         {Bad{"Port", "0"}, Bad{"Port", "65536"}, Bad{"Port", "2 5"}, Bad{"Port", "-25"}, Bad{"Sifrovanje", "3"},
-          Bad{"Sifrovanje", "1.5"}, Bad{"Slati", "da"}, Bad{"Slati", "-1"}, Bad{"Server", "mail.test;rm"},
-          Bad{"Server", "-oProxyCommand"}, Bad{"Server", ""}, Bad{"Od", "nema-majmuna"}, Bad{"Od", "a@b.test>"},
-          Bad{"Za", "c@d.test;x y@z.test"}, Bad{"Za", ""}}) {
-        SCOPED_TRACE(std::string(bad.key) + "=" + bad.value);
-        std::string text = good;
-        const size_t at = text.find(std::string(bad.key) + "=");
-        text.replace(at, text.find("\r\n", at) - at, std::string(bad.key) + "=" + bad.value);
-        TestFiles::write(dir / "KOPIRKO.ini", text);
-        MailSettings read;
-        read.Server = "earlier";
-        const Result loaded = MailSettingsStore::load(store, secrets, read);
-        EXPECT_FALSE(loaded);
-        EXPECT_NE(loaded.error().find(std::string("\"") + bad.key + "\""), std::string::npos) << loaded.error();
-        EXPECT_EQ(read.Server, "earlier");
-    }
+    const std::pair<std::string, std::vector<const char*>> cases[] = {
+        {"Port", {"0", "65536", "2 5", "-25"}},
+        {"Sifrovanje", {"3", "1.5"}},
+        {"Slati", {"da", "-1"}},
+        {"Server", {"mail.test;rm", "-oProxyCommand", ""}},
+        {"Od", {"nema-majmuna", "a@b.test>"}},
+        {"Za", {"c@d.test;x y@z.test", ""}}};
+    for (const auto& [key, values] : cases)
+        for (const char* value : values) {
+            SCOPED_TRACE(key + "=" + value);
+            std::string text = good;
+            const size_t at = text.find(key + "=");
+            text.replace(at, text.find("\r\n", at) - at, key + "=" + value);
+            TestFiles::write(dir / "KOPIRKO.ini", text);
+            MailSettings read;
+            read.Server = "earlier";
+            const Result loaded = MailSettingsStore::load(store, secrets, read);
+            EXPECT_FALSE(loaded);
+            EXPECT_NE(loaded.error().find("\"" + key + "\""), std::string::npos) << loaded.error();
+            EXPECT_EQ(read.Server, "earlier");
+        }
 
     TestFiles::write(dir / "KOPIRKO.ini", good);
-    MailSettings wrong = valid();
-    wrong.Za = {"vlasnik@firma.test\r\nBcc: x@y.test"};
-    EXPECT_FALSE(MailSettingsStore::save(store, secrets, wrong));
-    wrong = valid();
-    wrong.Lozinka = "a\nb";
-    EXPECT_FALSE(MailSettingsStore::save(store, secrets, wrong));
+    MailSettings badTo = valid, badPassword = valid;
+    badTo.Za = {"vlasnik@firma.test\r\nBcc: x@y.test"};
+    badPassword.Lozinka = "a\nb";
+    EXPECT_FALSE(MailSettingsStore::save(store, secrets, badTo) ||
+                 MailSettingsStore::save(store, secrets, badPassword));
     EXPECT_EQ(TestFiles::read(dir / "KOPIRKO.ini"), good);
 }
 
