@@ -61,7 +61,7 @@ TEST_F(WindowTest, AMissedDailyRunIsCaughtUpOnceAtStartAndAfterTheClockJumpsTheS
 // Catching up is for the daily mode and only while it is on.
 TEST_F(WindowTest, NoCatchUpWhenItIsOffOrTheModeIsNotDaily)
 {
-    for (const std::string& lines : {"NacinBackupa=0\r\nNadoknaditi=0", "NacinBackupa=2"}) {
+    for (const char* lines : {"NacinBackupa=0\r\nNadoknaditi=0", "NacinBackupa=2"}) {
         SCOPED_TRACE(lines);
         platform.clock.set(2026, 12, 6, 8, 0);
         start({"VrijemeBackupa=20:00", dirLine, lines});

@@ -666,3 +666,5 @@ TEST_P(BothRunsTest, NamesThatWindowsPathRulesWouldReadOtherwiseAreBackedUpAsThe
     for (const std::string& name : odd)
         EXPECT_EQ(TestFiles::read(unlimited(backup + native("/" + name))), "sadrzaj " + name) << name;
 }
+
+} // namespace
