@@ -87,10 +87,10 @@ std::string native(std::string text)
     return text;
 }
 
-/// Whether any of `names` is a temporary file or a mark of a run.
-bool temporaryAmong(const Names& names)
+/// Whether any of `names` holds `part` (".kopirko-tmp-": a temporary file; ".kopirko-": that or a run's mark).
+bool anyWith(const Names& names, const std::string& part)
 {
-    return std::any_of(names.begin(), names.end(), [](auto& f) { return f.find(".kopirko-") != f.npos; });
+    return std::any_of(names.begin(), names.end(), [&](auto& f) { return f.find(part) != f.npos; });
 }
 
 class BackupRunTest : public ::testing::Test
@@ -358,8 +358,8 @@ TEST_F(BackupRunTest, SameNamedSourcesAndNamesThatDifferOnlyInCaseShareOneArchiv
     TestFiles::write(dir / "A/Магацин/m.txt", "iz A");
     TestFiles::write(dir / "B/МАГАЦИН/m.txt", "iz B");
     TestFiles::makeFolder(dir / "E/Prazno");
-    host.folders = {dir / "A/Docs",    dir / "E/Prazno",  dir / "B/Docs", dir / "nema/Docs",
-                    dir / "A/Магацин", dir / "B/МАГАЦИН", dir / "C/docs"};
+    host.folders = {dir / "A/Docs",    dir / "E/Prazno",  dir / "B/Docs",   dir / "C/docs",
+                    dir / "nema/Docs", dir / "A/Магацин", dir / "B/МАГАЦИН"};
     settings.NacinBackupa = 2;
 
     const RunReport report = run();
@@ -405,7 +405,7 @@ TEST_P(BothRunsTest, AFileWhoseReadingStandsStillIsGivenUpAndReportedAndTheRunGo
     EXPECT_EQ(report.backedUp, Names{dir / "shop/Baza"});
     EXPECT_EQ(backedUpFiles("Docs"), (Names{"a.txt", "c.txt"}));
     platform.fileSystem.release();
-    EXPECT_FALSE(temporaryAmong(TestFiles::files(backups)));
+    EXPECT_FALSE(anyWith(TestFiles::files(backups), ".kopirko-tmp-"));
 }
 
 // While a large file is copied or compressed, its bytes are told as they go (a piece of 1 MiB at a time).
@@ -589,7 +589,7 @@ TEST_P(BothRunsTest, NamesNearTheLimitOfTheDiskAreBackedUp)
         EXPECT_EQ(platform.fileSystem.readFile(backup + native("/" + longFile)), "dug naziv");
         left.insert(left.end(), copies.begin(), copies.end());
     }
-    EXPECT_FALSE(temporaryAmong(left));
+    EXPECT_FALSE(anyWith(left, ".kopirko-"));
 }
 
 // The user removes the first folder from the list, and saves another destination, while that folder is still being
