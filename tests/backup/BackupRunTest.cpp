@@ -1,22 +1,15 @@
 // The two runs over the folder list: copies (RunFolderBackup) and ZIP archives (RunZipBackup). A guarantee both
 // give is checked for both (BothRunsTest); archives are read back by readers other than our writer (ZipReadBack.h).
-#include "FolderBackupRun.h"
-#include "ZipBackupRun.h"
+#include "BackupRunFixture.h"
 
-#include "BackupSettings.h"
-#include "FakeBackupHost.h"
 #include "Paths.h"
 #include "ProcessIds.h"
 #include "RunGuard.h"
-#include "TestFiles.h"
-#include "TestPlatform.h"
 #include "Utf8Path.h"
-#include "ZipReadBack.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <gtest/gtest.h>
 #include <set>
 #ifdef _WIN32
 #include "OwnedHandle.h"
@@ -31,7 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
 
 /// Runs `work` while `paths` (below the test's folder `root`) cannot be read by it, and gives back its result; 125
 /// when the access could not be taken away. On Linux `work` runs in a child process as "nobody" (root ignores
@@ -92,51 +84,6 @@ bool anyWith(const Names& names, const std::string& part)
 {
     return std::any_of(names.begin(), names.end(), [&](auto& f) { return f.find(part) != f.npos; });
 }
-
-class BackupRunTest : public ::testing::Test
-{
-protected:
-    TempDir dir;
-    TestPlatform platform;
-    FakeBackupHost host;
-    BackupSettings settings;
-    std::string backups = dir / "backups";
-    bool zip = false; ///< the run of the compressed mode
-    std::string ext;  ///< ".zip" after the name of a backup of that run
-
-    void SetUp() override
-    {
-        TestFiles::makeFolder(backups);
-        settings.BackupDir = backups;
-        settings.NacinBackupa = 1;
-        platform.clock.set(2026, 12, 12);
-    }
-
-    RunReport run() { return (zip ? RunZipBackup : RunFolderBackup)(settings, host, platform.services); }
-    std::vector<std::string> backupFolders() const { return TestFiles::names(backups); }
-    /// The files of today's backup of `name` (an archive unpacked first), relative to its top folder.
-    Names backedUpFiles(const std::string& name) const
-    {
-        const std::string backup = backups + "/12_12_2026_" + name + "_backup";
-        return zip ? TestFiles::files(unpacked(backup + ".zip") + "/" + name) : TestFiles::files(backup);
-    }
-    /// Where `archive` is unpacked to.
-    std::string unpacked(const std::string& archive) const
-    {
-        ZipReadBack::extract(archive, dir / "raspakovano");
-        return dir / "raspakovano";
-    }
-};
-
-class BothRunsTest : public BackupRunTest, public ::testing::WithParamInterface<bool>
-{
-    void SetUp() override
-    {
-        BackupRunTest::SetUp();
-        zip = GetParam();
-        ext = zip ? ".zip" : "";
-    }
-};
 
 INSTANTIATE_TEST_SUITE_P(Runs, BothRunsTest, ::testing::Values(false, true),
                          [](const auto& info) { return std::string(info.param ? "Zip" : "Copy"); });

@@ -2,22 +2,16 @@
 // platform would read otherwise, or that leads out of where an archive is unpacked, gives no backup and is reported.
 // Written once for both platforms; Windows refuses more names (its rules are the platform's).
 #include "BackupNames.h"
-#include "FolderBackupRun.h"
-#include "ZipBackupRun.h"
 #include "ZipFolder.h"
 
-#include "BackupSettings.h"
-#include "FakeBackupHost.h"
+#include "BackupRunFixture.h"
 #include "Paths.h"
-#include "TestFiles.h"
-#include "TestPlatform.h"
 
 #include <gmock/gmock.h>
 
 namespace {
 
 using ::testing::HasSubstr;
-using Names = std::vector<std::string>;
 
 const bool windows = Paths::separator == '\\';
 
@@ -79,28 +73,8 @@ TEST(SourceNameTest, ADriveOrShareWrittenInTheSystemsOwnFormsGoesByItsLetterOrSh
     }
 }
 
-class SourceNameRunTest : public ::testing::TestWithParam<bool>
-{
-protected:
-    void SetUp() override
-    {
-        TestFiles::makeFolder(backups);
-        settings.BackupDir = backups;
-        settings.NacinBackupa = 1;
-        platform.clock.set(2026, 12, 12);
-    }
-
-    TempDir dir;
-    TestPlatform platform;
-    FakeBackupHost host;
-    BackupSettings settings;
-    std::string backups = dir / "backups";
-};
-
-INSTANTIATE_TEST_SUITE_P(Runs, SourceNameRunTest, ::testing::Values(false, true),
-                         [](const auto& info) { return std::string(info.param ? "Zip" : "Copy"); });
-
-TEST_P(SourceNameRunTest, AFolderListedUnderANameThatCannotNameItsBackupIsReportedAndGetsNone)
+// BothRunsTest is instantiated in BackupRunTest.cpp.
+TEST_P(BothRunsTest, AFolderListedUnderANameThatCannotNameItsBackupIsReportedAndGetsNone)
 {
     TestFiles::write(dir / "shop/Docs/a.txt", "a");
     Names refused{dir / "shop/Docs/.."};
@@ -109,13 +83,13 @@ TEST_P(SourceNameRunTest, AFolderListedUnderANameThatCannotNameItsBackupIsReport
     host.folders = refused;
     host.folders.insert(host.folders.begin() + 1, dir / "shop/Docs");
 
-    const RunReport report = (GetParam() ? RunZipBackup : RunFolderBackup)(settings, host, platform.services);
+    const RunReport report = run();
 
     EXPECT_EQ(failedSources(report), refused);
     for (const SourceFailure& failure : report.failed)
         EXPECT_THAT(failure.reason, HasSubstr("pa ne moze biti dio imena rezervne kopije")) << failure.source;
     EXPECT_EQ(report.backedUp, Names{dir / "shop/Docs"});
-    EXPECT_EQ(TestFiles::names(backups), Names{std::string("12_12_2026_Docs_backup") + (GetParam() ? ".zip" : "")});
+    EXPECT_EQ(backupFolders(), Names{"12_12_2026_Docs_backup" + ext});
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 #include "WideText.h"
+#include "WineHost.h"
 
 #include <windows.h>
 #else
@@ -31,16 +32,6 @@ bool appears(const std::string& path, std::chrono::seconds limit)
     }
     return true;
 }
-
-#ifdef _WIN32
-/// Wine's own export that gives the Linux path of a Windows one; nothing outside Wine.
-using UnixFileName = char*(CDECL*)(const WCHAR*);
-UnixFileName unixFileNameFunction()
-{
-    return reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-#endif
 
 } // namespace
 
@@ -73,20 +64,15 @@ bool SmtpTestServer::available()
 
 bool SmtpTestServer::underWine()
 {
-    return unixFileNameFunction() != nullptr;
+    return WineHost::function(L"kernel32.dll", "wine_get_unix_file_name") != nullptr;
 }
 
 void SmtpTestServer::start(const std::vector<std::string>& arguments)
 {
-    const UnixFileName unixFileName = unixFileNameFunction();
-    if (!unixFileName)
-        return;
-    char* unixFolder = unixFileName(WideText::fromUtf8(m_folder).c_str());
-    if (!unixFolder)
-        return;
     std::vector<std::string> forLinux = arguments;
-    forLinux[1] = unixFolder;
-    HeapFree(GetProcessHeap(), 0, unixFolder);
+    forLinux[1] = WineHost::unixPath(m_folder);
+    if (forLinux[1].empty())
+        return;
     std::string commandLine = std::string("/usr/bin/python3 \"") + KOPIRKO_SMTP_SERVER_SCRIPT + "\"";
     for (const std::string& argument : forLinux)
         commandLine += " \"" + argument + "\"";

@@ -6,7 +6,7 @@
 #include "KaseListText.h"
 #include "SystemPlatform.h"
 #include "TestFiles.h"
-#include "WideText.h"
+#include "WineHost.h"
 
 #include <windows.h>
 
@@ -17,40 +17,6 @@
 using ::testing::HasSubstr;
 
 namespace {
-
-/// Wine's own functions; none of them exists on Windows.
-namespace Wine {
-
-/// The function `name` of `module`, as a plain pointer to be cast to its type; nothing when it is not there.
-void* function(const wchar_t* module, const char* name)
-{
-    const HMODULE handle = ::GetModuleHandleW(module);
-    return handle ? reinterpret_cast<void*>(::GetProcAddress(handle, name)) : nullptr;
-}
-
-/// The Linux path of a Windows path.
-std::string unixPath(const std::string& windowsPath)
-{
-    using UnixName = char* (*)(const wchar_t*);
-    const auto toUnix = reinterpret_cast<UnixName>(function(L"kernel32.dll", "wine_get_unix_file_name"));
-    char* name = toUnix ? toUnix(WideText::fromUtf8(windowsPath).c_str()) : nullptr;
-    const std::string path = name ? name : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return path;
-}
-
-/// The Windows path of a Linux path.
-std::string windowsPath(const std::string& unixPath)
-{
-    using DosName = wchar_t* (*)(const char*);
-    const auto toDos = reinterpret_cast<DosName>(function(L"kernel32.dll", "wine_get_dos_file_name"));
-    wchar_t* name = toDos ? toDos(unixPath.c_str()) : nullptr;
-    const std::string path = name ? WideText::toUtf8(name) : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return path;
-}
-
-} // namespace Wine
 
 struct Ran
 {
@@ -65,11 +31,11 @@ class OdbcKaseProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!Wine::function(L"ntdll.dll", "wine_get_version"))
+        if (!WineHost::function(L"ntdll.dll", "wine_get_version"))
             GTEST_SKIP() << "runs only under Wine: it reads through Linux's mdbtools ODBC driver";
         if (!std::string(std::getenv("ODBCSYSINI") ? std::getenv("ODBCSYSINI") : "").ends_with(drivers()))
             GTEST_SKIP() << "runs through ctest, which names the build's " << drivers() << " in ODBCSYSINI";
-        ASSERT_TRUE(TestFiles::exists(Wine::windowsPath(mdbtoolsDriver)))
+        ASSERT_TRUE(TestFiles::exists(WineHost::windowsPath(mdbtoolsDriver)))
             << mdbtoolsDriver << " is missing: install odbc-mdbtools (scripts/windows-env.sh does)";
     }
 
@@ -160,14 +126,14 @@ TEST_F(OdbcKaseProgramTest, ArgumentsOutsideTheAnsiCodePageArriveWhole)
 {
     // The database under a folder with č, š and Cyrillic letters; the text into another one.
     const std::string folder = dir / "Šank č ћирилица";
-    TestFiles::write(folder + "\\tezga.mdb", TestFiles::read(Wine::windowsPath(fixture("tezga-jet4.mdb"))));
+    TestFiles::write(folder + "\\tezga.mdb", TestFiles::read(WineHost::windowsPath(fixture("tezga-jet4.mdb"))));
 
-    const Ran ran = run(Wine::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
+    const Ran ran = run(WineHost::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
 
     // The text's folder is not made by the program: it fails to write, and says so by its exit code.
     EXPECT_EQ(ran.exitCode, KaseListText::exitUsage);
     TestFiles::makeFolder(dir / "izlaz đ ж");
-    const Ran again = run(Wine::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
+    const Ran again = run(WineHost::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
     ASSERT_TRUE(again.read && !again.read->problem) << "exit code " << again.exitCode;
     ASSERT_EQ(again.read->rows.size(), 7u);
     EXPECT_EQ(again.read->rows[3].label, "Šank");
