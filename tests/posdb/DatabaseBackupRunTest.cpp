@@ -1,18 +1,13 @@
 // The database backup: the run on its own, and where the program starts it (the start-up sequence and the timed
 // mode's catch-up) with the real window on the offscreen platform.
-#include "DatabaseBackupRun.h"
+#include "DatabaseRunFixture.h"
 
 #include "AppContext.h"
-#include "BackupSettings.h"
-#include "FakeBackupHost.h"
 #include "FakeWindowParts.h"
 #include "MainWindow.h"
-#include "RegisterReader.h"
 #include "RunGuard.h"
 #include "StartupSequence.h"
 #include "SystemAppInfo.h"
-#include "TestFiles.h"
-#include "TestPlatform.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -27,15 +22,8 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
-using Names = std::vector<std::string>;
 
 namespace {
-
-struct FakeReader : RegisterReader
-{
-    std::vector<CashRegister> rows;
-    RegisterListing readRegisters(const std::string&) const override { return {rows, ""}; }
-};
 
 std::string file(const std::string& name)
 {
@@ -56,19 +44,11 @@ std::string changed(std::size_t page, std::size_t offset, char value)
 
 } // namespace
 
-/// The program folder "Kasa" is the working folder; the destination "kopije" is empty; it is 5 December 2026.
-class DatabaseBackupRunTest : public ::testing::Test
+class DatabaseBackupRunTest : public DatabaseRunFixture<HookedDisk>
 {
 protected:
-    DatabaseBackupRunTest()
-    {
-        TestFiles::makeFolder(backup);
-        test.appInfo.working = work;
-        // kopirko-kase is built beside the tests, as it is installed beside the program.
-        test.appInfo.folder = SystemAppInfo().programFolder();
-        settings.BackupDir = backup;
-        settings.AppFolderSuffix = "_Kasa";
-    }
+    // kopirko-kase is built beside the tests, as it is installed beside the program.
+    DatabaseBackupRunTest() { test.appInfo.folder = SystemAppInfo().programFolder(); }
 
     void write(const std::vector<std::pair<std::string, std::string>>& files)
     {
@@ -84,16 +64,7 @@ protected:
             write({{"kase/" + name + "/baza.mdb", name}});
     }
 
-    TempDir dir;
-    const std::string work = dir / "Kasa";
-    const std::string backup = dir / "kopije";
-    const std::string root = backup + "/05_12_2026_Kasa_backup";
     const std::string jet4 = file("tezga-jet4.mdb");
-    TestPlatform test;
-    HookedDisk disk;
-    PlatformServices platform = test.servicesWith(disk);
-    BackupSettings settings;
-    FakeBackupHost host;
 };
 
 /// The cases that run kopirko-kase. Under Wine, kopirko-kase.exe reads through Linux's mdbtools ODBC driver, which

@@ -2,31 +2,18 @@
 // never lets a second register's files replace a first's. The same test on both platforms: the names each platform's
 // disks cannot hold, or take for one, differ (Windows: \ : and the other reserved characters, a dot or blank at the
 // end, device names, letters in either case), so some rows are refused on Windows only.
-#include "DatabaseBackupRun.h"
-
-#include "BackupSettings.h"
-#include "FakeBackupHost.h"
+#include "DatabaseRunFixture.h"
 #include "Paths.h"
-#include "RegisterReader.h"
-#include "TestFiles.h"
-#include "TestPlatform.h"
 
 #include <gmock/gmock.h>
 
 #include <map>
 
 using ::testing::HasSubstr;
-using Names = std::vector<std::string>;
 
 namespace {
 
 const bool windows = Paths::separator == '\\';
-
-struct FakeReader : RegisterReader
-{
-    std::vector<CashRegister> rows;
-    RegisterListing readRegisters(const std::string&) const override { return {rows, ""}; }
-};
 
 /// The real disk, whose listing of a folder also shows names its own disk may hold and this one may not read as
 /// they are (a share of another system).
@@ -45,18 +32,11 @@ struct ListingDisk : HookedDisk
     }
 };
 
-/// The program folder "Kasa" with "tezga.mdb" is the working folder; it is 5 December 2026.
-class RegisterFoldersTest : public ::testing::Test
+/// The working folder holds "tezga.mdb", whose table `kase` the test sets.
+class RegisterFoldersTest : public DatabaseRunFixture<ListingDisk>
 {
 protected:
-    RegisterFoldersTest()
-    {
-        TestFiles::makeFolder(backup);
-        TestFiles::write(work + "/tezga.mdb", "read by the fake reader");
-        test.appInfo.working = work;
-        settings.BackupDir = backup;
-        settings.AppFolderSuffix = "_Kasa";
-    }
+    RegisterFoldersTest() { TestFiles::write(work + "/tezga.mdb", "read by the fake reader"); }
 
     /// A register row whose database "baza.mdb" lies in `folder` (below the working folder), holding `content`.
     CashRegister row(const std::string& id, const std::string& label, const std::string& folder,
@@ -67,15 +47,6 @@ protected:
     }
     RunReport run() { return RunDatabaseBackup(settings, host, platform, reader); }
 
-    TempDir dir;
-    const std::string work = dir / "Kasa";
-    const std::string backup = dir / "kopije";
-    const std::string root = backup + "/05_12_2026_Kasa_backup";
-    TestPlatform test;
-    ListingDisk disk;
-    PlatformServices platform = test.servicesWith(disk);
-    BackupSettings settings;
-    FakeBackupHost host;
     FakeReader reader;
 };
 
