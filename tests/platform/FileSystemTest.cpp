@@ -403,7 +403,7 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         FailingBatchDisk& failingDisk = failingDisks.emplace_back(); // outlives the calls left behind
         failingDisk.failFrom = c.failFrom;
         failingDisk.stallFirst = c.stallFirst;
-        failingDisk.limit = std::chrono::seconds(1);
+        failingDisk.limit = std::chrono::seconds(5);
         FileSystem& disk = c.failFrom || c.stallFirst ? static_cast<FileSystem&>(failingDisk) : fileSystem;
         // A copy that never gives up the batch that stands still is let go after a while, to fail below.
         std::promise<void> ended;
@@ -422,7 +422,7 @@ TEST_F(FileSystemTest, ManyFilesAreAllPutInPlaceAndARenameThatFailsOrAStopCostsO
         if (c.stallFirst) { // the 1,000 copies waiting for it reported; the copies after, each written through
             EXPECT_EQ(outcome.filesCopied, count - 1000u);
             ASSERT_EQ(outcome.failures.size(), 1000u);
-            EXPECT_THAT(outcome.failures[0].reason, HasSubstr("pisanje kopije na disk je stalo (1 s bez napretka)"));
+            EXPECT_THAT(outcome.failures[0].reason, HasSubstr("pisanje kopije na disk je stalo (5 s bez napretka)"));
             EXPECT_TRUE(outcome.leftBehind);
             // Once the disk answers again, the call left behind removes what waited for it.
             failingDisk.release();

@@ -286,7 +286,7 @@ TEST_F(DatabaseBackupRunTest, AFileWhoseReadingStandsStillIsGivenUpAndTheRestIsB
 {
     write({{"a.dat", "a"}, {"kmsg", "never ends"}, {"z.dat", "z"}});
     disk.stallOn = "kmsg";
-    disk.limit = std::chrono::seconds(1);
+    disk.limit = std::chrono::seconds(5);
 
     const RunReport report = run();
 
