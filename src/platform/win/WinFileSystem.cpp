@@ -646,6 +646,18 @@ Result WinFileSystem::rename(const std::string& from, const std::string& to)
     return Result::success();
 }
 
+Result WinFileSystem::setModifiedTime(const std::string& path, std::int64_t modifiedNs)
+{
+    constexpr std::int64_t ticksFrom1601To1970 = 11644473600LL * 10000000;
+    const std::int64_t ticks = std::max<std::int64_t>(0, modifiedNs / 100 + ticksFrom1601To1970);
+    const FILETIME modified{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
+    Handle handle(::CreateFileW(longPath(path).c_str(), FILE_WRITE_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.valid() || !::SetFileTime(handle.get(), nullptr, nullptr, &modified))
+        return Result::failure(describe("cannot set the time of", path, ::GetLastError()));
+    return Result::success();
+}
+
 Result WinFileSystem::copyFile(const std::string& source, const std::string& target, const CopyCheck& check)
 {
     CopySteps steps;
