@@ -131,7 +131,7 @@ std::string besideName(const std::string& name, std::chrono::year_month_day day,
                              (attempt > 1 ? " (" + std::to_string(attempt) + ")" : "") +
                              (extension ? name.substr(dot) : "");
     // A long name loses the end of its stem, a whole character at a time, until the day fits.
-    while (!stem.empty() && FileNames::problem(stem + tail)) {
+    while (!stem.empty() && FileNames::length(stem + tail) > FileNames::longest) {
         stem.pop_back();
         while (!stem.empty() && !Utf8::isValid(stem))
             stem.pop_back();
