@@ -50,6 +50,14 @@ public:
             m_plan.problems.push_back({target, RestoreTexts::fileInTheWay});
             return;
         }
+        if (!there && !m_tree.source().archive && !m_whole) {
+            // Nothing there to keep: the folder is copied whole, as a backup copies (TreeCopy), and only counted here.
+            m_plan.wholeFolders.push_back({m_tree.locate(item.relative), target, 0, 0});
+            m_whole = &m_plan.wholeFolders.back();
+            count(item);
+            m_whole = nullptr;
+            return;
+        }
         if (!there && m_made.insert(target).second)
             m_plan.folders.push_back(target);
         const BackupFolderContents contents = m_tree.children(item.relative);
@@ -61,6 +69,21 @@ public:
     }
 
 private:
+    /// Counts the files of a folder copied whole; what cannot be read or copied is named when it is copied.
+    void count(const BackupItem& folder)
+    {
+        for (const BackupItem& child : m_tree.children(folder.relative).items) {
+            if (child.folder) {
+                count(child);
+                continue;
+            }
+            ++m_whole->files;
+            m_whole->bytes += child.size;
+            ++m_plan.newFiles;
+            m_plan.bytes += child.size;
+        }
+    }
+
     void addFile(const BackupItem& item, const std::string& target)
     {
         PlannedFile file{item, target, {}, RestoreCase::New};
@@ -117,6 +140,7 @@ private:
     const BackupTree& m_tree;
     RestorePlan& m_plan;
     std::set<std::string> m_made;
+    WholeFolder* m_whole = nullptr; ///< the folder copied whole being counted
     mutable std::set<std::string> m_besides;
 };
 

@@ -24,6 +24,15 @@ struct PlannedFile
     RestoreCase what = RestoreCase::New;
 };
 
+/// A folder of a backup folder that is not at its target at all: it is copied whole, with what it holds.
+struct WholeFolder
+{
+    std::string source; ///< the folder in the backup
+    std::string target;
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+};
+
 /// Where the selected items are restored.
 enum class RestorePlacement {
     OriginalPlace, ///< into the folder whose backup it is, at the path it has in the backup
@@ -35,6 +44,8 @@ struct RestorePlan
 {
     std::vector<std::string> folders; ///< folders to make, parents first
     std::vector<PlannedFile> files;
+    /// Folders of a backup folder missing at their targets: copied whole, their files New, none of them in `files`.
+    std::vector<WholeFolder> wholeFolders;
     std::vector<FileFailure> problems; ///< what cannot be restored, and why
     std::uint64_t newFiles = 0;
     std::uint64_t sameFiles = 0;

@@ -9,12 +9,18 @@
 #include "RunGuard.h"
 #include "TemporaryNames.h"
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <set>
+#include <thread>
 
 namespace {
 
-/// Copies waiting for their batch's writing through before they are renamed into place.
+/// Files of a backup folder copied as one batch, written through to the disk together before they are renamed.
 constexpr std::size_t waitingAtMost = 256;
+/// Copies in flight at once: with many small files the time goes into waiting for the disk.
+constexpr unsigned copyingThreads = 4;
 
 /// Reads the data of archive entries for the restore, one after another through one open archive.
 class EntryReader
@@ -88,6 +94,8 @@ public:
         : m_fileSystem(fileSystem), m_tree(tree), m_outcome(outcome), m_report(progress)
     {
         m_progress.filesTotal = plan.files.size();
+        for (const WholeFolder& folder : plan.wholeFolders)
+            m_progress.filesTotal += folder.files;
         m_progress.bytesTotal = plan.bytes;
     }
 
@@ -106,7 +114,10 @@ public:
 
     void restore(const PlannedFile& file, DifferentFiles different)
     {
-        m_progress.currentFile = file.target;
+        {
+            const std::lock_guard lock(m_progressMutex);
+            m_progress.currentFile = file.target;
+        }
         if (file.what == RestoreCase::Same) {
             ++m_outcome.leftAlone;
             done(0);
@@ -137,24 +148,87 @@ public:
 
     bool stopped() const { return RunCancellation::requested(); }
 
-    /// Puts the copies that wait into place, once they are on the disk.
+    /// Copies a folder missing at its target whole, as a backup copies a folder.
+    void copyWhole(const WholeFolder& folder)
+    {
+        makeFolder(folder.target);
+        if (!m_fileSystem.isDirectory(folder.target))
+            return;
+        std::uint64_t filesBefore = 0;
+        std::uint64_t bytesBefore = 0;
+        {
+            const std::lock_guard lock(m_progressMutex);
+            filesBefore = m_progress.filesDone;
+            bytesBefore = m_progress.bytesDone;
+        }
+        const TreeCopyOutcome copied =
+            m_fileSystem.copyTreeContents(folder.source, folder.target, [&](const CopyProgress& progress) {
+                const std::lock_guard lock(m_progressMutex);
+                m_progress.filesDone = filesBefore + progress.filesDone;
+                m_progress.bytesDone = bytesBefore + progress.bytesDone;
+                m_progress.currentFile = progress.currentFile;
+                report();
+            });
+        m_outcome.written += copied.filesCopied;
+        m_outcome.bytes += copied.bytesCopied;
+        for (const FileFailure& failure : copied.failures)
+            fail(failure.path, failure.reason);
+    }
+
+    /// Copies the files gathered from a backup folder, several at a time, and puts them into place once the batch
+    /// has written them through to the disk.
     void finishWaiting()
     {
-        if (m_waiting.empty())
+        if (m_jobs.empty())
             return;
-        const Result through = m_batch->writeThrough();
-        for (const Waiting& copy : m_waiting) {
-            Result placed = through ? m_fileSystem.rename(copy.temporary, copy.target) : through;
-            if (placed) {
-                ++*copy.count;
-                m_outcome.bytes += copy.size;
-                m_folders.insert(Paths::parent(copy.target));
-            } else {
-                m_fileSystem.removeFile(copy.temporary, RemoveMode::Forced);
-                fail(copy.target, placed.error());
+        if (!m_batch)
+            m_batch = m_fileSystem.startCopyBatch(Paths::parent(m_jobs.front().target));
+        std::atomic<std::size_t> next{0};
+        const auto work = [&] {
+            for (std::size_t k; (k = next++) < m_jobs.size();) {
+                Job& job = m_jobs[k];
+                if (stopped())
+                    continue;
+                std::uint64_t told = 0;
+                job.result = m_batch->copy(
+                    job.source, job.target,
+                    [&](std::uint64_t bytes) {
+                        moved(bytes - std::min(bytes, told), false);
+                        told = std::max(told, bytes);
+                        return !stopped();
+                    },
+                    job.waiting);
+                job.tried = true;
+                moved(job.size - std::min(job.size, told), true);
             }
+        };
+        std::vector<std::thread> workers;
+        for (unsigned k = 1; k < copyingThreads && k < m_jobs.size(); ++k)
+            workers.emplace_back(work);
+        work();
+        for (std::thread& worker : workers)
+            worker.join();
+        const bool anyWaiting = std::any_of(m_jobs.begin(), m_jobs.end(),
+                                            [](const Job& job) { return job.result.ok() && !job.waiting.empty(); });
+        const Result through = anyWaiting ? m_batch->writeThrough() : Result::success();
+        for (const Job& job : m_jobs) {
+            if (!job.tried)
+                continue;
+            Result placed = job.result;
+            if (placed && !job.waiting.empty())
+                placed = through ? m_fileSystem.rename(job.waiting, job.target) : through;
+            if (placed) {
+                ++*job.count;
+                m_outcome.bytes += job.size;
+                m_folders.insert(Paths::parent(job.target));
+                continue;
+            }
+            if (!job.waiting.empty())
+                m_fileSystem.removeFile(job.waiting, RemoveMode::Forced);
+            if (!stopped() || job.waiting.empty())
+                fail(job.target, placed.error());
         }
-        m_waiting.clear();
+        m_jobs.clear();
     }
 
     void syncFolders()
@@ -164,42 +238,33 @@ public:
     }
 
 private:
-    struct Waiting
+    /// A file of a backup folder to be copied.
+    struct Job
     {
-        std::string temporary;
+        std::string source;
         std::string target;
-        std::uint64_t size;
-        std::uint64_t* count;
+        std::uint64_t size = 0;
+        std::uint64_t* count = nullptr;
+        bool tried = false;
+        Result result = Result::success();
+        std::string waiting; ///< its copy, whole, waiting for the batch's writing through
     };
 
     void copy(const PlannedFile& file, const std::string& target, std::uint64_t& count)
     {
-        if (!m_batch)
-            m_batch = m_fileSystem.startCopyBatch(Paths::parent(target));
-        const std::uint64_t before = m_progress.bytesDone;
-        std::string waiting;
-        const Result copied = m_batch->copy(
-            m_tree.locate(file.item.relative), target,
-            [&](std::uint64_t bytes) {
-                m_progress.bytesDone = before + bytes;
-                report();
-                return !stopped();
-            },
-            waiting);
-        m_progress.bytesDone = before;
-        if (!copied) {
-            if (!stopped())
-                fail(target, copied.error());
-        } else if (!waiting.empty()) {
-            m_waiting.push_back({waiting, target, file.item.size, &count});
-            if (m_waiting.size() >= waitingAtMost)
-                finishWaiting();
-        } else {
-            ++count;
-            m_outcome.bytes += file.item.size;
-            m_folders.insert(Paths::parent(target));
-        }
-        done(file.item.size);
+        m_jobs.push_back(
+            {m_tree.locate(file.item.relative), target, file.item.size, &count, false, Result::success(), {}});
+        if (m_jobs.size() >= waitingAtMost)
+            finishWaiting();
+    }
+
+    /// `bytes` more were copied, and with `fileDone` a file is finished. From any copying thread.
+    void moved(std::uint64_t bytes, bool fileDone)
+    {
+        const std::lock_guard lock(m_progressMutex);
+        m_progress.bytesDone += bytes;
+        m_progress.filesDone += fileDone ? 1 : 0;
+        report();
     }
 
     void unpack(const PlannedFile& file, const std::string& target, std::uint64_t& count)
@@ -254,6 +319,7 @@ private:
 
     void done(std::uint64_t bytes)
     {
+        const std::lock_guard lock(m_progressMutex);
         ++m_progress.filesDone;
         m_progress.bytesDone += bytes;
         report();
@@ -270,8 +336,9 @@ private:
     RestoreOutcome& m_outcome;
     const RestoreProgressCallback& m_report;
     RestoreProgress m_progress;
+    std::mutex m_progressMutex;
     std::unique_ptr<CopyBatch> m_batch;
-    std::vector<Waiting> m_waiting;
+    std::vector<Job> m_jobs;
     std::unique_ptr<EntryReader> m_reader;
     std::set<std::string> m_folders;
 };
@@ -293,6 +360,9 @@ RestoreOutcome carryOutRestore(FileSystem& fileSystem, const BackupTree& tree, c
         Restorer restorer(fileSystem, tree, plan, progress, outcome);
         for (const std::string& folder : plan.folders)
             restorer.makeFolder(folder);
+        for (const WholeFolder& folder : plan.wholeFolders)
+            if (!restorer.stopped())
+                restorer.copyWhole(folder);
         for (const PlannedFile& file : plan.files) {
             if (restorer.stopped())
                 break;
