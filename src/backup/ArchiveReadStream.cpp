@@ -1,5 +1,8 @@
 #include "ArchiveReadStream.h"
 
+#include <algorithm>
+#include <vector>
+
 unzFile ArchiveReadStream::open(const std::string& path)
 {
     zlib_filefunc64_def functions{};
@@ -63,4 +66,23 @@ int ArchiveReadStream::closeStream(voidpf, voidpf)
 int ArchiveReadStream::errorStream(voidpf, voidpf opaque)
 {
     return static_cast<ArchiveReadStream*>(opaque)->m_error.empty() ? 0 : 1;
+}
+
+bool forEachCentralEntry(unzFile zip, const std::function<bool(const CentralEntry&)>& visit)
+{
+    std::vector<char> name(65536);
+    std::vector<unsigned char> extra(65536);
+    int status = unzGoToFirstFile(zip);
+    for (; status == UNZ_OK; status = unzGoToNextFile(zip)) {
+        CentralEntry entry;
+        if (unzGetCurrentFileInfo64(zip, &entry.info, name.data(), static_cast<uLong>(name.size()), extra.data(),
+                                    static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK)
+            return false;
+        entry.name.assign(name.data(), std::min<std::size_t>(entry.info.size_filename, name.size()));
+        entry.extra = extra.data();
+        entry.extraSize = std::min<std::size_t>(entry.info.size_file_extra, extra.size());
+        if (!visit(entry))
+            return true;
+    }
+    return status == UNZ_END_OF_LIST_OF_FILE;
 }

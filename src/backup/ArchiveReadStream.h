@@ -2,6 +2,7 @@
 
 #include "FileSystem.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unzip.h>
@@ -36,3 +37,16 @@ private:
     std::uint64_t m_size = 0;
     std::string m_error;
 };
+
+/// One entry of an archive's central directory: its record, its name as stored, its extra fields.
+struct CentralEntry
+{
+    unz_file_info64 info{};
+    std::string name;
+    const unsigned char* extra = nullptr;
+    std::size_t extraSize = 0;
+};
+
+/// Calls `visit` for each entry of the central directory of `zip`, in order, with the entry current in `zip`, until
+/// it answers false. True when the whole directory was read (or `visit` stopped); false when it could not be.
+bool forEachCentralEntry(unzFile zip, const std::function<bool(const CentralEntry&)>& visit);

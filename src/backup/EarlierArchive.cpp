@@ -93,25 +93,19 @@ Result copyEntriesUnder(const FileSystem& fileSystem, const std::string& path, c
     if (!zip)
         return Result::failure("cannot read the archive \"" + path + "\"" +
                                (stream.error().empty() ? "" : ": " + stream.error()));
-    std::vector<char> name(65536);
-    std::vector<unsigned char> extra(65536);
-    int status = unzGoToFirstFile(zip.get());
-    for (; status == UNZ_OK; status = unzGoToNextFile(zip.get())) {
-        unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(zip.get(), &info, name.data(), static_cast<uLong>(name.size()), extra.data(),
-                                    static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK)
-            break;
-        const std::string entryName(name.data(), std::min<std::size_t>(info.size_filename, name.size()));
-        const std::size_t top = topOf(entryName, topNames);
+    Result copiedAll = Result::success();
+    const bool listed = forEachCentralEntry(zip.get(), [&](const CentralEntry& entry) {
+        const std::size_t top = topOf(entry.name, topNames);
         if (top == topNames.size())
-            continue;
-        const std::string centralExtra =
-            withoutZip64(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
-        if (Result copiedOne = copyCurrent(zip.get(), info, entryName, centralExtra, writer, path); !copiedOne)
-            return copiedOne;
-        ++copied[top];
-    }
-    if (status != UNZ_END_OF_LIST_OF_FILE)
+            return true;
+        const std::string centralExtra = withoutZip64(entry.extra, entry.extraSize);
+        copiedAll = copyCurrent(zip.get(), entry.info, entry.name, centralExtra, writer, path);
+        copied[top] += copiedAll ? 1 : 0;
+        return copiedAll.ok();
+    });
+    if (!copiedAll)
+        return copiedAll;
+    if (!listed)
         return Result::failure("cannot read the list of entries of \"" + path + "\"");
     return Result::success();
 }

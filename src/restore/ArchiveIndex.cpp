@@ -87,15 +87,9 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::read(const FileSystem& fileSys
     }
     auto index = std::make_shared<ArchiveIndex>();
     index->m_path = path;
-    std::vector<char> name(65536);
-    std::vector<unsigned char> extra(65536);
-    int status = unzGoToFirstFile(zip.get());
-    for (; status == UNZ_OK; status = unzGoToNextFile(zip.get())) {
-        unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(zip.get(), &info, name.data(), static_cast<uLong>(name.size()), extra.data(),
-                                    static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK)
-            break;
-        std::string entryName(name.data(), std::min<std::size_t>(info.size_filename, name.size()));
+    const bool listed = forEachCentralEntry(zip.get(), [&](const CentralEntry& central) {
+        const unz_file_info64& info = central.info;
+        std::string entryName = central.name;
         ArchiveEntry entry;
         entry.folder = !entryName.empty() && entryName.back() == '/';
         if (entry.folder)
@@ -103,17 +97,16 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::read(const FileSystem& fileSys
         const std::uint32_t type = (info.version >> 8) == 3 ? (info.external_fa >> 16) & 0170000 : 0;
         if (const std::optional<std::string> problem = nameProblem(entryName)) {
             index->m_skipped.push_back({entryName, std::string(RestoreTexts::unsafeEntryName) + " (" + *problem + ")"});
-            continue;
+            return true;
         }
         if (type == 0120000) {
             index->m_skipped.push_back({entryName, RestoreTexts::linkNotRestored});
-            continue;
+            return true;
         }
         entry.folder = entry.folder || type == 0040000;
         entry.path = std::move(entryName);
         entry.size = entry.folder ? 0 : info.uncompressed_size;
-        std::tie(entry.modifiedNs, entry.timeStepNs) =
-            modificationTime(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()), info.dosDate);
+        std::tie(entry.modifiedNs, entry.timeStepNs) = modificationTime(central.extra, central.extraSize, info.dosDate);
         unz64_file_pos position{};
         unzGetFilePos64(zip.get(), &position);
         entry.directoryOffset = position.pos_in_zip_directory;
@@ -123,14 +116,15 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::read(const FileSystem& fileSys
             if (earlier.folder && entry.folder && earlier.timeStepNs == 0) { // implied by an entry before it
                 earlier.modifiedNs = entry.modifiedNs;
                 earlier.timeStepNs = entry.timeStepNs;
-                continue;
+                return true;
             }
             index->m_skipped.push_back({entry.path, RestoreTexts::duplicateEntry});
-            continue;
+            return true;
         }
         index->add(std::move(entry));
-    }
-    if (status != UNZ_END_OF_LIST_OF_FILE) {
+        return true;
+    });
+    if (!listed) {
         error = "\"" + path + "\": " + RestoreTexts::unreadableArchive;
         return nullptr;
     }
