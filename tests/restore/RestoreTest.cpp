@@ -295,6 +295,65 @@ TEST(ArchiveRestoreTest, AnEntryDamagedInTheMiddleIsNamedAndTheRestRestored)
     EXPECT_EQ(TestFiles::files(dir / "live/Docs"), (std::vector<std::string>{"a.txt", "c.txt"}));
 }
 
+/// An archive of stored entries, written byte by byte as any program may have written it.
+std::string storedArchive(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    const auto field = [](std::string& out, std::uint64_t value, int bytes) {
+        for (int k = 0; k < bytes; ++k)
+            out.push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
+    };
+    const auto crc32 = [](const std::string& data) {
+        std::uint32_t crc = 0xFFFFFFFF;
+        for (const char c : data) {
+            crc ^= static_cast<unsigned char>(c);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+        }
+        return ~crc;
+    };
+    std::string archive, central;
+    for (const auto& [name, data] : entries) {
+        const std::size_t offset = archive.size();
+        std::string common; // version needed, flags (UTF-8 names), method (stored), time, date, crc, sizes, name length
+        field(common, 20, 2), field(common, 1 << 11, 2), field(common, 0, 2), field(common, 0, 2);
+        field(common, (46 << 9) | (12 << 5) | 6, 2), field(common, crc32(data), 4), field(common, data.size(), 4);
+        field(common, data.size(), 4), field(common, name.size(), 2), field(common, 0, 2);
+        field(archive, 0x04034b50, 4), archive += common + name + data;
+        field(central, 0x02014b50, 4), field(central, 20, 2), central += common;
+        field(central, 0, 2), field(central, 0, 2), field(central, 0, 2), field(central, 0, 4);
+        field(central, offset, 4), central += name;
+    }
+    const std::size_t start = archive.size();
+    archive += central;
+    field(archive, 0x06054b50, 4), field(archive, 0, 4), field(archive, entries.size(), 2);
+    field(archive, entries.size(), 2), field(archive, central.size(), 4), field(archive, start, 4),
+        field(archive, 0, 2);
+    return archive;
+}
+
+TEST(ArchiveRestoreTest, NamesThatWouldLeadOutOfTheTargetAreSkippedAndNamed)
+{
+    TempDir dir;
+    SystemFileSystem disk;
+    TestFiles::write(dir / "backups/06_12_2026_Docs_backup.zip", storedArchive({{"Docs/ok.txt", "dobro"},
+                                                                                {"Docs/../../izvan.txt", "van"},
+                                                                                {"Docs//apsolutno.txt", "van"},
+                                                                                {"Docs/a/../../izvan2.txt", "van"},
+                                                                                {"Docs/ok.txt", "drugi zapis"}}));
+    const BackupDayList days = listBackupDays(disk, dir / "backups", std::nullopt);
+    const DayBackups backups = backupsOfDay(disk, days.days.at(0));
+    ASSERT_EQ(backups.sources.size(), 1u);
+    const BackupTree backup(disk, backups.sources[0]);
+    const RestorePlan plan = planRestore(disk, backup, {""}, dir / "live/Docs", RestorePlacement::OriginalPlace);
+    const RestoreOutcome outcome = carryOutRestore(disk, backup, plan, DifferentFiles::KeepBoth);
+    EXPECT_EQ(TestFiles::files(dir.path()),
+              (std::vector<std::string>{"backups/06_12_2026_Docs_backup.zip", "live/Docs/ok.txt"}));
+    EXPECT_EQ(TestFiles::read(dir / "live/Docs/ok.txt"), "dobro");
+    ASSERT_EQ(outcome.failures.size(), 4u) << joined(restoreFailureLines(outcome));
+    for (const FileFailure& failure : outcome.failures)
+        EXPECT_NE(failure.path.find("06_12_2026_Docs_backup.zip: Docs/"), std::string::npos) << failure.path;
+}
+
 TEST(RestoreNamesTest, TheRestoredCopyBesideCarriesTheDay)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
