@@ -68,6 +68,8 @@ RestorePage::~RestorePage() = default;
 
 void RestorePage::refreshDays()
 {
+    if (m_busy) // the tree being read or restored from stays as it is
+        return;
     const std::string destination = m_context.backupSettings.BackupDir;
     const QString chosen = ui->daysList->currentItem() ? ui->daysList->currentItem()->text() : QString();
     ui->daysList->clear();
@@ -80,7 +82,7 @@ void RestorePage::refreshDays()
     if (const std::optional<LocalDateTime> moment = BackupRecords(m_context.settingsStore).lastWholeBackup())
         lastWhole = moment->date;
     BackupDayList list;
-    runOffThread([&] { list = listBackupDays(m_context.platform.fileSystem, destination, lastWhole); });
+    offThread([&] { list = listBackupDays(m_context.platform.fileSystem, destination, lastWhole); });
     m_days = std::move(list.days);
     for (const BackupDay& day : m_days)
         ui->daysList->addItem(qs(formatDateDots(day.date)) +
@@ -105,7 +107,9 @@ void RestorePage::onDayChosen()
     if (row < 0 || row >= static_cast<int>(m_days.size()))
         return;
     const BackupDay day = m_days[static_cast<std::size_t>(row)];
-    runOffThread([&] { m_backups = backupsOfDay(m_context.platform.fileSystem, day); });
+    DayBackups backups;
+    offThread([&] { backups = backupsOfDay(m_context.platform.fileSystem, day); });
+    m_backups = std::move(backups);
     for (const BackupSource& source : m_backups.sources)
         ui->backupsList->addItem(qs(source.name.empty() ? "(bez imena)" : source.name));
     std::string problems;
@@ -125,7 +129,7 @@ void RestorePage::onBackupChosen()
         return;
     m_tree = std::make_unique<BackupTree>(m_context.platform.fileSystem, *source);
     BackupFolderContents contents;
-    runOffThread([&] { contents = m_tree->children(""); });
+    offThread([&] { contents = m_tree->children(""); });
     fillChildren(ui->itemsTree->invisibleRootItem(), contents);
 }
 
@@ -137,7 +141,7 @@ void RestorePage::onItemExpanded(QTreeWidgetItem* item)
     qDeleteAll(item->takeChildren());
     const std::string relative = item->data(0, relativeRole).toString().toStdString();
     BackupFolderContents contents;
-    runOffThread([&] { contents = m_tree->children(relative); });
+    offThread([&] { contents = m_tree->children(relative); });
     fillChildren(item, contents);
 }
 
@@ -338,8 +342,16 @@ void RestorePage::onOpen()
         say("Rezervna kopija se ne moze otvoriti: " + opened.error());
 }
 
+void RestorePage::offThread(const std::function<void()>& work)
+{
+    setBusy(true);
+    runOffThread(work);
+    setBusy(false);
+}
+
 void RestorePage::setBusy(bool busy)
 {
+    m_busy = busy;
     for (QWidget* control :
          std::initializer_list<QWidget*>{ui->daysList, ui->backupsList, ui->itemsTree, ui->restoreButton,
                                          ui->restoreToButton, ui->refreshButton, ui->openButton})

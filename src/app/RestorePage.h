@@ -65,6 +65,8 @@ private:
     void fillChildren(QTreeWidgetItem* parent, const BackupFolderContents& contents);
     std::vector<std::string> selectedItems() const;
     const BackupSource* chosenBackup() const;
+    /// Runs `work` away from the window's thread; meanwhile the lists, the tree and the buttons wait.
+    void offThread(const std::function<void()>& work);
     void setBusy(bool busy);
     void say(const std::string& text);
 
@@ -78,6 +80,7 @@ private:
     DayBackups m_backups;
     std::unique_ptr<BackupTree> m_tree;
     std::optional<RestorePlan> m_plan;
+    bool m_busy = false; ///< reading or restoring: what is read from is not to be replaced
 
     std::mutex m_progressMutex;
     RestoreProgress m_progress; ///< written by the restore's threads, read by the window's timer
