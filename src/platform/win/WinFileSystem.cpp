@@ -242,6 +242,17 @@ bool moveReplacing(const std::string& from, const std::string& to, DWORD& error)
         return true;
     error = ::GetLastError();
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        // Windows answers "access denied" too when another program holds `to` open (a register database while its
+        // program runs): asked for the right to delete it, the file tells the two apart.
+        const HANDLE held = ::CreateFileW(target.c_str(), DELETE, shareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (held == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION)
+            error = ERROR_SHARING_VIOLATION;
+        else if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+        return false;
+    }
     if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
         !(attributes & FILE_ATTRIBUTE_READONLY) || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
