@@ -17,6 +17,7 @@
 #include "NotificationIcon.h"
 #include "OptionsPage.h"
 #include "ProcessTerminator.h"
+#include "RestorePage.h"
 #include "RunCancellation.h"
 #include "RunGuard.h"
 #include "RunStatusLines.h"
@@ -60,6 +61,8 @@ MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* pa
     : QWidget(parent), m_context(context), m_services(std::move(services)), ui(std::make_unique<Ui::MainWindow>()),
       m_statusPage(new StatusPage), m_foldersPage(new FoldersPage(context, m_services.folderPicker)),
       m_optionsPage(new OptionsPage(context)), m_mailPage(new MailPage(context)),
+      m_restorePage(
+          new RestorePage(context, m_services.folderPicker, [this] { return m_foldersPage->folderEntries(); })),
       m_aboutPage(new AboutPage(context.platform)), m_statusLines(new RunStatusLines(*m_statusPage, this)),
       m_networkShutdown(new NetworkShutdownTimer(
           context.platform, [this] { return m_foldersPage->folderEntries(); }, this)),
@@ -78,7 +81,13 @@ MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* pa
     m_trayAlert = std::make_unique<TrayAlert>(m_services.trayIcon, windowIcon(), m_context.WindowTitle,
                                               [this] { return m_statusLines->statusLine(); });
     ui->pageTabs->insertTab(0, m_statusPage, QStringLiteral("Backup"));
+    ui->pageTabs->insertTab(ui->pageTabs->indexOf(ui->settingsTab) + 1, m_restorePage, QStringLiteral("Vracanje"));
     ui->pageTabs->addTab(m_aboutPage, QStringLiteral("O programu"));
+    // The days are read when the page is looked at: a backup made since is there.
+    connect(ui->pageTabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (ui->pageTabs->widget(index) == m_restorePage)
+            m_restorePage->refreshDays();
+    });
     ui->pageTabs->setCurrentIndex(0);
     ui->settingsTabs->addTab(m_foldersPage, QStringLiteral("Fascikle"));
     ui->settingsTabs->addTab(m_optionsPage, QStringLiteral("Opcije"));

@@ -24,16 +24,17 @@ class OptionsPage;
 class QAction;
 class QMenu;
 class QTimer;
+class RestorePage;
 class RunStatusLines;
 class StatusPage;
 class TrayAlert;
 struct AppContext;
 
 /// The program's one window. It holds the pages (StatusPage "Backup"; "Podesavanja" with FoldersPage "Fascikle",
-/// OptionsPage "Opcije" and MailPage "Posta"; AboutPage "O programu") and owns what is the whole program's: the
-/// notification icon with its menu, closing, hiding and "Izlaz", the daily timer with its schedule, the
-/// network-shutdown timer, the runs it starts and the window's side of every run (BackupHost). Closing the window only
-/// hides it; the program ends through "Izlaz" in the icon's menu.
+/// OptionsPage "Opcije" and MailPage "Posta"; RestorePage "Vracanje"; AboutPage "O programu") and owns what is the
+/// whole program's: the notification icon with its menu, closing, hiding and "Izlaz", the daily timer with its
+/// schedule, the network-shutdown timer, the runs it starts and the window's side of every run (BackupHost). Closing
+/// the window only hides it; the program ends through "Izlaz" in the icon's menu.
 ///
 /// The handlers are public so that tests drive them the way the toolkit does.
 class MainWindow : public QWidget, public StartupWindow, public BackupHost
@@ -127,6 +128,7 @@ private:
     FoldersPage* m_foldersPage;
     OptionsPage* m_optionsPage;
     MailPage* m_mailPage;
+    RestorePage* m_restorePage;
     AboutPage* m_aboutPage;
     RunStatusLines* m_statusLines; ///< the status page's lines, and the progress of a run in their place
     NetworkShutdownTimer* m_networkShutdown;

@@ -1,5 +1,6 @@
 #include "EarlierArchive.h"
 
+#include "ArchiveReadStream.h"
 #include "FileSystem.h"
 #include "ZipArchiveWriter.h"
 
@@ -7,66 +8,6 @@
 #include <unzip.h>
 
 namespace {
-
-/// The archive as minizip's reader sees it: an InputFile of the FileSystem, read where minizip seeks.
-struct ReadStream
-{
-    const FileSystem* fileSystem = nullptr;
-    std::unique_ptr<InputFile> file;
-    std::uint64_t position = 0;
-    std::uint64_t size = 0;
-    std::string error;
-};
-
-voidpf openStream(voidpf opaque, const void* name, int)
-{
-    auto* stream = static_cast<ReadStream*>(opaque);
-    stream->file = stream->fileSystem->openForReading(static_cast<const char*>(name), stream->error);
-    const std::optional<FileStat> state = stream->file ? stream->file->stat() : std::nullopt;
-    if (!state)
-        return nullptr;
-    stream->size = state->size;
-    return stream;
-}
-
-uLong readStream(voidpf, voidpf opaque, void* buffer, uLong size)
-{
-    auto* stream = static_cast<ReadStream*>(opaque);
-    const std::optional<std::size_t> got = stream->file->readAt(stream->position, buffer, size, stream->error);
-    stream->position += got.value_or(0);
-    return static_cast<uLong>(got.value_or(0));
-}
-
-uLong writeStream(voidpf, voidpf, const void*, uLong)
-{
-    return 0; // the earlier archive is only read
-}
-
-ZPOS64_T tellStream(voidpf, voidpf opaque)
-{
-    return static_cast<ReadStream*>(opaque)->position;
-}
-
-long seekStream(voidpf, voidpf opaque, ZPOS64_T offset, int origin)
-{
-    auto* stream = static_cast<ReadStream*>(opaque);
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
-        offset += stream->position;
-    else if (origin == ZLIB_FILEFUNC_SEEK_END)
-        offset += stream->size;
-    stream->position = offset;
-    return 0;
-}
-
-int closeStream(voidpf, voidpf)
-{
-    return 0;
-}
-
-int errorStream(voidpf, voidpf opaque)
-{
-    return static_cast<ReadStream*>(opaque)->error.empty() ? 0 : 1;
-}
 
 /// `extra` without its zip64 field, which the writer makes anew where the entry needs one.
 std::string withoutZip64(const unsigned char* extra, std::size_t size)
@@ -147,40 +88,24 @@ Result copyEntriesUnder(const FileSystem& fileSystem, const std::string& path, c
                         ZipArchiveWriter& writer, std::vector<std::uint64_t>& copied)
 {
     copied.assign(topNames.size(), 0);
-    ReadStream stream;
-    stream.fileSystem = &fileSystem;
-    zlib_filefunc64_def functions{};
-    functions.zopen64_file = openStream;
-    functions.zread_file = readStream;
-    functions.zwrite_file = writeStream;
-    functions.ztell64_file = tellStream;
-    functions.zseek64_file = seekStream;
-    functions.zclose_file = closeStream;
-    functions.zerror_file = errorStream;
-    functions.opaque = &stream;
-    const std::unique_ptr<void, int (*)(unzFile)> zip(unzOpen2_64(path.c_str(), &functions), unzClose);
+    ArchiveReadStream stream(fileSystem);
+    const std::unique_ptr<void, int (*)(unzFile)> zip(stream.open(path), unzClose);
     if (!zip)
         return Result::failure("cannot read the archive \"" + path + "\"" +
-                               (stream.error.empty() ? "" : ": " + stream.error));
-    std::vector<char> name(65536);
-    std::vector<unsigned char> extra(65536);
-    int status = unzGoToFirstFile(zip.get());
-    for (; status == UNZ_OK; status = unzGoToNextFile(zip.get())) {
-        unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(zip.get(), &info, name.data(), static_cast<uLong>(name.size()), extra.data(),
-                                    static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK)
-            break;
-        const std::string entryName(name.data(), std::min<std::size_t>(info.size_filename, name.size()));
-        const std::size_t top = topOf(entryName, topNames);
+                               (stream.error().empty() ? "" : ": " + stream.error()));
+    Result copiedAll = Result::success();
+    const bool listed = forEachCentralEntry(zip.get(), [&](const CentralEntry& entry) {
+        const std::size_t top = topOf(entry.name, topNames);
         if (top == topNames.size())
-            continue;
-        const std::string centralExtra =
-            withoutZip64(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
-        if (Result copiedOne = copyCurrent(zip.get(), info, entryName, centralExtra, writer, path); !copiedOne)
-            return copiedOne;
-        ++copied[top];
-    }
-    if (status != UNZ_END_OF_LIST_OF_FILE)
+            return true;
+        const std::string centralExtra = withoutZip64(entry.extra, entry.extraSize);
+        copiedAll = copyCurrent(zip.get(), entry.info, entry.name, centralExtra, writer, path);
+        copied[top] += copiedAll ? 1 : 0;
+        return copiedAll.ok();
+    });
+    if (!copiedAll)
+        return copiedAll;
+    if (!listed)
         return Result::failure("cannot read the list of entries of \"" + path + "\"");
     return Result::success();
 }

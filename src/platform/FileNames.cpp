@@ -44,4 +44,21 @@ bool isDirectlyInside(const std::string& folder, const std::string& path)
     return !problem(path.substr(nameStart));
 }
 
+std::size_t length(std::string_view name)
+{
+#ifdef _WIN32
+    std::size_t units = 0;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80)
+            ++units; // each character's first byte
+        if ((byte & 0xF8) == 0xF0)
+            ++units; // a character beyond U+FFFF takes two
+    }
+    return units;
+#else
+    return name.size();
+#endif
+}
+
 } // namespace FileNames

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 /// The rules of this platform for a name that comes from outside (a row of the server database, an entry of the
 /// folder list) when the program makes a file or folder under it: on Windows those of WindowsNames; elsewhere only
@@ -21,5 +23,11 @@ std::string comparisonKey(const std::string& name);
 /// `path` lands directly in `folder`, however the system reads the path, never beside or above it. False for an
 /// empty `folder`.
 bool isDirectlyInside(const std::string& folder, const std::string& path);
+
+/// The longest name a file may have: 255 bytes on the disks of Linux, 255 UTF-16 units on Windows' (NTFS, FAT, exFAT).
+inline constexpr std::size_t longest = 255;
+
+/// The length of `name` (UTF-8) in the units `longest` counts.
+std::size_t length(std::string_view name);
 
 } // namespace FileNames

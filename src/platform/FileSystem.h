@@ -166,6 +166,10 @@ public:
     /// Renames `from` to `to`, replacing a file `to`; both in the same folder or at least on the same disk.
     virtual Result rename(const std::string& from, const std::string& to) = 0;
 
+    /// Sets the modification time of the file `path` to `modifiedNs` nanoseconds since 1970-01-01 UTC (as precise as
+    /// the disk keeps it); the reason when it cannot be set.
+    virtual Result setModifiedTime(const std::string& path, std::int64_t modifiedNs) = 0;
+
     /// Copies one file to `target` (a full file path), overwriting. The data is read to the end of the file
     /// (whatever size it was listed with), written under a temporary name in the target folder (see
     /// TemporaryNames), written through to the disk and renamed over `target` only when complete, so a failed

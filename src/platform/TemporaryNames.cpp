@@ -1,5 +1,7 @@
 #include "TemporaryNames.h"
 
+#include "FileNames.h"
+
 #include "Paths.h"
 #include "ProcessIds.h"
 
@@ -11,27 +13,6 @@ namespace TemporaryNames {
 namespace {
 
 constexpr std::string_view marker = ".kopirko-tmp-";
-
-/// The longest name a file may have: 255 bytes on the disks of Linux, 255 UTF-16 units on Windows' (NTFS, FAT, exFAT).
-constexpr std::size_t nameLimit = 255;
-
-/// The length of `name` (UTF-8) in the units the name limit counts.
-std::size_t nameLength(std::string_view name)
-{
-#ifdef _WIN32
-    std::size_t units = 0;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte & 0xC0) != 0x80)
-            ++units; // each character's first byte
-        if ((byte & 0xF8) == 0xF0)
-            ++units; // a character beyond U+FFFF takes two
-    }
-    return units;
-#else
-    return name.size();
-#endif
-}
 
 bool allDigits(std::string_view text)
 {
@@ -51,7 +32,7 @@ std::string beside(const std::string& target)
     const std::string folder = target.substr(0, target.size() - name.size());
     // A name near the limit leaves no room for the tail: the temporary file goes by the tail alone, which the
     // clean-up of leftovers knows as well, so that every name the disk takes can be backed up.
-    if (nameLength(name) + 1 + nameLength(tail) > nameLimit)
+    if (FileNames::length(name) + 1 + FileNames::length(tail) > FileNames::longest)
         return folder + tail;
     return folder + "." + name + tail;
 }

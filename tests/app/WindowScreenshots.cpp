@@ -14,11 +14,13 @@
 #include "StartupSequence.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
+#include "ZipFolder.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QTabWidget>
 #include <QThread>
+#include <QTreeWidget>
 
 #include <tuple>
 
@@ -80,8 +82,39 @@ int main(int argc, char** argv)
     for (const auto& [tab1, tab2, name] : {std::tuple{0, 0, "backup"},
                                            {1, 0, "podesavanja-fascikle"},
                                            {1, 1, "podesavanja-opcije"},
-                                           {2, 1, "o-programu"}})
+                                           {3, 1, "o-programu"}})
         take(tab1, tab2, name);
+
+    // "Vracanje": three days of backups of the shop's documents (one archive among them), a folder opened, a file
+    // chosen. The destination is a folder of the picture's own, so that the page reads real backups.
+    const std::string backups = temp / "Kopije";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"cjenik.txt", "cijene"},
+        {"stanje.txt", "stanje"},
+        {"racuni/2026/racun-0147.pdf", std::string(48213, 'r')},
+        {"racuni/2026/racun-0148.pdf", std::string(51377, 'r')},
+        {"ponude/ponuda-hotel.docx", std::string(23001, 'p')}};
+    for (const auto& [name, content] : files) {
+        TestFiles::write(temp / ("Dokumenti/" + name), content);
+        TestFiles::setModified(temp / ("Dokumenti/" + name), 1796230000);
+    }
+    TestFiles::makeFolder(backups);
+    ZipFolder(platform.fileSystem, temp / "Dokumenti", backups + "/04_12_2026_Dokumenti_backup");
+    for (const char* day : {"05_12_2026", "06_12_2026"}) {
+        TestFiles::makeFolder(backups + "/" + day + "_Dokumenti_backup");
+        platform.fileSystem.copyTreeContents(temp / "Dokumenti", backups + "/" + day + "_Dokumenti_backup", {});
+    }
+    context.backupSettings.BackupDir = backups;
+    window.findChild<QTabWidget*>("pageTabs")->setCurrentIndex(2);
+    auto* tree = window.findChild<QTreeWidget*>("itemsTree");
+    for (QTreeWidgetItem* item : tree->findItems("racuni", Qt::MatchExactly)) {
+        item->setExpanded(true);
+        item->child(0)->setExpanded(true);
+        item->child(0)->child(1)->setSelected(true);
+        for (int column = 0; column < 3; ++column)
+            tree->resizeColumnToContents(column);
+    }
+    take(2, 0, "vracanje");
     RunGuard running; // 1.4 GB into a 2 GB database file, the 1187th file of the run
     window.reportProgress(
         RunProgress{database, database + (prefix.isEmpty() ? "/" : "\\") + "arhiva-2026.mdb", 1186, 1503238553});

@@ -607,6 +607,23 @@ Result PosixFileSystem::rename(const std::string& from, const std::string& to)
     return Result::success();
 }
 
+Result PosixFileSystem::setModifiedTime(const std::string& path, std::int64_t modifiedNs)
+{
+    std::int64_t seconds = modifiedNs / 1000000000;
+    std::int64_t nanoseconds = modifiedNs % 1000000000;
+    if (nanoseconds < 0) {
+        --seconds;
+        nanoseconds += 1000000000;
+    }
+    struct timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(nanoseconds);
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+        return Result::failure(describe("cannot set the time of", path, errno));
+    return Result::success();
+}
+
 Result PosixFileSystem::copyFile(const std::string& source, const std::string& target, const CopyCheck& check)
 {
     return copyRegularFile(source, target, check);

@@ -19,6 +19,7 @@ public:
     Result removeTree(const std::string& path, RemoveMode mode) override;
     Result removeFile(const std::string& path, RemoveMode mode) override;
     Result rename(const std::string& from, const std::string& to) override;
+    Result setModifiedTime(const std::string& path, std::int64_t modifiedNs) override;
     Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override;
     /// Copies smaller than 8 MiB on the disk of `folder` are written through together, by one syncfs per batch.
     std::unique_ptr<CopyBatch> startCopyBatch(const std::string& folder) override;

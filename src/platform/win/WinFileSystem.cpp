@@ -242,6 +242,17 @@ bool moveReplacing(const std::string& from, const std::string& to, DWORD& error)
         return true;
     error = ::GetLastError();
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        // Windows answers "access denied" too when another program holds `to` open (a register database while its
+        // program runs): asked for the right to delete it, the file tells the two apart.
+        const HANDLE held = ::CreateFileW(target.c_str(), DELETE, shareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (held == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION)
+            error = ERROR_SHARING_VIOLATION;
+        else if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+        return false;
+    }
     if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
         !(attributes & FILE_ATTRIBUTE_READONLY) || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
@@ -643,6 +654,18 @@ Result WinFileSystem::rename(const std::string& from, const std::string& to)
     DWORD error = 0;
     if (!moveReplacing(from, to, error))
         return Result::failure(describe("cannot rename", from, error) + " (to \"" + to + "\")");
+    return Result::success();
+}
+
+Result WinFileSystem::setModifiedTime(const std::string& path, std::int64_t modifiedNs)
+{
+    constexpr std::int64_t ticksFrom1601To1970 = 11644473600LL * 10000000;
+    const std::int64_t ticks = std::max<std::int64_t>(0, modifiedNs / 100 + ticksFrom1601To1970);
+    const FILETIME modified{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
+    Handle handle(::CreateFileW(longPath(path).c_str(), FILE_WRITE_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.valid() || !::SetFileTime(handle.get(), nullptr, nullptr, &modified))
+        return Result::failure(describe("cannot set the time of", path, ::GetLastError()));
     return Result::success();
 }
 

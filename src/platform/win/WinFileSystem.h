@@ -25,6 +25,7 @@ public:
     Result removeTree(const std::string& path, RemoveMode mode) override;
     Result removeFile(const std::string& path, RemoveMode mode) override;
     Result rename(const std::string& from, const std::string& to) override;
+    Result setModifiedTime(const std::string& path, std::int64_t modifiedNs) override;
     Result copyFile(const std::string& source, const std::string& target, const CopyCheck& check = {}) override;
     void syncFolder(const std::string& folder) override;
     Result copyLink(const std::string& source, const std::string& target) override;

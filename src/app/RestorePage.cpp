@@ -1,0 +1,365 @@
+#include "RestorePage.h"
+
+#include "ui_RestorePage.h"
+
+#include "AppContext.h"
+#include "BackupRecords.h"
+#include "FolderPicker.h"
+#include "LocalDateTime.h"
+#include "OffThreadWork.h"
+#include "RestoreTargets.h"
+#include "RunCancellation.h"
+#include "WebOpener.h"
+
+#include <QDateTime>
+#include <QTimer>
+#include <QTreeWidgetItem>
+
+namespace {
+
+constexpr int relativeRole = Qt::UserRole;
+constexpr int unreadRole = Qt::UserRole + 1; ///< a folder whose children are not read yet
+
+QString qs(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QString sizeText(std::uint64_t bytes)
+{
+    if (bytes < 1024)
+        return QStringLiteral("%1 B").arg(bytes);
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 KB").arg(static_cast<double>(bytes) / 1024, 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024 * 1024), 0, 'f', 1);
+}
+
+QString timeText(std::int64_t nanoseconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(nanoseconds / 1000000).toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
+
+} // namespace
+
+RestorePage::RestorePage(AppContext& context, FolderPicker& folderPicker,
+                         std::function<std::vector<std::string>()> listedFolders, QWidget* parent)
+    : QWidget(parent), m_context(context), m_folderPicker(folderPicker), m_listedFolders(std::move(listedFolders)),
+      ui(std::make_unique<Ui::RestorePage>()), m_progressTimer(new QTimer(this))
+{
+    ui->setupUi(this);
+    ui->questionFrame->hide();
+    ui->progressFrame->hide();
+    m_progressTimer->setInterval(200);
+    connect(m_progressTimer, &QTimer::timeout, this, &RestorePage::showProgress);
+    connect(ui->daysList, &QListWidget::currentRowChanged, this, &RestorePage::onDayChosen);
+    connect(ui->backupsList, &QListWidget::currentRowChanged, this, &RestorePage::onBackupChosen);
+    connect(ui->itemsTree, &QTreeWidget::itemExpanded, this, &RestorePage::onItemExpanded);
+    connect(ui->refreshButton, &QPushButton::clicked, this, &RestorePage::refreshDays);
+    connect(ui->restoreButton, &QPushButton::clicked, this, &RestorePage::onRestore);
+    connect(ui->restoreToButton, &QPushButton::clicked, this, &RestorePage::onRestoreTo);
+    connect(ui->openButton, &QPushButton::clicked, this, &RestorePage::onOpen);
+    connect(ui->stopButton, &QPushButton::clicked, this, &RestorePage::onStop);
+    connect(ui->keepBothButton, &QPushButton::clicked, this, &RestorePage::onKeepBoth);
+    connect(ui->replaceButton, &QPushButton::clicked, this, &RestorePage::onReplace);
+    connect(ui->cancelQuestionButton, &QPushButton::clicked, this, &RestorePage::onCancelQuestion);
+}
+
+RestorePage::~RestorePage() = default;
+
+void RestorePage::refreshDays()
+{
+    if (m_busy) // the tree being read or restored from stays as it is
+        return;
+    const std::string destination = m_context.backupSettings.BackupDir;
+    const QString chosen = ui->daysList->currentItem() ? ui->daysList->currentItem()->text() : QString();
+    ui->daysList->clear();
+    m_days.clear();
+    if (destination.empty()) {
+        say("Odredisna fascikla nije podesena (Podesavanja, Fascikle).");
+        return;
+    }
+    std::optional<std::chrono::year_month_day> lastWhole;
+    if (const std::optional<LocalDateTime> moment = BackupRecords(m_context.settingsStore).lastWholeBackup())
+        lastWhole = moment->date;
+    BackupDayList list;
+    offThread([&] { list = listBackupDays(m_context.platform.fileSystem, destination, lastWhole); });
+    m_days = std::move(list.days);
+    for (const BackupDay& day : m_days)
+        ui->daysList->addItem(qs(formatDateDots(day.date)) +
+                              (day.notWhole ? QStringLiteral("  (nije potpuna)") : QString()));
+    if (!list.error.empty())
+        say("Odredisna fascikla se ne moze procitati: " + list.error);
+    else if (m_days.empty())
+        say("U odredisnoj fascikli \"" + destination + "\" nema rezervnih kopija.");
+    else
+        say({});
+    const QList<QListWidgetItem*> same = ui->daysList->findItems(chosen, Qt::MatchExactly);
+    ui->daysList->setCurrentRow(same.isEmpty() || chosen.isEmpty() ? 0 : ui->daysList->row(same.first()));
+}
+
+void RestorePage::onDayChosen()
+{
+    ui->backupsList->clear();
+    ui->itemsTree->clear();
+    m_tree.reset();
+    m_backups = {};
+    const int row = ui->daysList->currentRow();
+    if (row < 0 || row >= static_cast<int>(m_days.size()))
+        return;
+    const BackupDay day = m_days[static_cast<std::size_t>(row)];
+    DayBackups backups;
+    offThread([&] { backups = backupsOfDay(m_context.platform.fileSystem, day); });
+    m_backups = std::move(backups);
+    for (const BackupSource& source : m_backups.sources)
+        ui->backupsList->addItem(qs(source.name.empty() ? "(bez imena)" : source.name));
+    std::string problems;
+    for (const FileFailure& failure : m_backups.unreadable)
+        problems += failure.reason + "\n";
+    say(problems);
+    if (!m_backups.sources.empty())
+        ui->backupsList->setCurrentRow(0);
+}
+
+void RestorePage::onBackupChosen()
+{
+    ui->itemsTree->clear();
+    m_tree.reset();
+    const BackupSource* source = chosenBackup();
+    if (!source)
+        return;
+    m_tree = std::make_unique<BackupTree>(m_context.platform.fileSystem, *source);
+    BackupFolderContents contents;
+    offThread([&] { contents = m_tree->children(""); });
+    fillChildren(ui->itemsTree->invisibleRootItem(), contents);
+}
+
+void RestorePage::onItemExpanded(QTreeWidgetItem* item)
+{
+    if (!m_tree || !item->data(0, unreadRole).toBool())
+        return;
+    item->setData(0, unreadRole, false);
+    qDeleteAll(item->takeChildren());
+    const std::string relative = item->data(0, relativeRole).toString().toStdString();
+    BackupFolderContents contents;
+    offThread([&] { contents = m_tree->children(relative); });
+    fillChildren(item, contents);
+}
+
+void RestorePage::fillChildren(QTreeWidgetItem* parent, const BackupFolderContents& contents)
+{
+    QList<QTreeWidgetItem*> items;
+    for (const BackupItem& entry : contents.items) {
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, qs(entry.name));
+        item->setText(1, entry.folder ? QString() : sizeText(entry.size));
+        item->setText(2, entry.modifiedNs == 0 ? QString() : timeText(entry.modifiedNs));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setData(0, relativeRole, qs(entry.relative));
+        if (entry.folder) {
+            item->setData(0, unreadRole, true);
+            item->addChild(new QTreeWidgetItem); // shows the folder as one that opens
+        }
+        items.push_back(item);
+    }
+    parent->addChildren(items);
+    if (!contents.error.empty())
+        say(contents.error);
+}
+
+const BackupSource* RestorePage::chosenBackup() const
+{
+    const int row = ui->backupsList->currentRow();
+    if (row < 0 || row >= static_cast<int>(m_backups.sources.size()))
+        return nullptr;
+    return &m_backups.sources[static_cast<std::size_t>(row)];
+}
+
+std::vector<std::string> RestorePage::selectedItems() const
+{
+    std::vector<std::string> selected;
+    for (const QTreeWidgetItem* item : ui->itemsTree->selectedItems()) {
+        bool insideAnother = false; // a folder selected with what it holds restores it once
+        for (const QTreeWidgetItem* up = item->parent(); up; up = up->parent())
+            insideAnother = insideAnother || up->isSelected();
+        if (!insideAnother)
+            selected.push_back(item->data(0, relativeRole).toString().toStdString());
+    }
+    return selected;
+}
+
+void RestorePage::onRestore()
+{
+    const BackupSource* source = chosenBackup();
+    if (!source)
+        return say("Izaberite dan i rezervnu kopiju.");
+    const std::vector<std::string> folders =
+        foldersOfBackup(source->name, source->archive != nullptr, m_listedFolders());
+    std::string target = folders.size() == 1 ? folders.front() : std::string();
+    if (target.empty()) {
+        target = m_folderPicker.BrowseForFolder(
+            (folders.empty() ? "Na popisu nema fascikle \"" + source->name + "\". U koju fasciklu vratiti?"
+                             : "Na popisu je vise fascikli \"" + source->name + "\". U koju vratiti?"));
+        if (target.empty())
+            return;
+    }
+    plan(target, RestorePlacement::OriginalPlace);
+}
+
+void RestorePage::onRestoreTo()
+{
+    if (!chosenBackup())
+        return say("Izaberite dan i rezervnu kopiju.");
+    const std::string target = m_folderPicker.BrowseForFolder("Izaberite fasciklu u koju se vraca");
+    if (!target.empty())
+        plan(target, RestorePlacement::IntoFolder);
+}
+
+void RestorePage::plan(const std::string& targetFolder, RestorePlacement placement)
+{
+    if (!m_tree)
+        return;
+    std::vector<std::string> selected = selectedItems();
+    if (selected.empty())
+        selected.push_back(""); // nothing selected: the whole backup
+    setBusy(true);
+    say("Priprema vracanja...");
+    RestorePlan planned;
+    runOffThread(
+        [&] { planned = planRestore(m_context.platform.fileSystem, *m_tree, selected, targetFolder, placement); });
+    setBusy(false);
+    m_plan = std::move(planned);
+    say({});
+    ui->questionLabel->setText(
+        QStringLiteral("Vraca se u \"%1\":\n%2 novih datoteka, %3 istih (ostaju kakve jesu), %4 razlicitih.%5")
+            .arg(qs(targetFolder))
+            .arg(m_plan->newFiles)
+            .arg(m_plan->sameFiles)
+            .arg(m_plan->differentFiles)
+            .arg(m_plan->differentFiles == 0
+                     ? QString()
+                     : QStringLiteral("\nRazlicite datoteke: zadrzati obje (vracena dobija datum u imenu) ili "
+                                      "zamijeniti postojece?")));
+    ui->replaceButton->setVisible(m_plan->differentFiles > 0);
+    ui->questionFrame->show();
+    ui->keepBothButton->setDefault(true);
+    ui->keepBothButton->setFocus();
+}
+
+void RestorePage::onKeepBoth()
+{
+    carryOut(DifferentFiles::KeepBoth);
+}
+
+void RestorePage::onReplace()
+{
+    carryOut(DifferentFiles::Replace);
+}
+
+void RestorePage::onCancelQuestion()
+{
+    ui->questionFrame->hide();
+    m_plan.reset();
+}
+
+void RestorePage::carryOut(DifferentFiles different)
+{
+    ui->questionFrame->hide();
+    if (!m_plan || !m_tree)
+        return;
+    const RestorePlan plan = std::move(*m_plan);
+    m_plan.reset();
+    {
+        const std::lock_guard lock(m_progressMutex);
+        m_progress = {};
+        m_progress.filesTotal = plan.files.size();
+        m_progress.bytesTotal = plan.bytes;
+    }
+    setBusy(true);
+    ui->progressFrame->show();
+    showProgress();
+    m_progressTimer->start();
+    RestoreOutcome outcome;
+    runOffThread([&] {
+        outcome = carryOutRestore(m_context.platform.fileSystem, *m_tree, plan, different,
+                                  [this](const RestoreProgress& progress) {
+                                      const std::lock_guard lock(m_progressMutex);
+                                      m_progress = progress;
+                                  });
+    });
+    m_progressTimer->stop();
+    showProgress();
+    setBusy(false);
+    std::string text = outcome.refused ? std::string() : outcome.complete() ? "Vraceno. " : "Vracanje nije potpuno. ";
+    if (!outcome.refused)
+        text += "Vraceno datoteka: " + std::to_string(outcome.written + outcome.beside + outcome.replaced) +
+                " (pored postojece: " + std::to_string(outcome.beside) +
+                ", zamijenjeno: " + std::to_string(outcome.replaced) +
+                "), vec su bile tu: " + std::to_string(outcome.leftAlone) + ".";
+    const std::vector<std::string> lines = restoreFailureLines(outcome);
+    if (!lines.empty() && !outcome.refused)
+        text += "\nNije vraceno:";
+    for (const std::string& line : lines)
+        text += "\n" + line;
+    say(text);
+}
+
+void RestorePage::showProgress()
+{
+    RestoreProgress progress;
+    {
+        const std::lock_guard lock(m_progressMutex);
+        progress = m_progress;
+    }
+    const int permille =
+        progress.bytesTotal == 0
+            ? (progress.filesTotal == 0 ? 1000 : static_cast<int>(progress.filesDone * 1000 / progress.filesTotal))
+            : static_cast<int>(std::min<std::uint64_t>(progress.bytesDone, progress.bytesTotal) * 1000 /
+                               progress.bytesTotal);
+    ui->progressBar->setValue(permille);
+    ui->progressLabel->setText(QStringLiteral("Datoteka %1 od %2, %3 od %4")
+                                   .arg(progress.filesDone)
+                                   .arg(progress.filesTotal)
+                                   .arg(sizeText(progress.bytesDone))
+                                   .arg(sizeText(progress.bytesTotal)));
+}
+
+void RestorePage::onStop()
+{
+    RunCancellation::request();
+    ui->stopButton->setEnabled(false);
+}
+
+void RestorePage::onOpen()
+{
+    const BackupSource* source = chosenBackup();
+    const int day = ui->daysList->currentRow();
+    std::string place = source ? source->place : std::string();
+    if (place.empty() && day >= 0 && day < static_cast<int>(m_days.size()))
+        place = m_days[static_cast<std::size_t>(day)].places.front();
+    if (place.empty())
+        return say("Izaberite dan.");
+    if (const Result opened = m_context.platform.web.openFolder(place); !opened)
+        say("Rezervna kopija se ne moze otvoriti: " + opened.error());
+}
+
+void RestorePage::offThread(const std::function<void()>& work)
+{
+    setBusy(true);
+    runOffThread(work);
+    setBusy(false);
+}
+
+void RestorePage::setBusy(bool busy)
+{
+    m_busy = busy;
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui->daysList, ui->backupsList, ui->itemsTree, ui->restoreButton,
+                                         ui->restoreToButton, ui->refreshButton, ui->openButton})
+        control->setEnabled(!busy);
+    ui->stopButton->setEnabled(busy);
+}
+
+void RestorePage::say(const std::string& text)
+{
+    ui->resultText->setPlainText(qs(text));
+}

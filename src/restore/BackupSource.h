@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ArchiveIndex.h"
+#include "BackupDays.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+/// One backup of a day, by the name it carries: a dated folder, or one top folder of a dated archive (an archive
+/// shared by folders of one name holds "Dokumenti" and "Dokumenti (2)").
+struct BackupSource
+{
+    std::string name;  ///< "Racuni", "Dokumenti (2)"
+    std::string place; ///< the backup folder, or the archive
+    std::string top;   ///< archives: the top folder in the archive whose contents are the backup ("" when they
+                       ///< sit at the top of the archive)
+    std::shared_ptr<const ArchiveIndex> archive; ///< archives: its list; nullptr for a folder
+    std::chrono::year_month_day date;
+};
+
+/// The backups of a day, and the places of the day that could not be read.
+struct DayBackups
+{
+    std::vector<BackupSource> sources; ///< in the order of the day's places, an archive's in its own order
+    std::vector<FileFailure> unreadable;
+};
+
+/// The backups of `day`: each dated folder is one, named as its folder name says; each archive is read from its
+/// central directory and gives one per top folder.
+DayBackups backupsOfDay(const FileSystem& fileSystem, const BackupDay& day);
