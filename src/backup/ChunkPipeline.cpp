@@ -50,6 +50,7 @@ struct Job
     bool batch = false;
     std::size_t count = 1;
     std::vector<std::size_t> givenUp; ///< positions in the batch whose reading stood still: not read again
+    bool rest = false;                ///< the end of a batch cut short (State::Slot::rest)
     /// The position in the batch being opened or read, for the watch to know which one stands still.
     std::shared_ptr<std::atomic<std::size_t>> at = std::make_shared<std::atomic<std::size_t>>(0);
 };
@@ -87,6 +88,9 @@ struct ChunkPipeline::State
         std::size_t count = 0;
         std::size_t handed = 0;
         bool ready = false;
+        /// A batch whose files had grown so much since they were listed that they would not be held at once is cut
+        /// short: the rest comes into the same slot once the first part is handed out.
+        std::optional<Job> rest;
     };
 
     State(const FileSystem& fs, const ChunkPipelineOptions& pipelineOptions) : fileSystem(fs), options(pipelineOptions)
@@ -104,7 +108,8 @@ struct ChunkPipeline::State
     std::vector<Slot> slots;
     std::size_t issued = 0;       ///< jobs taken by workers
     std::size_t consumed = 0;     ///< jobs whose every chunk was handed out by next()
-    std::deque<Job> resumed;      ///< batches given up, to be made again into their own slots first
+    std::deque<Job> resumed;      ///< batches given up, or the rests of those cut short, to be made first
+    std::size_t restsPending = 0; ///< rests of batches not taken yet: the workers wait for them
     std::size_t nextFile = 0;     ///< job cursor: file and offset of the next chunk to take
     std::uint64_t nextOffset = 0; ///< 0: the file's first chunk is not taken yet
     bool planDone = false;        ///< every chunk is taken
@@ -122,7 +127,15 @@ struct ChunkPipeline::State
             if (!resumed.empty()) {
                 job = std::move(resumed.front());
                 resumed.pop_front();
+                if (job.rest) {
+                    job.rest = false;
+                    --restsPending;
+                }
                 return true; // its slot was counted when it was first taken
+            }
+            if (nextFile >= files.size() && restsPending > 0) {
+                changed.wait(lock);
+                continue;
             }
             if (nextFile >= files.size()) {
                 planDone = true;
@@ -207,11 +220,11 @@ struct ChunkPipeline::State
             }
             const std::shared_ptr<StallWatch::Call> call =
                 watch.watch([state, job, &watch] { state->giveUp(state, job, watch); });
-            const std::size_t made = job.batch ? job.count : 1;
+            std::size_t made = job.batch ? job.count : 1;
             if (chunks.size() < made)
                 chunks.resize(made);
             if (job.batch) {
-                state->makeBatch(job, chunks, *deflater, input, *call);
+                made = state->makeBatch(job, chunks, *deflater, input, *call);
             } else {
                 try {
                     state->make(job, chunks[0], *deflater, input, *call);
@@ -228,6 +241,19 @@ struct ChunkPipeline::State
                 slot.count = made;
                 slot.handed = 0;
                 slot.ready = true;
+                if (job.batch && made < job.count) {
+                    Job rest = job;
+                    rest.file += made;
+                    rest.count -= made;
+                    rest.givenUp.clear();
+                    for (std::size_t position : job.givenUp)
+                        if (position >= made)
+                            rest.givenUp.push_back(position - made);
+                    rest.rest = true;
+                    rest.at = std::make_shared<std::atomic<std::size_t>>(0);
+                    slot.rest = std::move(rest);
+                    ++state->restsPending;
+                }
             }
             state->changed.notify_all();
         }
@@ -331,11 +357,12 @@ struct ChunkPipeline::State
         out.error = "cannot archive \"" + pathOf(file) + "\": " + error.what();
     }
 
-    /// Makes the files of the batch `job` into `out`, one chunk each, in order. Every file is opened first, and
-    /// asked for where that is cheap: the disk then fetches them together rather than one at a time as each is
-    /// read, and each is read as it was when it was opened.
-    void makeBatch(const Job& job, std::vector<CompressedChunk>& out, ChunkDeflater& deflater,
-                   std::vector<unsigned char>& input, StallWatch::Call& call)
+    /// Makes the files of the batch `job` into `out`, one chunk each, in order; the number made, fewer than the
+    /// batch's when its files grew so much since they were listed that the rest would not be held at once. Every
+    /// file is opened first, and asked for where that is cheap: the disk then fetches them together rather than
+    /// one at a time as each is read, and each is read as it was when it was opened.
+    std::size_t makeBatch(const Job& job, std::vector<CompressedChunk>& out, ChunkDeflater& deflater,
+                          std::vector<unsigned char>& input, StallWatch::Call& call)
     {
         std::vector<std::unique_ptr<InputFile>> opened(job.count);
         std::vector<std::optional<FileStat>> before(job.count);
@@ -362,18 +389,24 @@ struct ChunkPipeline::State
             }
             call.progressed();
         }
+        std::uint64_t held = 0;
         for (std::size_t k = 0; k < job.count; ++k) {
             const std::unique_ptr<InputFile> in = std::move(opened[k]);
             if (!in || !out[k].error.empty())
                 continue;
+            const std::uint64_t coming = std::min<std::uint64_t>(before[k]->size, options.chunkSize);
+            if (held > 0 && held + coming > options.batchBytes + options.chunkSize)
+                return k;
             job.at->store(k);
             try {
                 readAndDeflate(*in, before[k], options.chunkSize, files[job.file + k], out[k], deflater, input, call);
             } catch (const std::exception& error) {
                 failed(out[k], files[job.file + k], error);
             }
+            held += out[k].data.size;
             call.progressed();
         }
+        return job.count;
     }
 
     /// Clears `out` for a chunk of `item` from `offset` as `plan` says.
@@ -488,7 +521,13 @@ bool ChunkPipeline::next(CompressedChunk& chunk)
     if (++slot.handed < slot.count)
         return true;
     slot.ready = false;
-    ++state.consumed;
+    slot.handed = 0;
+    if (slot.rest) {
+        state.resumed.push_back(std::move(*slot.rest));
+        slot.rest.reset();
+    } else {
+        ++state.consumed;
+    }
     lock.unlock();
     state.changed.notify_all();
     return true;

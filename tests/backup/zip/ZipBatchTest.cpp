@@ -1,6 +1,7 @@
 #include "ZipFolder.h"
 
 #include "HookedDisk.h"
+#include "SystemPlatform.h"
 #include "TestFiles.h"
 #include "ZipReadBack.h"
 
@@ -56,6 +57,42 @@ TEST(ZipBatchTest, ManySmallFilesComeOutWholeAroundOneThatChangesAndOneThatStand
     expected.erase("Docs/f4/1440.txt");
     expected["Docs"] = "<folder>";
     EXPECT_EQ(unpacked, expected);
+}
+
+/// The real disk, whose listings show every file as 100 bytes: as if each had grown since it was listed.
+struct ListedSmallDisk : SystemFileSystem
+{
+    FolderListing listFolder(const std::string& folder) const override
+    {
+        FolderListing listing = SystemFileSystem::listFolder(folder);
+        for (FolderEntry& entry : listing.entries)
+            entry.size = entry.kind == FolderEntry::Kind::File ? 100 : entry.size;
+        return listing;
+    }
+};
+
+// Files listed small but far larger when read are batched as listed; the batch is cut short where holding more would
+// take too much memory, and its rest follows in order.
+TEST(ZipBatchTest, FilesThatGrewSinceTheirListingComeOutWholeAndInOrder)
+{
+    TempDir dir;
+    ListedSmallDisk disk;
+    std::mt19937 random(7);
+    std::map<std::string, std::string> expected{{"Docs", "<folder>"}};
+    for (int k = 0; k < 40; ++k) {
+        std::string content(200 * 1024 + k, '\0');
+        for (char& c : content)
+            c = static_cast<char>(random() & 0xFF);
+        TestFiles::write(dir / ("Docs/" + std::to_string(100 + k) + ".bin"), content);
+        expected["Docs/" + std::to_string(100 + k) + ".bin"] = content;
+    }
+
+    const ZipOutcome outcome = ZipFolder(disk, dir / "Docs", dir / "05_12_2026_Docs_backup", ZipOptions{2});
+
+    ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
+    EXPECT_TRUE(outcome.sources[0].failures.empty());
+    ZipReadBack::extract(dir / "05_12_2026_Docs_backup.zip", dir / "raspakovano");
+    EXPECT_EQ(TestFiles::tree(dir / "raspakovano"), expected);
 }
 
 } // namespace
