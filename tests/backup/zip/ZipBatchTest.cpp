@@ -31,8 +31,8 @@ TEST(ZipBatchTest, ManySmallFilesComeOutWholeAroundOneThatChangesAndOneThatStand
         expected["Docs/" + name] = content;
         expected["Docs/f" + std::to_string(k / 100)] = "<folder>";
     }
-    const std::string changing = source + "/f2/1250.txt";
-    const std::string stalling = source + "/f4/1440.txt";
+    const std::string changing = dir / "Docs/f2/1250.txt";
+    const std::string stalling = dir / "Docs/f4/1440.txt";
     disk.afterRead = [&](const std::string& path, std::uint64_t) {
         if (path == changing)
             TestFiles::write(path, "changed again " + std::to_string(random()));
