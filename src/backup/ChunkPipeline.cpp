@@ -5,7 +5,9 @@
 #include "TreeCopy.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -44,6 +46,13 @@ struct Job
     bool skip = false; ///< the file was given up: the chunk comes out empty at once
     std::optional<FileStat> opened;
     std::shared_ptr<ChunkPlan> plan = std::make_shared<ChunkPlan>();
+    /// A batch: `count` files from `file` on, each listed within one chunk, made in a row into one slot.
+    bool batch = false;
+    std::size_t count = 1;
+    std::vector<std::size_t> givenUp; ///< positions in the batch whose reading stood still: not read again
+    bool rest = false;                ///< the end of a batch cut short (State::Slot::rest)
+    /// The position in the batch being opened or read, for the watch to know which one stands still.
+    std::shared_ptr<std::atomic<std::size_t>> at = std::make_shared<std::atomic<std::size_t>>(0);
 };
 
 /// Reads `length` bytes from `offset` in pieces, telling `call` of each; the count read, fewer at the end of the
@@ -72,10 +81,16 @@ std::uint64_t readPieces(InputFile& in, std::uint64_t offset, unsigned char* buf
 /// that never returns still finds it whenever it ends.
 struct ChunkPipeline::State
 {
+    /// The chunks of one job: one, or one per file of a batch, handed out one by one.
     struct Slot
     {
-        CompressedChunk chunk;
+        std::vector<CompressedChunk> chunks; ///< the first `count` are made (more are kept for their buffers)
+        std::size_t count = 0;
+        std::size_t handed = 0;
         bool ready = false;
+        /// A batch whose files had grown so much since they were listed that they would not be held at once is cut
+        /// short: the rest comes into the same slot once the first part is handed out.
+        std::optional<Job> rest;
     };
 
     State(const FileSystem& fs, const ChunkPipelineOptions& pipelineOptions) : fileSystem(fs), options(pipelineOptions)
@@ -91,8 +106,10 @@ struct ChunkPipeline::State
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<Slot> slots;
-    std::size_t issued = 0;       ///< chunks taken by workers
-    std::size_t consumed = 0;     ///< chunks handed out by next()
+    std::size_t issued = 0;       ///< jobs taken by workers
+    std::size_t consumed = 0;     ///< jobs whose every chunk was handed out by next()
+    std::deque<Job> resumed;      ///< batches given up, or the rests of those cut short, to be made first
+    std::size_t restsPending = 0; ///< rests of batches not taken yet: the workers wait for them
     std::size_t nextFile = 0;     ///< job cursor: file and offset of the next chunk to take
     std::uint64_t nextOffset = 0; ///< 0: the file's first chunk is not taken yet
     bool planDone = false;        ///< every chunk is taken
@@ -107,6 +124,19 @@ struct ChunkPipeline::State
         for (;;) {
             if (stopping)
                 return false;
+            if (!resumed.empty()) {
+                job = std::move(resumed.front());
+                resumed.pop_front();
+                if (job.rest) {
+                    job.rest = false;
+                    --restsPending;
+                }
+                return true; // its slot was counted when it was first taken
+            }
+            if (nextFile >= files.size() && restsPending > 0) {
+                changed.wait(lock);
+                continue;
+            }
             if (nextFile >= files.size()) {
                 planDone = true;
                 changed.notify_all();
@@ -121,11 +151,20 @@ struct ChunkPipeline::State
                 job.file = nextFile;
                 job.first = true;
                 job.length = chunkSize;
-                // A file listed within one chunk is read as one; a larger one is planned from its size when opened.
-                if (file.listedSize <= chunkSize)
-                    ++nextFile;
-                else
+                // A file listed within one chunk is read as one, in a batch with those after it; a larger one is
+                // planned from its size when opened.
+                if (file.listedSize <= chunkSize) {
+                    job.batch = true;
+                    std::uint64_t bytes = file.listedSize;
+                    std::size_t end = nextFile + 1;
+                    while (end < files.size() && end - nextFile < options.batchFiles &&
+                           files[end].listedSize <= chunkSize && bytes + files[end].listedSize <= options.batchBytes)
+                        bytes += files[end++].listedSize;
+                    job.count = end - nextFile;
+                    nextFile = end;
+                } else {
                     nextOffset = chunkSize;
+                }
                 break;
             }
             if (!file.sized) {
@@ -166,9 +205,9 @@ struct ChunkPipeline::State
     static void work(std::shared_ptr<State> state, StallWatch& watch, std::shared_ptr<ChunkDeflater> deflater)
     {
         std::vector<unsigned char> input;
+        std::vector<CompressedChunk> chunks;
         for (;;) {
             Job job;
-            CompressedChunk chunk;
             {
                 std::unique_lock lock(state->mutex);
                 if (!state->takeJob(lock, job)) {
@@ -177,24 +216,44 @@ struct ChunkPipeline::State
                     return;
                 }
                 // This slot was handed out already: its buffers are free for reuse.
-                std::swap(chunk.data, state->slots[job.sequence % state->slots.size()].chunk.data);
+                std::swap(chunks, state->slots[job.sequence % state->slots.size()].chunks);
             }
             const std::shared_ptr<StallWatch::Call> call =
                 watch.watch([state, job, &watch] { state->giveUp(state, job, watch); });
-            try {
-                state->make(job, chunk, *deflater, input, *call);
-            } catch (const std::exception& error) {
-                chunk.length = 0;
-                chunk.data.size = 0;
-                chunk.error = "cannot archive \"" + state->pathOf(state->files[job.file]) + "\": " + error.what();
+            std::size_t made = job.batch ? job.count : 1;
+            if (chunks.size() < made)
+                chunks.resize(made);
+            if (job.batch) {
+                made = state->makeBatch(job, chunks, *deflater, input, *call);
+            } else {
+                try {
+                    state->make(job, chunks[0], *deflater, input, *call);
+                } catch (const std::exception& error) {
+                    state->failed(chunks[0], state->files[job.file], error);
+                }
             }
             if (!call->finish())
                 return; // given up: another worker took this one's place
             {
                 std::lock_guard lock(state->mutex);
                 State::Slot& slot = state->slots[job.sequence % state->slots.size()];
-                slot.chunk = std::move(chunk);
+                std::swap(slot.chunks, chunks);
+                slot.count = made;
+                slot.handed = 0;
                 slot.ready = true;
+                if (job.batch && made < job.count) {
+                    Job rest = job;
+                    rest.file += made;
+                    rest.count -= made;
+                    rest.givenUp.clear();
+                    for (std::size_t position : job.givenUp)
+                        if (position >= made)
+                            rest.givenUp.push_back(position - made);
+                    rest.rest = true;
+                    rest.at = std::make_shared<std::atomic<std::size_t>>(0);
+                    slot.rest = std::move(rest);
+                    ++state->restsPending;
+                }
             }
             state->changed.notify_all();
         }
@@ -205,6 +264,17 @@ struct ChunkPipeline::State
     void giveUp(const std::shared_ptr<State>& self, const Job& job, StallWatch& watch)
     {
         std::lock_guard lock(mutex);
+        if (job.batch) {
+            // The held thread keeps what it made; the batch is made again, but for the file that stood still.
+            Job again = job;
+            again.givenUp.push_back(job.at->load());
+            again.at = std::make_shared<std::atomic<std::size_t>>(0);
+            resumed.push_front(std::move(again));
+            --working;
+            changed.notify_all();
+            startWorker(self, watch);
+            return;
+        }
         PlannedFile& file = files[job.file];
         CompressedChunk chunk;
         chunk.item = file.item;
@@ -212,7 +282,13 @@ struct ChunkPipeline::State
         chunk.role = job.plan->role;
         chunk.last = job.plan->last;
         chunk.error = stalledReadReason(pathOf(file), fileSystem.stallLimit());
-        slots[job.sequence % slots.size()] = Slot{std::move(chunk), true};
+        Slot& slot = slots[job.sequence % slots.size()];
+        if (slot.chunks.empty())
+            slot.chunks.emplace_back();
+        slot.chunks[0] = std::move(chunk);
+        slot.count = 1;
+        slot.handed = 0;
+        slot.ready = true;
         file.givenUp = true;
         file.sized = true; // a first chunk given up before it opened the file: nothing more of it is read
         --working;
@@ -238,26 +314,16 @@ struct ChunkPipeline::State
         changed.notify_all();
     }
 
-    /// Reads and compresses one chunk into `out`.
+    /// Reads and compresses one chunk of a file listed larger than a chunk into `out`.
     void make(const Job& job, CompressedChunk& out, ChunkDeflater& deflater, std::vector<unsigned char>& input,
               StallWatch::Call& call)
     {
         const PlannedFile& file = files[job.file];
         const std::size_t chunkSize = options.chunkSize;
-        out.item = file.item;
-        out.offset = job.offset;
         {
             std::lock_guard lock(mutex);
-            out.role = job.plan->role;
-            out.last = job.plan->last;
+            startChunk(out, file.item, job.offset, *job.plan);
         }
-        out.length = 0;
-        out.crc = 0;
-        out.data.size = 0;
-        out.data.stored = false;
-        out.error.clear();
-        out.fileSize = 0;
-        out.changed = false;
         if (job.skip) {
             out.error = "\"" + pathOf(file) + "\" was given up";
             return;
@@ -280,17 +346,102 @@ struct ChunkPipeline::State
         }
         if (!in || !out.error.empty())
             return;
+        readAndDeflate(*in, before, job.length, file, out, deflater, input, call);
+    }
 
+    /// A file that could not be archived for `error`.
+    void failed(CompressedChunk& out, const PlannedFile& file, const std::exception& error) const
+    {
+        out.length = 0;
+        out.data.size = 0;
+        out.error = "cannot archive \"" + pathOf(file) + "\": " + error.what();
+    }
+
+    /// Makes the files of the batch `job` into `out`, one chunk each, in order; the number made, fewer than the
+    /// batch's when its files grew so much since they were listed that the rest would not be held at once. Every
+    /// file is opened first, and asked for where that is cheap: the disk then fetches them together rather than
+    /// one at a time as each is read, and each is read as it was when it was opened.
+    std::size_t makeBatch(const Job& job, std::vector<CompressedChunk>& out, ChunkDeflater& deflater,
+                          std::vector<unsigned char>& input, StallWatch::Call& call)
+    {
+        std::vector<std::unique_ptr<InputFile>> opened(job.count);
+        std::vector<std::optional<FileStat>> before(job.count);
+        for (std::size_t k = 0; k < job.count; ++k) {
+            const PlannedFile& file = files[job.file + k];
+            CompressedChunk& chunk = out[k];
+            startChunk(chunk, file.item, 0, ChunkPlan{});
+            if (std::find(job.givenUp.begin(), job.givenUp.end(), k) != job.givenUp.end()) {
+                chunk.error = stalledReadReason(pathOf(file), fileSystem.stallLimit());
+                continue;
+            }
+            job.at->store(k);
+            try {
+                opened[k] = fileSystem.openForReading(pathOf(file), chunk.error);
+                before[k] = opened[k] ? opened[k]->stat() : std::nullopt;
+                if (opened[k] && !before[k])
+                    chunk.error = "cannot examine \"" + pathOf(file) + "\"";
+                chunk.fileSize = before[k] ? before[k]->size : 0;
+                if (options.readAhead && before[k] && before[k]->size > 0)
+                    opened[k]->readSoon(std::min<std::uint64_t>(before[k]->size, options.chunkSize));
+            } catch (const std::exception& error) {
+                opened[k].reset();
+                failed(chunk, file, error);
+            }
+            call.progressed();
+        }
+        std::uint64_t held = 0;
+        for (std::size_t k = 0; k < job.count; ++k) {
+            const std::unique_ptr<InputFile> in = std::move(opened[k]);
+            if (!in || !out[k].error.empty())
+                continue;
+            const std::uint64_t coming = std::min<std::uint64_t>(before[k]->size, options.chunkSize);
+            if (held > 0 && held + coming > options.batchBytes + options.chunkSize)
+                return k;
+            job.at->store(k);
+            try {
+                readAndDeflate(*in, before[k], options.chunkSize, files[job.file + k], out[k], deflater, input, call);
+            } catch (const std::exception& error) {
+                failed(out[k], files[job.file + k], error);
+            }
+            held += out[k].data.size;
+            call.progressed();
+        }
+        return job.count;
+    }
+
+    /// Clears `out` for a chunk of `item` from `offset` as `plan` says.
+    static void startChunk(CompressedChunk& out, std::size_t item, std::uint64_t offset, const ChunkPlan& plan)
+    {
+        out.item = item;
+        out.offset = offset;
+        out.role = plan.role;
+        out.last = plan.last;
+        out.length = 0;
+        out.crc = 0;
+        out.data.size = 0;
+        out.data.stored = false;
+        out.error.clear();
+        out.fileSize = 0;
+        out.changed = false;
+    }
+
+    /// Reads the chunk `out` plans from the open file `in` (`length` bytes of a Middle or Last chunk, up to a
+    /// chunk's size of a Whole one), and compresses it; `before` is the file as it was when it was opened.
+    void readAndDeflate(InputFile& in, std::optional<FileStat> before, std::uint64_t length, const PlannedFile& file,
+                        CompressedChunk& out, ChunkDeflater& deflater, std::vector<unsigned char>& input,
+                        StallWatch::Call& call)
+    {
+        const std::size_t chunkSize = options.chunkSize;
         const bool whole = out.role == ChunkRole::Whole;
-        const std::size_t wanted = whole ? chunkSize : static_cast<std::size_t>(job.length);
+        const std::size_t wanted = whole ? chunkSize : static_cast<std::size_t>(length);
         if (input.size() < wanted)
             input.resize(wanted);
         std::uint64_t got = 0;
         // A file read whole that changed meanwhile is read once more: a log written to now and then is then
         // caught between two writes.
         for (int attempt = 1;; ++attempt) {
-            got = readPieces(*in, job.offset, input.data(), wanted, out.error, call);
-            const std::optional<FileStat> after = in->stat();
+            got = readPieces(in, out.offset, input.data(), wanted, out.error, call);
+            const std::optional<FileStat> after = in.stat();
             out.changed = !sameFileState(before, after) || (whole && got != before->size);
             if (!out.changed || !out.error.empty() || !whole || !after || attempt == 2)
                 break;
@@ -298,7 +449,7 @@ struct ChunkPipeline::State
         }
         if (whole)
             out.fileSize = got;
-        else if (got < job.length && out.error.empty())
+        else if (got < length && out.error.empty())
             out.error = "\"" + pathOf(file) + "\" became shorter while it was archived";
         if (got == 0 && !whole)
             return;
@@ -366,9 +517,17 @@ bool ChunkPipeline::next(CompressedChunk& chunk)
     state.changed.wait(lock, [&] { return slot.ready || (state.planDone && state.consumed == state.issued); });
     if (!slot.ready)
         return false;
-    std::swap(chunk, slot.chunk);
+    std::swap(chunk, slot.chunks[slot.handed]);
+    if (++slot.handed < slot.count)
+        return true;
     slot.ready = false;
-    ++state.consumed;
+    slot.handed = 0;
+    if (slot.rest) {
+        state.resumed.push_back(std::move(*slot.rest));
+        slot.rest.reset();
+    } else {
+        ++state.consumed;
+    }
     lock.unlock();
     state.changed.notify_all();
     return true;

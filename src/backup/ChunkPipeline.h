@@ -34,6 +34,13 @@ struct ChunkPipelineOptions
     unsigned workers = 2;                ///< threads that read and compress
     std::size_t chunkSize = 1024 * 1024; ///< bytes of a file compressed as one piece
     int level = 6;                       ///< compression level (libdeflate's 1..12)
+    /// Files listed within one chunk are taken by a worker in a row, up to this many and this many listed bytes:
+    /// one hand-over, one watched call and one wait for the writer per batch instead of per file.
+    std::size_t batchFiles = 32;
+    std::size_t batchBytes = 512 * 1024;
+    /// Ask the disk for every file of a batch as it is opened (InputFile::readSoon), so that it fetches them
+    /// together instead of one at a time as each is read: only where FileSystem::readsAheadCheaply says so.
+    bool readAhead = false;
 };
 
 /// Reads and compresses the files of an item list on worker threads, a chunk at a time, and hands the chunks
@@ -44,11 +51,15 @@ struct ChunkPipelineOptions
 /// planned from its size when its first chunk opens it (a file that shrank or grew since the listing is read
 /// whole), and every chunk says whether the file's size or modification time changed since (CompressedChunk::
 /// changed) or whether it ended early (`error`). A file listed within one chunk is read up to a chunk's size,
-/// and once more when it changed during the first reading.
+/// and once more when it changed during the first reading. Such files are taken a batch at a time (see
+/// ChunkPipelineOptions::batchFiles): the worker opens every file of its batch first (and asks the disk for them,
+/// where that is cheap), then reads and compresses them in order; each is read as it is when it was opened.
 ///
 /// A chunk whose reading makes no progress for `fileSystem.stallLimit()` is given up (see StallWatch): it comes
 /// out with the reason as its error, the file's later chunks come out empty at once, and a new thread takes the
-/// place of the one held. Destroying the pipeline stops the workers and waits for those not given up.
+/// place of the one held. A batch given up is made again by the new thread, from its first file, but for the
+/// files whose reading stood still: each of those comes out with the reason. Destroying the pipeline stops the workers
+/// and waits for those not given up.
 class ChunkPipeline
 {
 public:

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <zlib.h>
 
 namespace {
@@ -31,15 +30,18 @@ constexpr std::uint64_t zip64Threshold = 0xFFFFFFFFull - (64ull << 20);
 /// The DOS date and time of `seconds` in local time (2-second steps), held within 1980..2107.
 unsigned long dosDateTime(std::int64_t seconds)
 {
-    static std::mutex localTimeMutex; // std::localtime shares one result buffer
     std::tm local{};
     local.tm_year = seconds < 0 ? 0 : 9999; // where the system has no local time (Windows before 1970): the nearest end
-    {
-        std::lock_guard lock(localTimeMutex);
-        const std::time_t time = static_cast<std::time_t>(seconds);
-        if (const std::tm* converted = std::localtime(&time))
-            local = *converted;
-    }
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    // The reentrant forms: no lock, and the time zone is read once, not again for every entry as std::localtime does.
+    std::tm converted{};
+#ifdef _WIN32
+    if (localtime_s(&converted, &time) == 0)
+        local = converted;
+#else
+    if (localtime_r(&time, &converted))
+        local = converted;
+#endif
     const int year = local.tm_year + 1900;
     if (year < 1980)
         return (0ul << 25) | (1ul << 21) | (1ul << 16); // 1980-01-01 00:00

@@ -37,12 +37,14 @@ public:
         : m_fileSystem(fileSystem), m_writer(writer), m_outcome(outcome), m_options(options), m_progress(progress)
     {}
 
-    /// Writes `items`, in their order, after those written before.
-    Result fill(const std::vector<ArchiveItem>& items)
+    /// Writes `items`, in their order, after those written before; `readAhead` when their disk is worth asking
+    /// ahead (FileSystem::readsAheadCheaply).
+    Result fill(const std::vector<ArchiveItem>& items, bool readAhead)
     {
         m_items = &items;
-        ChunkPipeline pipeline(m_fileSystem, items,
-                               ChunkPipelineOptions{m_options.workers, m_options.chunkSize, m_options.level});
+        ChunkPipelineOptions pipelineOptions{m_options.workers, m_options.chunkSize, m_options.level};
+        pipelineOptions.readAhead = readAhead;
+        ChunkPipeline pipeline(m_fileSystem, items, pipelineOptions);
         for (std::size_t index = 0; index < items.size(); ++index) {
             if (RunCancellation::requested())
                 return stopped();
@@ -239,9 +241,10 @@ ZipOutcome ZipFolders(FileSystem& fileSystem, const std::vector<ZipSource>& sour
         ArchiveFiller filler(fileSystem, writer, outcome, options, progress);
         std::vector<ArchiveItem> items;
         for (std::size_t index = 0; index < walkers.size() && filled; ++index) {
+            const bool readAhead = walkers[index].reachable() && fileSystem.readsAheadCheaply(sources[index].path);
             while (filled && walkers[index].next(items, std::max<std::size_t>(options.itemsAtATime, 1),
                                                  outcome.sources[index].failures))
-                filled = filler.fill(items);
+                filled = filler.fill(items, readAhead);
         }
     } catch (const std::exception& error) {
         filled = Result::failure(std::string("cannot make the archive \"") + archivePath + "\": " + error.what());

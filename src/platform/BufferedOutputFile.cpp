@@ -1,19 +1,25 @@
 #include "BufferedOutputFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 Result BufferedOutputFile::write(const void* data, std::size_t size)
 {
     const auto* bytes = static_cast<const char*>(data);
-    if (m_buffer.size() + size > bufferLimit) {
+    const std::size_t at = static_cast<std::size_t>(m_position - m_bufferAt);
+    if (size >= bufferLimit || at + size > bufferLimit) {
         if (Result flushed = flush(); !flushed)
             return flushed;
     }
     if (size >= bufferLimit) {
         if (Result written = writeAt(m_position, bytes, size); !written)
             return written;
+        m_bufferAt = m_position + size;
     } else {
-        m_buffer.insert(m_buffer.end(), bytes, bytes + size);
+        const std::size_t from = static_cast<std::size_t>(m_position - m_bufferAt);
+        const std::size_t overlap = std::min(size, m_buffer.size() - from);
+        std::memcpy(m_buffer.data() + from, bytes, overlap);
+        m_buffer.insert(m_buffer.end(), bytes + overlap, bytes + size);
     }
     m_position += size;
     m_size = std::max(m_size, m_position);
@@ -22,8 +28,11 @@ Result BufferedOutputFile::write(const void* data, std::size_t size)
 
 Result BufferedOutputFile::seek(std::uint64_t position)
 {
-    if (Result flushed = flush(); !flushed)
-        return flushed;
+    if (position < m_bufferAt || position > m_bufferAt + m_buffer.size()) {
+        if (Result flushed = flush(); !flushed)
+            return flushed;
+        m_bufferAt = position;
+    }
     m_position = position;
     return Result::success();
 }
@@ -37,9 +46,12 @@ Result BufferedOutputFile::close()
 
 Result BufferedOutputFile::flush()
 {
-    if (m_buffer.empty())
+    if (m_buffer.empty()) {
+        m_bufferAt = m_position;
         return Result::success();
-    Result written = writeAt(m_position - m_buffer.size(), m_buffer.data(), m_buffer.size());
+    }
+    Result written = writeAt(m_bufferAt, m_buffer.data(), m_buffer.size());
     m_buffer.clear();
+    m_bufferAt = m_position;
     return written;
 }

@@ -5,7 +5,9 @@
 #include <vector>
 
 /// An OutputFile that gathers small writes in a buffer of its own, so that the many small header writes of an
-/// archive cost no system call each. Each platform gives the positioned write and the final sync.
+/// archive cost no system call each: a seek back into what is still held (a header completed once its data is
+/// written) and the writes there change the held bytes, and nothing goes to the file until the buffer is full, a
+/// seek leaves it or the file is closed. Each platform gives the positioned write and the final sync.
 class BufferedOutputFile : public OutputFile
 {
 public:
@@ -26,7 +28,8 @@ private:
 
     Result flush();
 
-    std::vector<char> m_buffer; ///< bytes that go at m_position - m_buffer.size()
+    std::vector<char> m_buffer;   ///< bytes that go at m_bufferAt
+    std::uint64_t m_bufferAt = 0; ///< where the held bytes go in the file; m_position lies within them or at their end
     std::uint64_t m_position = 0;
     std::uint64_t m_size = 0;
 };

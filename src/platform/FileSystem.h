@@ -104,6 +104,10 @@ public:
                                               std::string& error) = 0;
     /// Size and modification time of the open file now; nothing when they cannot be read.
     virtual std::optional<FileStat> stat() const = 0;
+    /// A hint that the first `size` bytes will be read soon, so that the disk can be fetching them while other
+    /// files are read: returns without waiting and never fails. Worth calling only where FileSystem::
+    /// readsAheadCheaply says so; does nothing by default.
+    virtual void readSoon(std::uint64_t /*size*/) {}
 };
 
 /// A new file being written, from the start, with the position movable (archives rewrite their headers).

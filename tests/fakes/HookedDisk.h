@@ -160,6 +160,7 @@ private:
             return got;
         }
         std::optional<FileStat> stat() const override { return m_file->stat(); }
+        void readSoon(std::uint64_t size) override { m_file->readSoon(size); }
 
     private:
         std::unique_ptr<InputFile> m_file;

@@ -392,6 +392,11 @@ public:
 
     std::optional<FileStat> stat() const override { return fileStateOf(m_fd.get()); }
 
+    void readSoon(std::uint64_t size) override
+    {
+        ::posix_fadvise(m_fd.get(), 0, static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+    }
+
 private:
     FileDescriptor m_fd;
     std::string m_path;
