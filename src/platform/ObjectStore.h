@@ -42,6 +42,9 @@ struct StoredObject
     /// headObject() only; a listing has none.
     std::map<std::string, std::string> metadata;
     std::string retainUntil; ///< an Object Lock retain-until date (ISO 8601, UTC) from headObject(); empty: none
+    /// The version headObject() found, in a bucket that keeps versions (every bucket with Object Lock does);
+    /// empty where the store keeps none. deleteObjectVersion() takes it.
+    std::string versionId;
 };
 
 /// Object Lock for a new object.
@@ -88,8 +91,7 @@ public:
                                     std::vector<StoredObject>& objects) = 0;
 
     /// The object `key` with its metadata and retention; status 404 when there is none.
-    virtual StoreAnswer headObject(const ObjectStoreAccount& account, const std::string& key,
-                                   StoredObject& object) = 0;
+    virtual StoreAnswer headObject(const ObjectStoreAccount& account, const std::string& key, StoredObject& object) = 0;
 
     /// One PUT of `body` as `key` (for bodies up to the store's single-request limit; the caller uses the
     /// multipart requests above its own part size).
@@ -100,13 +102,11 @@ public:
     virtual StoreAnswer startMultipartUpload(const ObjectStoreAccount& account, const std::string& key,
                                              const PutOptions& options, std::string& uploadId) = 0;
     /// Sends part `partNumber` (1 to 10,000) of the upload; `etag` is what completeMultipartUpload() needs.
-    virtual StoreAnswer putPart(const ObjectStoreAccount& account, const std::string& key,
-                                const std::string& uploadId, int partNumber, const FileSlice& body,
-                                std::string& etag) = 0;
+    virtual StoreAnswer putPart(const ObjectStoreAccount& account, const std::string& key, const std::string& uploadId,
+                                int partNumber, const FileSlice& body, std::string& etag) = 0;
     /// Makes the object of the parts' `etags` (in part order, part 1 first).
     virtual StoreAnswer completeMultipartUpload(const ObjectStoreAccount& account, const std::string& key,
-                                                const std::string& uploadId,
-                                                const std::vector<std::string>& etags) = 0;
+                                                const std::string& uploadId, const std::vector<std::string>& etags) = 0;
     /// Throws away an unfinished upload and the parts it holds.
     virtual StoreAnswer abortMultipartUpload(const ObjectStoreAccount& account, const std::string& key,
                                              const std::string& uploadId) = 0;
@@ -116,6 +116,11 @@ public:
 
     /// Deletes `key` (a locked object's version stays; the store refuses with 403 or adds a delete marker).
     virtual StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) = 0;
+    /// Deletes one version of `key` for good (`?versionId=`): in a bucket that keeps versions this is what frees
+    /// the space, where deleteObject() only hides the object behind a delete marker. A version still under
+    /// Object Lock is refused (403 AccessDenied).
+    virtual StoreAnswer deleteObjectVersion(const ObjectStoreAccount& account, const std::string& key,
+                                            const std::string& versionId) = 0;
 
     /// Fetches `key` into `destination` (UTF-8 path), replacing it only when the whole body arrived: the body
     /// goes to a temporary file beside it first. Nothing is left at `destination` after a failure.
