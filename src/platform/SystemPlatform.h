@@ -3,6 +3,7 @@
 #include "PlatformServices.h"
 #include "SystemAppInfo.h"
 #include "SystemClock.h"
+#include "UnavailableObjectStore.h"
 
 #ifdef KOPIRKO_HAVE_MAIL_CLIENT
 #include "CurlMailSender.h"
@@ -64,6 +65,7 @@ using SystemMailSender = CurlMailSender;
 #else
 using SystemMailSender = UnavailableMailSender;
 #endif
+using SystemObjectStore = UnavailableObjectStore;
 
 /// Every service of this computer but those the window's toolkit gives (message boxes, the browser, pausing).
 struct SystemPlatform
@@ -80,6 +82,7 @@ struct SystemPlatform
     SystemCommandRunner commandRunner;
     SystemMailSender mail;
     SystemSecretProtector secrets;
+    SystemObjectStore objectStore;
 #ifdef _WIN32
     WinPowerControl power;
     WinRemoteShutdown remoteShutdown;
