@@ -16,6 +16,7 @@ win_zlib_version=1:1.2.13.dfsg-1
 win_libdeflate_version=1.14-1
 win_sodium_version=1.0.18-1+deb12u1
 win_curl_version=7.88.1-10+deb12u15
+win_expat_version=2.5.0-1+deb12u1
 win_gtest_version=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)
 win_qt_version=6.4.2+dfsg-10
 
@@ -204,6 +205,27 @@ win_build_curl()
         make -C lib -j "$win_jobs" >/dev/null && make -C lib install >/dev/null && make -C include install >/dev/null)
     win_pc libcurl "-lcurl -lbcrypt -lcrypt32 -lsecur32 -lws2_32 -liphlpapi -ladvapi32" "-DCURL_STATICLIB"
     win_stamp curl "$win_curl_version"
+}
+
+# expat, which reads the XML answers of an object store, built static (XML_STATIC: no DLL import marks).
+win_build_expat()
+{
+    win_stamp_ok expat "$win_expat_version" && return 0
+    win_say "building expat $win_expat_version"
+    local dsc src
+    dsc=$(win_fetch_source expat "$win_expat_version")
+    src=$(win_unpack expat "$dsc")
+    [ -f "$src/CMakeLists.txt" ] || src=$src/expat
+    cmake -S "$src" -B "$src/../out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$win_prefix" -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF \
+        -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF \
+        -DEXPAT_MSVC_STATIC_CRT=OFF >/dev/null
+    cmake --build "$src/../out" -j "$win_jobs" >/dev/null
+    mkdir -p "$win_prefix/lib" "$win_prefix/include"
+    cp "$(ls "$src"/../out/libexpat*.a | head -1)" "$win_prefix/lib/libexpat.a"
+    cp "$src/lib/expat.h" "$src/lib/expat_external.h" "$win_prefix/include/"
+    win_pc expat "-lexpat" "-DXML_STATIC"
+    win_stamp expat "$win_expat_version"
 }
 
 win_build_gtest()
