@@ -120,9 +120,10 @@ win_httplib()
 win_tools()
 {
     # unixodbc and odbc-mdbtools: the Linux side of Wine's ODBC bridge, through which the tests reach .mdb files.
+    # radosgw, ceph-mon, ceph-osd, s3cmd: the test object store (scripts/s3-test-server), run on the Linux side.
     win_install g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev \
         wine wine64 xvfb xauth dpkg-dev cmake ninja-build googletest libcpp-httplib-dev locales \
-        unixodbc odbc-mdbtools
+        unixodbc odbc-mdbtools radosgw ceph-mon ceph-osd s3cmd curl uuid-runtime
     mkdir -p "$win_prefix"
 }
 
