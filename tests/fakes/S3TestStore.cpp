@@ -116,7 +116,7 @@ int S3TestStore::s3cmd(const std::vector<std::string>& arguments) const
     // A small script that runs s3cmd and leaves its exit status in a file: under Wine a Linux program gives no
     // handle to wait on, so both platforms wait for that file.
     TempDir work;
-    std::string command = "/usr/bin/s3cmd --no-progress -c " + shellQuoted(m_folder + "/s3cmd.cfg");
+    std::string command = "/usr/bin/s3cmd --no-progress -c " + shellQuoted(localPath(m_folder + "/s3cmd.cfg"));
     for (const std::string& argument : arguments)
         command += " " + shellQuoted(argument);
     const std::string status = localPath(work / "status");
