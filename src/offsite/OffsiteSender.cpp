@@ -205,42 +205,49 @@ StoreAnswer OffsiteSender::uploadInParts(Run& run, const OffsiteFile& file, cons
     return *failure;
 }
 
-void OffsiteSender::sendFile(Run& run, const OffsiteFile& listedFile, const std::vector<StoredObject>& listed)
+bool OffsiteSender::needsSending(Run& run, OffsiteFile& file, const std::vector<StoredObject>& listed)
 {
     if (stopping(run))
-        return;
+        return false;
     // The size and time as they are now: the metadata must describe the bytes that go.
-    const std::optional<FileStat> stat = m_disk.statFile(listedFile.path);
+    const std::optional<FileStat> stat = m_disk.statFile(file.path);
     if (!stat) {
         std::lock_guard lock(run.mutex);
-        run.outcome.problems.push_back("Slanje van lokala: datoteka " + listedFile.path + " se ne moze procitati.");
-        return;
+        run.outcome.problems.push_back("Slanje van lokala: datoteka " + file.path + " se ne moze procitati.");
+        return false;
     }
-    OffsiteFile file = listedFile;
     file.size = stat->size;
     file.modifiedNs = stat->modifiedNs;
-    const std::string mtime = std::to_string(file.modifiedNs);
-
     const auto there =
         std::lower_bound(listed.begin(), listed.end(), file.key,
                          [](const StoredObject& object, const std::string& key) { return object.key < key; });
-    if (there != listed.end() && there->key == file.key && there->size == file.size) {
-        StoredObject described;
-        const StoreAnswer head = retried(run, [&] { return m_store.headObject(run.account, file.key, described); });
-        if (head.result && described.metadata.count(mtimeKey) && described.metadata.at(mtimeKey) == mtime) {
-            std::lock_guard lock(run.mutex);
-            ++run.outcome.filesUnchanged;
-            ++run.filesDone;
-            return;
-        }
-        if (!head.result && head.status != 404) {
-            fail(run, file.key, head);
-            return;
-        }
+    if (there == listed.end() || there->key != file.key || there->size != file.size)
+        return true;
+    StoredObject described;
+    const StoreAnswer head = retried(run, [&] { return m_store.headObject(run.account, file.key, described); });
+    if (!head.result && head.status != 404) {
+        fail(run, file.key, head);
+        return false;
     }
+    const auto mtime = described.metadata.find(mtimeKey);
+    if (!head.result || mtime == described.metadata.end() || mtime->second != std::to_string(file.modifiedNs))
+        return true;
+    {
+        std::lock_guard lock(run.mutex);
+        ++run.outcome.filesUnchanged;
+    }
+    ++run.filesDone;
+    if (m_options.progress)
+        m_options.progress({run.filesDone, run.filesTotal, run.bytesSent});
+    return false;
+}
 
+void OffsiteSender::sendFile(Run& run, const OffsiteFile& file)
+{
+    if (stopping(run))
+        return;
     PutOptions options = run.putOptions;
-    options.metadata[mtimeKey] = mtime;
+    options.metadata[mtimeKey] = std::to_string(file.modifiedNs);
     const StoreAnswer sent =
         file.size > m_options.partSize ? uploadInParts(run, file, options) : uploadWhole(run, file, options);
     if (!sent.result) {
@@ -362,14 +369,19 @@ OffsiteOutcome OffsiteSender::sendDay(const OffsiteDayRequest& request)
     }
     std::sort(listed.begin(), listed.end(), [](const StoredObject& a, const StoredObject& b) { return a.key < b.key; });
 
-    // Small files several at once; each large one in parts that go several at once.
+    // What is already there is asked many at once (small requests, whose time is mostly the way to the store);
+    // then the small files go several at once, and each large one in parts that go several at once.
+    std::vector<char> needed(day.files.size(), 0);
+    inParallel(m_options.checks, day.files.size(),
+               [&](std::size_t i) { needed[i] = needsSending(run, day.files[i], listed); });
     std::vector<const OffsiteFile*> small, large;
-    for (const OffsiteFile& file : day.files)
-        (file.size > m_options.partSize ? large : small).push_back(&file);
+    for (std::size_t i = 0; i < day.files.size(); ++i)
+        if (needed[i])
+            (day.files[i].size > m_options.partSize ? large : small).push_back(&day.files[i]);
     if (!stopping(run))
-        inParallel(m_options.transfers, small.size(), [&](std::size_t i) { sendFile(run, *small[i], listed); });
+        inParallel(m_options.transfers, small.size(), [&](std::size_t i) { sendFile(run, *small[i]); });
     for (const OffsiteFile* file : large)
-        sendFile(run, *file, listed);
+        sendFile(run, *file);
 
     removeOldDays(run);
     if (m_options.stop && m_options.stop() && !run.storeFailed)

@@ -63,7 +63,8 @@ class OffsiteSender
 public:
     struct Options
     {
-        int transfers = 4;                            ///< requests at once
+        int transfers = 4;                            ///< uploads (or parts of one) at once
+        int checks = 16;                              ///< questions whether a file is there already (HEAD) at once
         std::uint64_t partSize = 16ull * 1024 * 1024; ///< files above this go in parts of this size
         StoreProblem::RetryPolicy retry;
         std::function<void(const OffsiteProgress&)> progress; ///< called from the sending threads
@@ -84,7 +85,10 @@ public:
 private:
     struct Run;
     void abortLeftovers(Run& run);
-    void sendFile(Run& run, const OffsiteFile& file, const std::vector<StoredObject>& listed);
+    /// Whether `file` (its size and time read again here) is missing from `listed` or differs from its object;
+    /// false, with the reason recorded, when that cannot be found out.
+    bool needsSending(Run& run, OffsiteFile& file, const std::vector<StoredObject>& listed);
+    void sendFile(Run& run, const OffsiteFile& file);
     StoreAnswer uploadWhole(Run& run, const OffsiteFile& file, const PutOptions& options);
     StoreAnswer uploadInParts(Run& run, const OffsiteFile& file, const PutOptions& options);
     void removeOldDays(Run& run);
