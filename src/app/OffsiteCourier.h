@@ -1,16 +1,13 @@
 #pragma once
 
+#include "BackgroundQueue.h"
 #include "OffsiteSender.h"
 
 #include <QObject>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
-#include <utility>
 
 /// Sends the days to the store one after the other on a thread of its own, beside the window: neither a run nor the
 /// window waits for the store. Where a sending stands and what it gave are handed back on the window's thread. When
@@ -30,24 +27,17 @@ public:
     using Progress = std::function<void(const OffsiteProgress&)>;
 
     explicit OffsiteCourier(Progress progress, QObject* parent = nullptr);
-    ~OffsiteCourier() override;
 
     void post(Job job, Done done);
     /// True while a job waits or is in hand.
     bool busy() const;
 
 private:
-    void work();
     void progressed(const OffsiteProgress& progress);
 
     Progress m_progress;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::pair<Job, Done>> m_jobs;
-    bool m_sending = false;
-    std::atomic<bool> m_stop{false};
     std::mutex m_progressMutex;
     OffsiteProgress m_pendingProgress;
     std::atomic<bool> m_progressPosted{false};
-    std::thread m_worker;
+    BackgroundQueue m_queue; ///< last: it goes first, before what its jobs use
 };
