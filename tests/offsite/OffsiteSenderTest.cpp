@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 namespace {
@@ -133,6 +134,26 @@ TEST_F(OffsiteSenderTest, AFailedPartAbortsItsUploadAndEarlierLeftoversAreAborte
     const auto unfinished = store.unfinished();
     ASSERT_EQ(unfinished.size(), 1u);
     EXPECT_EQ(unfinished.begin()->second, "DRUGI/03_12_2026_Slike_backup.zip");
+    EXPECT_FALSE(store.objects().count("PRODAJA-1/05_12_2026_Slike_backup.zip"));
+}
+
+TEST_F(OffsiteSenderTest, ASendingStoppedMidUploadAbortsItAndSaysSo)
+{
+    TestFiles::write(dir / "05_12_2026_Slike_backup.zip", std::string(16 << 20, 'z'));
+    std::atomic<bool> stop{false};
+    store.failWhen = [&stop](const std::string& request, const std::string&) -> std::optional<StoreAnswer> {
+        if (request == "part")
+            stop = true; // the program ends while the parts go
+        return std::nullopt;
+    };
+    OffsiteSender::Options options;
+    options.transfers = 1;
+    options.partSize = 5 << 20;
+    options.stop = [&stop] { return stop.load(); };
+    const OffsiteOutcome outcome = OffsiteSender(store, disk, options).sendDay(request());
+    ASSERT_FALSE(outcome.whole());
+    EXPECT_NE(outcome.problems.back().find("zaustavljeno"), std::string::npos) << outcome.summary();
+    EXPECT_TRUE(store.unfinished().empty());
     EXPECT_FALSE(store.objects().count("PRODAJA-1/05_12_2026_Slike_backup.zip"));
 }
 
