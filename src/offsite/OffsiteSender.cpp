@@ -251,7 +251,8 @@ void OffsiteSender::sendFile(Run& run, const OffsiteFile& file)
     const StoreAnswer sent =
         file.size > m_options.partSize ? uploadInParts(run, file, options) : uploadWhole(run, file, options);
     if (!sent.result) {
-        if (!stopping(run) || StoreProblem::stopsTheSending(sent))
+        // Told to stop, the upload was broken off and aborted on purpose: the outcome says once that it stopped.
+        if (!(m_options.stop && m_options.stop()))
             fail(run, file.key, sent);
         return;
     }
