@@ -167,7 +167,8 @@ void RestorePage::onDayChosen()
         ui->backupsList->addItem(qs(source.name.empty() ? "(bez imena)" : source.name));
     std::string problems;
     for (const FileFailure& failure : m_backups.unreadable)
-        problems += failure.reason + "\n";
+        problems += (failure.reason.find(failure.path) == std::string::npos ? failure.path + ": " : std::string()) +
+                    failure.reason + "\n";
     say(problems);
     if (!m_backups.sources.empty())
         ui->backupsList->setCurrentRow(0);

@@ -1,7 +1,9 @@
 #include "StoreBackups.h"
 
+#include "FileNames.h"
 #include "FileSystem.h"
 #include "Paths.h"
+#include "RestoreTexts.h"
 #include "RunCancellation.h"
 #include "StoreProblem.h"
 #include "TemporaryNames.h"
@@ -186,16 +188,19 @@ DayBackups backupsOfStoreDay(const StoreAccess& access, FileSystem& fileSystem, 
             std::map<std::string, std::uint64_t> files;
             for (const StoredObject& object : objects) {
                 const std::string relative = object.key.substr(under.size());
-                // Only keys a folder could have given: no empty names, no ".." leading out of the target.
-                bool usable = !relative.empty();
-                for (std::size_t start = 0; usable && start <= relative.size();) {
+                // Only keys a folder could have given, each part a name this platform can have: what is made of
+                // them lands inside the folder restored into.
+                std::optional<std::string> problem = relative.empty() ? std::optional<std::string>("") : std::nullopt;
+                for (std::size_t start = 0; !problem && start <= relative.size();) {
                     const std::size_t end = std::min(relative.find('/', start), relative.size());
-                    const std::string part = relative.substr(start, end - start);
-                    usable = !part.empty() && part != "." && part != ".." && part.find('\\') == std::string::npos;
+                    problem = FileNames::problem(relative.substr(start, end - start));
                     start = end + 1;
                 }
-                if (usable)
+                if (!problem)
                     files[relative] = object.size;
+                else
+                    found.unreadable.push_back({inStore(access, object.key),
+                                                std::string(RestoreTexts::unsafeEntryName) + " (" + *problem + ")"});
             }
             auto stored = std::make_shared<const StoredFolderBackup>(access, under, std::move(files));
             found.sources.push_back({parsed->name, place, {}, nullptr, day.date, stored, nullptr});
