@@ -303,14 +303,7 @@ private:
                 m_fileSystem.removeFile(temporary, RemoveMode::Forced);
         }
         m_progress.bytesDone = before;
-        if (result) {
-            ++count;
-            m_outcome.bytes += file.item.size;
-            m_folders.insert(Paths::parent(target));
-        } else if (!stopped()) {
-            fail(target, result.error());
-        }
-        done(file.item.size);
+        settled(file, target, count, result);
     }
 
     /// Fetches a file of a copy in the store under a temporary name beside its target; the object arrives whole and
@@ -334,6 +327,12 @@ private:
             result = m_fileSystem.rename(temporary, target);
         if (!result)
             m_fileSystem.removeFile(temporary, RemoveMode::Forced);
+        settled(file, target, count, result);
+    }
+
+    /// Counts a file written one at a time (`result`: whether it was put in place), or names it.
+    void settled(const PlannedFile& file, const std::string& target, std::uint64_t& count, const Result& result)
+    {
         if (result) {
             ++count;
             m_outcome.bytes += file.item.size;
