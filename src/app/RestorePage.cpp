@@ -117,10 +117,10 @@ void RestorePage::refreshDays()
         lines.push_back("Dani van lokala se ne mogu procitati: " + storeProblem);
     else if (m_store && stored.days.empty())
         lines.push_back("U skladistu van lokala nema rezervnih kopija ovog racunara.");
-    std::string text;
+    m_daysNote.clear();
     for (const std::string& line : lines)
-        text += (text.empty() ? "" : "\n") + line;
-    say(text);
+        m_daysNote += line + "\n";
+    say(m_daysNote);
     const QList<QListWidgetItem*> same = ui->daysList->findItems(chosen, Qt::MatchExactly);
     ui->daysList->setCurrentRow(same.isEmpty() || chosen.isEmpty() ? 0 : ui->daysList->row(same.first()));
 }
@@ -165,7 +165,7 @@ void RestorePage::onDayChosen()
     m_backups = std::move(backups);
     for (const BackupSource& source : m_backups.sources)
         ui->backupsList->addItem(qs(source.name.empty() ? "(bez imena)" : source.name));
-    std::string problems;
+    std::string problems = m_daysNote; // what the days' reading found stays in view
     for (const FileFailure& failure : m_backups.unreadable)
         problems += (failure.reason.find(failure.path) == std::string::npos ? failure.path + ": " : std::string()) +
                     failure.reason + "\n";

@@ -82,6 +82,7 @@ private:
 
     std::vector<BackupDay> m_days; ///< the destination's and the store's, newest first
     std::optional<StoreAccess> m_store;
+    std::string m_daysNote; ///< what reading the days found (a store that does not answer), shown with each day
     DayBackups m_backups;
     std::unique_ptr<BackupTree> m_tree;
     std::optional<RestorePlan> m_plan;
