@@ -3,6 +3,7 @@
 #include "ObjectStore.h"
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -198,7 +199,7 @@ public:
             const auto found = m_objects.find(key);
             if (found == m_objects.end())
                 return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
-            std::ofstream(destination, std::ios::binary) << found->second.bytes;
+            std::ofstream(pathOf(destination), std::ios::binary) << found->second.bytes;
             return ok();
         });
     }
@@ -212,10 +213,12 @@ private:
     };
 
     static StoreAnswer ok() { return {Result::success(), 200, {}}; }
+    /// A UTF-8 path as the streams take it on every platform (on Windows not through the ANSI code page).
+    static std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
     static bool read(const FileSlice& body, std::string& bytes)
     {
-        std::ifstream in(body.path, std::ios::binary);
+        std::ifstream in(pathOf(body.path), std::ios::binary);
         in.seekg(static_cast<std::streamoff>(body.offset));
         bytes.assign(body.length, '\0');
         in.read(bytes.data(), static_cast<std::streamsize>(body.length));
