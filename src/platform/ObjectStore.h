@@ -79,7 +79,8 @@ class ObjectStore
 public:
     virtual ~ObjectStore() = default;
 
-    /// Whether the bucket answers to this account (HEAD bucket).
+    /// Whether the bucket answers to this account (a listing of no keys, which needs what HEAD bucket needs and
+    /// says why in a refusal: SignatureDoesNotMatch, InvalidAccessKeyId, NoSuchBucket, AccessDenied).
     virtual StoreAnswer checkBucket(const ObjectStoreAccount& account) = 0;
 
     /// Whether the bucket has Object Lock switched on (`?object-lock=`); `enabled` is false for a bucket that
