@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,10 +24,6 @@ void initialiseCurlOnce()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-struct EasyDeleter
-{
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
 struct SlistDeleter
 {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -255,6 +252,40 @@ struct CurlObjectStore::Response
 
 CurlObjectStore::CurlObjectStore(FileSystem& files) : m_files(files) {}
 
+CurlObjectStore::~CurlObjectStore()
+{
+    for (CURL* idle : m_idleHandles)
+        curl_easy_cleanup(idle);
+}
+
+CURL* CurlObjectStore::takeHandle()
+{
+    initialiseCurlOnce();
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_idleHandles.empty()) {
+            CURL* handle = m_idleHandles.back();
+            m_idleHandles.pop_back();
+            return handle;
+        }
+    }
+    return curl_easy_init();
+}
+
+void CurlObjectStore::giveBack(CURL* handle)
+{
+    if (!handle)
+        return;
+    // Its options go (they point into the request that is over); its open connection stays for the next request.
+    curl_easy_reset(handle);
+    std::lock_guard lock(m_mutex);
+    if (m_idleHandles.size() < idleHandleLimit) {
+        m_idleHandles.push_back(handle);
+        return;
+    }
+    curl_easy_cleanup(handle);
+}
+
 std::string CurlObjectStore::encode(const std::string& text, bool keepSlash)
 {
     static const char digits[] = "0123456789ABCDEF";
@@ -345,7 +376,8 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         md5Base64 = Base64::encode(std::string(reinterpret_cast<const char*>(md5.data()), md5.size()));
     }
 
-    std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+    // A handle of the pool, back to it when this request is done, whatever happens.
+    std::unique_ptr<void, std::function<void(CURL*)>> curl(takeHandle(), [this](CURL* used) { giveBack(used); });
     if (!curl)
         return fail("the HTTP client could not be started");
     CURL* handle = curl.get();
@@ -560,11 +592,15 @@ StoreAnswer CurlObjectStore::listObjects(const ObjectStoreAccount& account, cons
             answer.result = Result::failure(request.what + ": the store's answer is no listing");
             return answer;
         }
+        // A store that does not know encoding-type says nothing of it, and sends the keys as they are.
+        const bool encoded = xml->childText("EncodingType") == "url";
         for (const XmlElement& entry : xml->children()) {
             if (entry.name() != "Contents")
                 continue;
             StoredObject object;
-            object.key = urlDecoded(entry.childText("Key"));
+            object.key = entry.childText("Key");
+            if (encoded)
+                object.key = urlDecoded(object.key);
             const auto size = parseSize(entry.childText("Size"));
             if (object.key.empty() || !size) {
                 answer.result = Result::failure(request.what + ": the store listed an object without name or size");

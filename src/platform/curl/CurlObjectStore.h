@@ -5,6 +5,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 /// An S3-compatible store reached through libcurl: each request signed by libcurl's AWS Signature Version 4
 /// (`CURLOPT_AWS_SIGV4`, "aws:amz:<region>:s3"), the bucket in the path, the answers' XML read with expat. The same
@@ -32,6 +33,9 @@ class CurlObjectStore : public ObjectStore
 public:
     /// `files` reads the bodies that are sent and writes what getObject() fetches.
     explicit CurlObjectStore(FileSystem& files);
+    ~CurlObjectStore() override;
+    CurlObjectStore(const CurlObjectStore&) = delete;
+    CurlObjectStore& operator=(const CurlObjectStore&) = delete;
 
     StoreAnswer checkBucket(const ObjectStoreAccount& account) override;
     StoreAnswer bucketHasObjectLock(const ObjectStoreAccount& account, bool& enabled) override;
@@ -68,8 +72,18 @@ private:
     StoreAnswer putRetention(const ObjectStoreAccount& account, const std::string& key, const std::string& versionId,
                              const ObjectRetention& retention);
 
+    /// An idle libcurl handle (its connection to the store still open where the store kept it), or a new one;
+    /// nullptr when none can be made.
+    void* takeHandle();
+    void giveBack(void* handle);
+
+    /// Handles kept between requests: each keeps its connection, so that many small objects in a row, or from
+    /// several threads, do not each pay for a new connection and TLS handshake.
+    static constexpr std::size_t idleHandleLimit = 16;
+
     FileSystem& m_files;
     std::mutex m_mutex;
+    std::vector<void*> m_idleHandles;
     /// The lock each unfinished upload was begun with, by upload id, to be made sure of when it is completed.
     std::map<std::string, ObjectRetention> m_uploadRetention;
 };
