@@ -215,6 +215,73 @@ struct MemoryBody
     }
 };
 
+/// A request's body, hashed, and ready to be handed to libcurl.
+struct PreparedBody
+{
+    std::unique_ptr<InputFile> input;
+    std::unique_ptr<FileBody> file;
+    std::unique_ptr<MemoryBody> memory;
+    std::string sha256Hex = ContentDigest::emptySha256Hex;
+    std::string md5Base64; ///< empty: no body
+};
+
+/// Hashes the body (the slice `file` of a file, or `memory`; neither: none) into `body`, or says why not.
+Result prepareBody(FileSystem& files, const FileSlice* file, const std::string* memory, PreparedBody& body)
+{
+    static const std::string nothing;
+    if (!file && !memory) {
+        body.memory = std::make_unique<MemoryBody>(MemoryBody{nothing});
+        return Result::success();
+    }
+    ContentDigest digest;
+    if (!digest.ready())
+        return Result::failure("this computer's cryptography library gives no SHA-256 or MD5");
+    if (file) {
+        std::string error;
+        body.input = files.openForReading(file->path, error);
+        if (!body.input)
+            return Result::failure("cannot open " + file->path + ": " + error);
+        std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(readPiece, file->length)));
+        for (std::uint64_t done = 0; done < file->length;) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file->length - done));
+            const auto got = body.input->readAt(file->offset + done, buffer.data(), wanted, error);
+            if (!got)
+                return Result::failure("cannot read " + file->path + ": " + error);
+            if (*got < wanted)
+                return Result::failure(file->path + " holds fewer bytes than are to be sent");
+            digest.add(buffer.data(), *got);
+            done += *got;
+        }
+        body.file = std::make_unique<FileBody>(*body.input, *file);
+    } else {
+        digest.add(memory->data(), memory->size());
+        body.memory = std::make_unique<MemoryBody>(MemoryBody{*memory});
+    }
+    ContentDigest::Sha256 sha256{};
+    ContentDigest::Md5 md5{};
+    digest.finish(sha256, md5);
+    if (body.file)
+        body.file->expected = sha256;
+    body.sha256Hex = hex(sha256.data(), sha256.size());
+    body.md5Base64 = Base64::encode(std::string(reinterpret_cast<const char*>(md5.data()), md5.size()));
+    return Result::success();
+}
+
+/// Why the store refused, in its own words, with a hint where the code points at the account.
+std::string refusalReason(long status, const std::string& code, const std::string& message)
+{
+    std::string reason = "the store answered HTTP " + std::to_string(status);
+    if (!code.empty())
+        reason += " " + code;
+    if (!message.empty())
+        reason += ": " + message;
+    if (code == "SignatureDoesNotMatch")
+        reason += " (is the secret key right?)";
+    else if (code == "InvalidAccessKeyId")
+        reason += " (is the access key right?)";
+    return reason;
+}
+
 } // namespace
 
 struct CurlObjectStore::Request
@@ -335,46 +402,9 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         url += "?" + request.query;
 
     // The body's hashes, taken before anything is sent.
-    std::unique_ptr<InputFile> input;
-    std::unique_ptr<FileBody> fileBody;
-    std::unique_ptr<MemoryBody> memoryBody;
-    std::string sha256Hex = ContentDigest::emptySha256Hex;
-    std::string md5Base64;
-    if (request.file || request.memory) {
-        ContentDigest digest;
-        if (!digest.ready())
-            return fail("this computer's cryptography library gives no SHA-256 or MD5");
-        if (request.file) {
-            std::string error;
-            input = m_files.openForReading(request.file->path, error);
-            if (!input)
-                return fail("cannot open " + request.file->path + ": " + error);
-            std::vector<char> buffer(
-                static_cast<std::size_t>(std::min<std::uint64_t>(readPiece, request.file->length)));
-            for (std::uint64_t done = 0; done < request.file->length;) {
-                const std::size_t wanted =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), request.file->length - done));
-                const auto got = input->readAt(request.file->offset + done, buffer.data(), wanted, error);
-                if (!got)
-                    return fail("cannot read " + request.file->path + ": " + error);
-                if (*got < wanted)
-                    return fail(request.file->path + " holds fewer bytes than are to be sent");
-                digest.add(buffer.data(), *got);
-                done += *got;
-            }
-            fileBody = std::make_unique<FileBody>(*input, *request.file);
-        } else {
-            digest.add(request.memory->data(), request.memory->size());
-            memoryBody = std::make_unique<MemoryBody>(MemoryBody{*request.memory});
-        }
-        ContentDigest::Sha256 sha256{};
-        ContentDigest::Md5 md5{};
-        digest.finish(sha256, md5);
-        if (fileBody)
-            fileBody->expected = sha256;
-        sha256Hex = hex(sha256.data(), sha256.size());
-        md5Base64 = Base64::encode(std::string(reinterpret_cast<const char*>(md5.data()), md5.size()));
-    }
+    PreparedBody body;
+    if (const Result prepared = prepareBody(m_files, request.file, request.memory, body); !prepared)
+        return fail(prepared.error());
 
     // A handle of the pool, back to it when this request is done, whatever happens.
     std::unique_ptr<void, std::function<void(CURL*)>> curl(takeHandle(), [this](CURL* used) { giveBack(used); });
@@ -383,9 +413,9 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
     CURL* handle = curl.get();
     std::unique_ptr<curl_slist, SlistDeleter> headers;
     std::vector<std::string> headerLines = request.headers;
-    headerLines.push_back("x-amz-content-sha256: " + sha256Hex);
-    if (!md5Base64.empty())
-        headerLines.push_back("Content-MD5: " + md5Base64);
+    headerLines.push_back("x-amz-content-sha256: " + body.sha256Hex);
+    if (!body.md5Base64.empty())
+        headerLines.push_back("Content-MD5: " + body.md5Base64);
     for (const std::string& line : headerLines) {
         curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
         if (!grown)
@@ -437,21 +467,16 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
     } else if (method != "GET") {
         curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method);
     }
-    if (fileBody) {
+    if (body.file) {
         curl_easy_setopt(handle, CURLOPT_READFUNCTION, &FileBody::read);
-        curl_easy_setopt(handle, CURLOPT_READDATA, fileBody.get());
+        curl_easy_setopt(handle, CURLOPT_READDATA, body.file.get());
         curl_easy_setopt(handle, CURLOPT_SEEKFUNCTION, &FileBody::seek);
-        curl_easy_setopt(handle, CURLOPT_SEEKDATA, fileBody.get());
-    } else if (memoryBody) {
+        curl_easy_setopt(handle, CURLOPT_SEEKDATA, body.file.get());
+    } else if (body.memory) { // also the empty body of a POST that has none
         curl_easy_setopt(handle, CURLOPT_READFUNCTION, &MemoryBody::read);
-        curl_easy_setopt(handle, CURLOPT_READDATA, memoryBody.get());
+        curl_easy_setopt(handle, CURLOPT_READDATA, body.memory.get());
         curl_easy_setopt(handle, CURLOPT_SEEKFUNCTION, &MemoryBody::seek);
-        curl_easy_setopt(handle, CURLOPT_SEEKDATA, memoryBody.get());
-    } else if (method == "PUT" || method == "POST") {
-        curl_easy_setopt(handle, CURLOPT_READFUNCTION, &MemoryBody::read);
-        static const std::string nothing;
-        memoryBody = std::make_unique<MemoryBody>(MemoryBody{nothing});
-        curl_easy_setopt(handle, CURLOPT_READDATA, memoryBody.get());
+        curl_easy_setopt(handle, CURLOPT_SEEKDATA, body.memory.get());
     }
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &Response::header);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response);
@@ -505,8 +530,8 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         // Nothing was answered, or the answer did not come whole.
         if (response.status == 0 || response.status == 100)
             answer.status = 0;
-        if (fileBody && !fileBody->failure.empty())
-            return fail(fileBody->failure + "; nothing was stored");
+        if (body.file && !body.file->failure.empty())
+            return fail(body.file->failure + "; nothing was stored");
         if (!response.failure.empty())
             return fail(response.failure);
         if (code == CURLE_OPERATION_TIMEDOUT) {
@@ -525,16 +550,7 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         answer.result = Result::success();
         return answer;
     }
-    std::string reason = "the store answered HTTP " + std::to_string(response.status);
-    if (!answer.code.empty())
-        reason += " " + answer.code;
-    if (!storeMessage.empty())
-        reason += ": " + storeMessage;
-    if (answer.code == "SignatureDoesNotMatch")
-        reason += " (is the secret key right?)";
-    else if (answer.code == "InvalidAccessKeyId")
-        reason += " (is the access key right?)";
-    return fail(reason);
+    return fail(refusalReason(response.status, answer.code, storeMessage));
 }
 
 StoreAnswer CurlObjectStore::checkBucket(const ObjectStoreAccount& account)
