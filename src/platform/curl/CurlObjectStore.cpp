@@ -880,6 +880,60 @@ StoreAnswer CurlObjectStore::listMultipartUploads(const ObjectStoreAccount& acco
     }
 }
 
+StoreAnswer CurlObjectStore::listObjectVersions(const ObjectStoreAccount& account, const std::string& prefix,
+                                                std::vector<StoredVersion>& versions)
+{
+    versions.clear();
+    std::string keyMarker, versionIdMarker;
+    std::set<std::pair<std::string, std::string>> markersSeen;
+    while (true) {
+        Request request;
+        request.what = "listing the versions under \"" + account.bucket + "/" + prefix + "\"";
+        request.query =
+            "encoding-type=url&" +
+            (keyMarker.empty() ? std::string() : "key-marker=" + encode(keyMarker, false) + "&") +
+            "prefix=" + encode(prefix, false) + "&" +
+            (versionIdMarker.empty() ? std::string() : "version-id-marker=" + encode(versionIdMarker, false) + "&") +
+            "versions=";
+        Response response;
+        StoreAnswer answer = perform(account, request, response);
+        if (!answer.result)
+            return answer;
+        const auto xml = XmlElement::parse(response.body);
+        if (!xml || xml->name() != "ListVersionsResult") {
+            answer.result = Result::failure(request.what + ": the store's answer is no list of versions");
+            return answer;
+        }
+        const bool encoded = xml->childText("EncodingType") == "url";
+        for (const XmlElement& entry : xml->children()) {
+            if (entry.name() != "Version" && entry.name() != "DeleteMarker")
+                continue;
+            StoredVersion version;
+            version.key = encoded ? urlDecoded(entry.childText("Key")) : entry.childText("Key");
+            version.versionId = entry.childText("VersionId");
+            version.deleteMarker = entry.name() == "DeleteMarker";
+            version.latest = entry.childText("IsLatest") == "true";
+            const auto size = parseSize(entry.childText("Size"));
+            if (version.key.empty() || version.versionId.empty() || (!version.deleteMarker && !size)) {
+                answer.result = Result::failure(request.what + ": the store listed a version without name or size");
+                return answer;
+            }
+            version.size = version.deleteMarker ? 0 : *size;
+            versions.push_back(std::move(version));
+        }
+        if (xml->childText("IsTruncated") != "true")
+            return answer;
+        keyMarker = xml->childText("NextKeyMarker");
+        if (encoded)
+            keyMarker = urlDecoded(keyMarker);
+        versionIdMarker = xml->childText("NextVersionIdMarker");
+        if (keyMarker.empty() || !markersSeen.insert({keyMarker, versionIdMarker}).second) {
+            answer.result = Result::failure(request.what + ": the store's list does not go on");
+            return answer;
+        }
+    }
+}
+
 StoreAnswer CurlObjectStore::deleteObject(const ObjectStoreAccount& account, const std::string& key)
 {
     Request request;

@@ -54,6 +54,8 @@ public:
                                      const std::string& uploadId) override;
     StoreAnswer listMultipartUploads(const ObjectStoreAccount& account, const std::string& prefix,
                                      std::vector<std::pair<std::string, std::string>>& uploads) override;
+    StoreAnswer listObjectVersions(const ObjectStoreAccount& account, const std::string& prefix,
+                                   std::vector<StoredVersion>& versions) override;
     StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) override;
     StoreAnswer deleteObjectVersion(const ObjectStoreAccount& account, const std::string& key,
                                     const std::string& versionId) override;
