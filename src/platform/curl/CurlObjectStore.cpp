@@ -836,76 +836,81 @@ StoreAnswer CurlObjectStore::abortMultipartUpload(const ObjectStoreAccount& acco
     return answer;
 }
 
-StoreAnswer CurlObjectStore::listMultipartUploads(const ObjectStoreAccount& account, const std::string& prefix,
-                                                  std::vector<std::pair<std::string, std::string>>& uploads)
+StoreAnswer CurlObjectStore::listByMarkers(const ObjectStoreAccount& account, const MarkerListing& listing,
+                                           const std::function<Result(const XmlElement&, bool)>& takePage)
 {
-    uploads.clear();
-    std::string keyMarker, uploadIdMarker;
+    std::string keyMarker, secondMarker;
     std::set<std::pair<std::string, std::string>> markersSeen;
     while (true) {
         Request request;
-        request.what = "listing the unfinished uploads under \"" + account.bucket + "/" + prefix + "\"";
+        request.what = listing.what;
+        // Sorted by name, as the signature wants them; the next page goes on from both markers of the last.
         request.query =
             "encoding-type=url&" +
             (keyMarker.empty() ? std::string() : "key-marker=" + encode(keyMarker, false) + "&") +
-            "prefix=" + encode(prefix, false) + "&" +
-            (uploadIdMarker.empty() ? std::string() : "upload-id-marker=" + encode(uploadIdMarker, false) + "&") +
-            "uploads=";
+            "prefix=" + encode(listing.prefix, false) + "&" +
+            (secondMarker.empty() ? std::string()
+                                  : std::string(listing.secondMarker) + "=" + encode(secondMarker, false) + "&") +
+            listing.subresource + "=";
         Response response;
         StoreAnswer answer = perform(account, request, response);
         if (!answer.result)
             return answer;
         const auto xml = XmlElement::parse(response.body);
-        if (!xml || xml->name() != "ListMultipartUploadsResult") {
-            answer.result = Result::failure(request.what + ": the store's answer is no list of uploads");
+        if (!xml || xml->name() != listing.root) {
+            answer.result = Result::failure(request.what + ": the store's answer is no such list");
             return answer;
         }
         const bool encoded = xml->childText("EncodingType") == "url";
-        for (const XmlElement& entry : xml->children()) {
-            if (entry.name() != "Upload")
-                continue;
-            std::string key = entry.childText("Key");
-            uploads.emplace_back(encoded ? urlDecoded(key) : key, entry.childText("UploadId"));
+        if (const Result taken = takePage(*xml, encoded); !taken) {
+            answer.result = Result::failure(request.what + ": " + taken.error());
+            return answer;
         }
         if (xml->childText("IsTruncated") != "true")
             return answer;
         keyMarker = xml->childText("NextKeyMarker");
         if (encoded)
             keyMarker = urlDecoded(keyMarker);
-        uploadIdMarker = xml->childText("NextUploadIdMarker");
-        if (keyMarker.empty() || !markersSeen.insert({keyMarker, uploadIdMarker}).second) {
+        secondMarker = xml->childText(listing.nextSecondMarker);
+        // A store that gave no new place to go on from would have this list for good.
+        if (keyMarker.empty() || !markersSeen.insert({keyMarker, secondMarker}).second) {
             answer.result = Result::failure(request.what + ": the store's list does not go on");
             return answer;
         }
     }
 }
 
+StoreAnswer CurlObjectStore::listMultipartUploads(const ObjectStoreAccount& account, const std::string& prefix,
+                                                  std::vector<std::pair<std::string, std::string>>& uploads)
+{
+    uploads.clear();
+    const MarkerListing listing{"listing the unfinished uploads under \"" + account.bucket + "/" + prefix + "\"",
+                                prefix,
+                                "uploads",
+                                "upload-id-marker",
+                                "NextUploadIdMarker",
+                                "ListMultipartUploadsResult"};
+    return listByMarkers(account, listing, [&](const XmlElement& page, bool encoded) {
+        for (const XmlElement& entry : page.children())
+            if (entry.name() == "Upload")
+                uploads.emplace_back(encoded ? urlDecoded(entry.childText("Key")) : entry.childText("Key"),
+                                     entry.childText("UploadId"));
+        return Result::success();
+    });
+}
+
 StoreAnswer CurlObjectStore::listObjectVersions(const ObjectStoreAccount& account, const std::string& prefix,
                                                 std::vector<StoredVersion>& versions)
 {
     versions.clear();
-    std::string keyMarker, versionIdMarker;
-    std::set<std::pair<std::string, std::string>> markersSeen;
-    while (true) {
-        Request request;
-        request.what = "listing the versions under \"" + account.bucket + "/" + prefix + "\"";
-        request.query =
-            "encoding-type=url&" +
-            (keyMarker.empty() ? std::string() : "key-marker=" + encode(keyMarker, false) + "&") +
-            "prefix=" + encode(prefix, false) + "&" +
-            (versionIdMarker.empty() ? std::string() : "version-id-marker=" + encode(versionIdMarker, false) + "&") +
-            "versions=";
-        Response response;
-        StoreAnswer answer = perform(account, request, response);
-        if (!answer.result)
-            return answer;
-        const auto xml = XmlElement::parse(response.body);
-        if (!xml || xml->name() != "ListVersionsResult") {
-            answer.result = Result::failure(request.what + ": the store's answer is no list of versions");
-            return answer;
-        }
-        const bool encoded = xml->childText("EncodingType") == "url";
-        for (const XmlElement& entry : xml->children()) {
+    const MarkerListing listing{"listing the versions under \"" + account.bucket + "/" + prefix + "\"",
+                                prefix,
+                                "versions",
+                                "version-id-marker",
+                                "NextVersionIdMarker",
+                                "ListVersionsResult"};
+    return listByMarkers(account, listing, [&](const XmlElement& page, bool encoded) {
+        for (const XmlElement& entry : page.children()) {
             if (entry.name() != "Version" && entry.name() != "DeleteMarker")
                 continue;
             StoredVersion version;
@@ -914,24 +919,13 @@ StoreAnswer CurlObjectStore::listObjectVersions(const ObjectStoreAccount& accoun
             version.deleteMarker = entry.name() == "DeleteMarker";
             version.latest = entry.childText("IsLatest") == "true";
             const auto size = parseSize(entry.childText("Size"));
-            if (version.key.empty() || version.versionId.empty() || (!version.deleteMarker && !size)) {
-                answer.result = Result::failure(request.what + ": the store listed a version without name or size");
-                return answer;
-            }
+            if (version.key.empty() || version.versionId.empty() || (!version.deleteMarker && !size))
+                return Result::failure("the store listed a version without name or size");
             version.size = version.deleteMarker ? 0 : *size;
             versions.push_back(std::move(version));
         }
-        if (xml->childText("IsTruncated") != "true")
-            return answer;
-        keyMarker = xml->childText("NextKeyMarker");
-        if (encoded)
-            keyMarker = urlDecoded(keyMarker);
-        versionIdMarker = xml->childText("NextVersionIdMarker");
-        if (keyMarker.empty() || !markersSeen.insert({keyMarker, versionIdMarker}).second) {
-            answer.result = Result::failure(request.what + ": the store's list does not go on");
-            return answer;
-        }
-    }
+        return Result::success();
+    });
 }
 
 StoreAnswer CurlObjectStore::deleteObject(const ObjectStoreAccount& account, const std::string& key)

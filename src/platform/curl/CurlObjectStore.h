@@ -3,6 +3,9 @@
 #include "FileSystem.h"
 #include "ObjectStore.h"
 
+class XmlElement;
+
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -70,6 +73,20 @@ private:
     struct Request;
     struct Response;
     StoreAnswer perform(const ObjectStoreAccount& account, Request& request, Response& response);
+    /// A listing whose pages go on from a key marker and a second one (unfinished uploads, versions).
+    struct MarkerListing
+    {
+        std::string what;             ///< for the reason of a failure
+        std::string prefix;           ///< of the keys listed
+        const char* subresource;      ///< "uploads", "versions"
+        const char* secondMarker;     ///< the query parameter of the second marker ("upload-id-marker")
+        const char* nextSecondMarker; ///< the element that gives it for the next page ("NextUploadIdMarker")
+        const char* root;             ///< the answer's root element
+    };
+    /// Asks for every page of `listing` and hands each to `takePage` with whether its keys are URL-encoded; a
+    /// failure of `takePage` ends the listing with its reason.
+    StoreAnswer listByMarkers(const ObjectStoreAccount& account, const MarkerListing& listing,
+                              const std::function<Result(const XmlElement&, bool)>& takePage);
     /// Locks the version `versionId` of `key` until the date of `retention`.
     StoreAnswer putRetention(const ObjectStoreAccount& account, const std::string& key, const std::string& versionId,
                              const ObjectRetention& retention);
