@@ -175,6 +175,17 @@ public:
             return ok();
         });
     }
+    StoreAnswer listObjectVersions(const ObjectStoreAccount&, const std::string& prefix,
+                                   std::vector<StoredVersion>& versions) override
+    {
+        return answer("versions", prefix, [&] {
+            versions.clear();
+            for (const auto& [key, object] : m_objects)
+                if (key.starts_with(prefix))
+                    versions.push_back({key, "v-" + key, object.bytes.size(), false, true});
+            return ok();
+        });
+    }
     StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) override
     {
         return deleteObjectVersion(account, key, "v-" + key);
