@@ -3,7 +3,7 @@
 #include "LocalDateTime.h"
 #include "Paths.h"
 
-#include <functional>
+#include <algorithm>
 
 namespace {
 

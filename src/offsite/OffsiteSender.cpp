@@ -273,6 +273,20 @@ void OffsiteSender::sendFile(Run& run, const OffsiteFile& file)
         m_options.progress({run.filesDone, run.filesTotal, run.bytesSent});
 }
 
+void OffsiteSender::removeEarlierVersions(Run& run, const std::string& day)
+{
+    std::vector<StoredVersion> versions;
+    const std::string start = run.prefix + "/" + day;
+    if (!retried(run, [&] { return m_store.listObjectVersions(run.account, start, versions); }).result)
+        return; // a store that keeps no versions may not list them either; its lifecycle rules are the backstop
+    for (const StoredVersion& version : versions) {
+        if (OffsiteDay::dayNameOfKey(version.key, run.prefix) != day || stopping(run))
+            continue;
+        // A version still locked stays until its date; a later run takes it.
+        (void)retried(run, [&] { return m_store.deleteObjectVersion(run.account, version.key, version.versionId); });
+    }
+}
+
 void OffsiteSender::removeOldDays(Run& run)
 {
     const OffsiteDayRequest& request = run.request;
@@ -338,6 +352,8 @@ void OffsiteSender::removeOldDays(Run& run)
                 break;
             }
         }
+        if (removed)
+            removeEarlierVersions(run, day);
         std::lock_guard lock(run.mutex);
         ++(removed ? run.outcome.daysRemoved : run.outcome.daysStillLocked);
     }

@@ -92,6 +92,9 @@ private:
     StoreAnswer uploadWhole(Run& run, const OffsiteFile& file, const PutOptions& options);
     StoreAnswer uploadInParts(Run& run, const OffsiteFile& file, const PutOptions& options);
     void removeOldDays(Run& run);
+    /// Deletes what a bucket that keeps versions still holds of the removed `day`: earlier versions of its files
+    /// (a file sent again) and the delete markers; locked ones stay.
+    void removeEarlierVersions(Run& run, const std::string& day);
     StoreAnswer retried(Run& run, const std::function<StoreAnswer()>& request);
     /// Records a failure; one that concerns the whole store stops the sending.
     void fail(Run& run, const std::string& what, const StoreAnswer& answer);

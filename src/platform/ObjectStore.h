@@ -47,6 +47,16 @@ struct StoredObject
     std::string versionId;
 };
 
+/// One version of an object, or a delete marker, in a bucket that keeps versions.
+struct StoredVersion
+{
+    std::string key;           ///< UTF-8, without the bucket
+    std::string versionId;     ///< what deleteObjectVersion() takes ("null" in a bucket that keeps no versions)
+    std::uint64_t size = 0;    ///< bytes; 0 for a delete marker
+    bool deleteMarker = false; ///< the marker a plain delete left, hiding the versions before it
+    bool latest = false;       ///< the key's newest version or marker
+};
+
 /// Object Lock for a new object.
 struct ObjectRetention
 {
@@ -79,7 +89,8 @@ class ObjectStore
 public:
     virtual ~ObjectStore() = default;
 
-    /// Whether the bucket answers to this account (HEAD bucket).
+    /// Whether the bucket answers to this account (a listing of no keys, which needs what HEAD bucket needs and
+    /// says why in a refusal: SignatureDoesNotMatch, InvalidAccessKeyId, NoSuchBucket, AccessDenied).
     virtual StoreAnswer checkBucket(const ObjectStoreAccount& account) = 0;
 
     /// Whether the bucket has Object Lock switched on (`?object-lock=`); `enabled` is false for a bucket that
@@ -113,6 +124,11 @@ public:
     /// The unfinished uploads under `prefix`, as pairs of key and upload id.
     virtual StoreAnswer listMultipartUploads(const ObjectStoreAccount& account, const std::string& prefix,
                                              std::vector<std::pair<std::string, std::string>>& uploads) = 0;
+
+    /// Every version and delete marker whose key starts with `prefix` (`?versions=`), all pages, in the store's
+    /// order: what is left to free when old days are removed from a bucket that keeps versions.
+    virtual StoreAnswer listObjectVersions(const ObjectStoreAccount& account, const std::string& prefix,
+                                           std::vector<StoredVersion>& versions) = 0;
 
     /// Deletes `key` (a locked object's version stays; the store refuses with 403 or adds a delete marker).
     virtual StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) = 0;

@@ -42,6 +42,10 @@ public:
     {
         return none();
     }
+    StoreAnswer listObjectVersions(const ObjectStoreAccount&, const std::string&, std::vector<StoredVersion>&) override
+    {
+        return none();
+    }
     StoreAnswer deleteObject(const ObjectStoreAccount&, const std::string&) override { return none(); }
     StoreAnswer deleteObjectVersion(const ObjectStoreAccount&, const std::string&, const std::string&) override
     {

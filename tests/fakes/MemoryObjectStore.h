@@ -3,6 +3,7 @@
 #include "ObjectStore.h"
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -174,6 +175,17 @@ public:
             return ok();
         });
     }
+    StoreAnswer listObjectVersions(const ObjectStoreAccount&, const std::string& prefix,
+                                   std::vector<StoredVersion>& versions) override
+    {
+        return answer("versions", prefix, [&] {
+            versions.clear();
+            for (const auto& [key, object] : m_objects)
+                if (key.starts_with(prefix))
+                    versions.push_back({key, "v-" + key, object.bytes.size(), false, true});
+            return ok();
+        });
+    }
     StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) override
     {
         return deleteObjectVersion(account, key, "v-" + key);
@@ -198,7 +210,7 @@ public:
             const auto found = m_objects.find(key);
             if (found == m_objects.end())
                 return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
-            std::ofstream(destination, std::ios::binary) << found->second.bytes;
+            std::ofstream(pathOf(destination), std::ios::binary) << found->second.bytes;
             return ok();
         });
     }
@@ -212,10 +224,12 @@ private:
     };
 
     static StoreAnswer ok() { return {Result::success(), 200, {}}; }
+    /// A UTF-8 path as the streams take it on every platform (on Windows not through the ANSI code page).
+    static std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
     static bool read(const FileSlice& body, std::string& bytes)
     {
-        std::ifstream in(body.path, std::ios::binary);
+        std::ifstream in(pathOf(body.path), std::ios::binary);
         in.seekg(static_cast<std::streamoff>(body.offset));
         bytes.assign(body.length, '\0');
         in.read(bytes.data(), static_cast<std::streamsize>(body.length));

@@ -1,14 +1,13 @@
 #include "S3TestStore.h"
 
 #include "TestFiles.h"
+#include "WineSide.h"
 
 #include <chrono>
 #include <sstream>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <cerrno>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,25 +15,6 @@ extern char** environ;
 #endif
 
 namespace {
-
-#ifdef _WIN32
-/// Wine's own export that gives the Linux path of a Windows one; nothing outside Wine.
-using UnixFileName = char*(CDECL*)(const WCHAR*);
-UnixFileName unixFileNameFunction()
-{
-    return reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-std::wstring wide(const std::string& text)
-{
-    std::wstring result(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                                           static_cast<int>(result.size()));
-    result.resize(static_cast<size_t>(length > 0 ? length : 0));
-    return result;
-}
-#endif
 
 /// `text` in single quotes for sh.
 std::string shellQuoted(const std::string& text)
@@ -79,7 +59,7 @@ std::optional<S3TestStore> S3TestStore::find()
 bool S3TestStore::possibleHere()
 {
 #ifdef _WIN32
-    return unixFileNameFunction() != nullptr;
+    return WineSide::present();
 #else
     return true;
 #endif
@@ -98,17 +78,7 @@ ObjectStoreAccount S3TestStore::account(bool locked) const
 
 std::string S3TestStore::localPath(const std::string& path)
 {
-#ifdef _WIN32
-    const UnixFileName unixFileName = unixFileNameFunction();
-    char* unix = unixFileName ? unixFileName(wide(path).c_str()) : nullptr;
-    if (!unix)
-        return path;
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-#else
-    return path;
-#endif
+    return WineSide::linuxPath(path).value_or(path);
 }
 
 int S3TestStore::s3cmd(const std::vector<std::string>& arguments) const
@@ -125,17 +95,8 @@ int S3TestStore::s3cmd(const std::vector<std::string>& arguments) const
                                           shellQuoted(status) + "\n");
     const std::string script = localPath(work / "run.sh");
 #ifdef _WIN32
-    std::wstring commandLine = wide("/bin/sh \"" + script + "\"");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!WineSide::startLinuxProgram("/bin/sh", "/bin/sh \"" + script + "\""))
         return -1;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
 #else
     std::vector<std::string> all{"/bin/sh", script};
     std::vector<char*> argv;

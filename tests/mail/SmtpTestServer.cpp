@@ -1,13 +1,12 @@
 #include "SmtpTestServer.h"
 
 #include "TestFiles.h"
+#include "WineSide.h"
 
 #include <chrono>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
@@ -29,25 +28,6 @@ bool appears(const std::string& path, std::chrono::seconds limit)
     }
     return true;
 }
-
-#ifdef _WIN32
-/// Wine's own export that gives the Linux path of a Windows one; nothing outside Wine.
-using UnixFileName = char*(CDECL*)(const WCHAR*);
-UnixFileName unixFileNameFunction()
-{
-    return reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-std::wstring wide(const std::string& text)
-{
-    std::wstring result(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                                           static_cast<int>(result.size()));
-    result.resize(static_cast<size_t>(length > 0 ? length : 0));
-    return result;
-}
-#endif
 
 } // namespace
 
@@ -80,35 +60,21 @@ bool SmtpTestServer::available()
 
 bool SmtpTestServer::underWine()
 {
-    return unixFileNameFunction() != nullptr;
+    return WineSide::present();
 }
 
 void SmtpTestServer::start(const std::vector<std::string>& arguments)
 {
-    const UnixFileName unixFileName = unixFileNameFunction();
-    if (!unixFileName)
-        return;
-    char* unixFolder = unixFileName(wide(m_folder).c_str());
+    const auto unixFolder = WineSide::linuxPath(m_folder);
     if (!unixFolder)
         return;
     std::vector<std::string> forLinux = arguments;
-    forLinux[1] = unixFolder;
-    HeapFree(GetProcessHeap(), 0, unixFolder);
+    forLinux[1] = *unixFolder;
     std::string commandLine = std::string("/usr/bin/python3 \"") + KOPIRKO_SMTP_SERVER_SCRIPT + "\"";
     for (const std::string& argument : forLinux)
         commandLine += " \"" + argument + "\"";
-    std::wstring command = wide(commandLine);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(L"Z:\\usr\\bin\\python3", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        // Wine gives no handle of a Linux process to wait on: the server says itself when it has stopped.
-        if (process.hProcess)
-            CloseHandle(process.hProcess);
-        if (process.hThread)
-            CloseHandle(process.hThread);
-    }
+    // Wine gives no handle of a Linux process to wait on: the server says itself when it has stopped.
+    WineSide::startLinuxProgram("/usr/bin/python3", commandLine);
 }
 
 void SmtpTestServer::stop()

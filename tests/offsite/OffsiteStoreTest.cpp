@@ -39,7 +39,7 @@ protected:
         sending.settings.Tajna = account.secretKey;
         // Each case under a prefix of its own: the cases run at once, and the store outlives them.
         sending.settings.Prefiks = std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-                               std::to_string(std::random_device{}());
+                                   std::to_string(std::random_device{}());
         sending.settings.ZakljucatiDana = lockDays;
         sending.backupDir = backups.path();
         sending.dates = {year_month_day{year{2026}, month{12}, day{5}}};
@@ -122,6 +122,23 @@ TEST_F(OffsiteStoreTest, ALockedObjectCannotBeDeletedWithTheProgramsOwnKeyNorIsI
     EXPECT_EQ(pruned.daysStillLocked, 2u);
     EXPECT_EQ(pruned.daysRemoved, 0u);
     EXPECT_TRUE(store.headObject(account, key, described).result);
+}
+
+TEST_F(OffsiteStoreTest, AnOldDayWithoutALockGoesWithEveryVersionOfIt)
+{
+    OffsiteDayRequest day = request(true); // a bucket that keeps versions, the objects sent without a lock
+    ASSERT_TRUE(send(day).whole());
+    TestFiles::write(backups / "05_12_2026_Docs_backup/racun.txt", "racun 2"); // a second version
+    ASSERT_TRUE(send(day).whole());
+    day.today = year_month_day{year{2026}, month{12}, std::chrono::day{12}};
+    day.Brisati = 1;
+    day.Starost = 7;
+    const OffsiteOutcome pruned = send(day);
+    EXPECT_TRUE(pruned.whole()) << pruned.summary();
+    EXPECT_EQ(pruned.daysRemoved, 2u);
+    std::vector<StoredVersion> left;
+    ASSERT_TRUE(store.listObjectVersions(found->account(true), day.settings.Prefiks + "/", left).result);
+    EXPECT_TRUE(left.empty()) << left.size() << " versions or markers left, the first " << left.front().key;
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <random>
@@ -246,6 +246,18 @@ TEST_F(ObjectStoreTest, aLockedVersionCannotBeDeletedWithTheSameKey)
     // A plain delete only hides it behind a marker; the version is still there, and still refuses.
     EXPECT_TRUE(store.deleteObject(account, key).result);
     EXPECT_EQ(store.deleteObjectVersion(account, key, described.versionId).status, 403);
+    std::vector<StoredVersion> versions;
+    ASSERT_TRUE(store.listObjectVersions(account, prefix, versions).result);
+    ASSERT_EQ(versions.size(), 2u);
+    const auto marker = std::find_if(versions.begin(), versions.end(), [](auto& v) { return v.deleteMarker; });
+    ASSERT_NE(marker, versions.end());
+    EXPECT_TRUE(marker->latest);
+    EXPECT_NE(std::find_if(versions.begin(), versions.end(),
+                           [&](auto& v) { return v.versionId == described.versionId && v.size == 10 && !v.latest; }),
+              versions.end());
+    // The marker itself holds no lock.
+    EXPECT_TRUE(store.deleteObjectVersion(account, key, marker->versionId).result);
+    EXPECT_TRUE(store.headObject(account, key, described).result);
 }
 
 /// The disk as the store reads it, but the file is rewritten (`change`) once its hashes were taken, just before

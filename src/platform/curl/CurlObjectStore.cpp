@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,10 +24,6 @@ void initialiseCurlOnce()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-struct EasyDeleter
-{
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
 struct SlistDeleter
 {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -218,6 +215,73 @@ struct MemoryBody
     }
 };
 
+/// A request's body, hashed, and ready to be handed to libcurl.
+struct PreparedBody
+{
+    std::unique_ptr<InputFile> input;
+    std::unique_ptr<FileBody> file;
+    std::unique_ptr<MemoryBody> memory;
+    std::string sha256Hex = ContentDigest::emptySha256Hex;
+    std::string md5Base64; ///< empty: no body
+};
+
+/// Hashes the body (the slice `file` of a file, or `memory`; neither: none) into `body`, or says why not.
+Result prepareBody(FileSystem& files, const FileSlice* file, const std::string* memory, PreparedBody& body)
+{
+    static const std::string nothing;
+    if (!file && !memory) {
+        body.memory = std::make_unique<MemoryBody>(MemoryBody{nothing});
+        return Result::success();
+    }
+    ContentDigest digest;
+    if (!digest.ready())
+        return Result::failure("this computer's cryptography library gives no SHA-256 or MD5");
+    if (file) {
+        std::string error;
+        body.input = files.openForReading(file->path, error);
+        if (!body.input)
+            return Result::failure("cannot open " + file->path + ": " + error);
+        std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(readPiece, file->length)));
+        for (std::uint64_t done = 0; done < file->length;) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file->length - done));
+            const auto got = body.input->readAt(file->offset + done, buffer.data(), wanted, error);
+            if (!got)
+                return Result::failure("cannot read " + file->path + ": " + error);
+            if (*got < wanted)
+                return Result::failure(file->path + " holds fewer bytes than are to be sent");
+            digest.add(buffer.data(), *got);
+            done += *got;
+        }
+        body.file = std::make_unique<FileBody>(*body.input, *file);
+    } else {
+        digest.add(memory->data(), memory->size());
+        body.memory = std::make_unique<MemoryBody>(MemoryBody{*memory});
+    }
+    ContentDigest::Sha256 sha256{};
+    ContentDigest::Md5 md5{};
+    digest.finish(sha256, md5);
+    if (body.file)
+        body.file->expected = sha256;
+    body.sha256Hex = hex(sha256.data(), sha256.size());
+    body.md5Base64 = Base64::encode(std::string(reinterpret_cast<const char*>(md5.data()), md5.size()));
+    return Result::success();
+}
+
+/// Why the store refused, in its own words, with a hint where the code points at the account.
+std::string refusalReason(long status, const std::string& code, const std::string& message)
+{
+    std::string reason = "the store answered HTTP " + std::to_string(status);
+    if (!code.empty())
+        reason += " " + code;
+    if (!message.empty())
+        reason += ": " + message;
+    if (code == "SignatureDoesNotMatch")
+        reason += " (is the secret key right?)";
+    else if (code == "InvalidAccessKeyId")
+        reason += " (is the access key right?)";
+    return reason;
+}
+
 } // namespace
 
 struct CurlObjectStore::Request
@@ -254,6 +318,40 @@ struct CurlObjectStore::Response
 };
 
 CurlObjectStore::CurlObjectStore(FileSystem& files) : m_files(files) {}
+
+CurlObjectStore::~CurlObjectStore()
+{
+    for (CURL* idle : m_idleHandles)
+        curl_easy_cleanup(idle);
+}
+
+CURL* CurlObjectStore::takeHandle()
+{
+    initialiseCurlOnce();
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_idleHandles.empty()) {
+            CURL* handle = m_idleHandles.back();
+            m_idleHandles.pop_back();
+            return handle;
+        }
+    }
+    return curl_easy_init();
+}
+
+void CurlObjectStore::giveBack(CURL* handle)
+{
+    if (!handle)
+        return;
+    // Its options go (they point into the request that is over); its open connection stays for the next request.
+    curl_easy_reset(handle);
+    std::lock_guard lock(m_mutex);
+    if (m_idleHandles.size() < idleHandleLimit) {
+        m_idleHandles.push_back(handle);
+        return;
+    }
+    curl_easy_cleanup(handle);
+}
 
 std::string CurlObjectStore::encode(const std::string& text, bool keepSlash)
 {
@@ -304,56 +402,20 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         url += "?" + request.query;
 
     // The body's hashes, taken before anything is sent.
-    std::unique_ptr<InputFile> input;
-    std::unique_ptr<FileBody> fileBody;
-    std::unique_ptr<MemoryBody> memoryBody;
-    std::string sha256Hex = ContentDigest::emptySha256Hex;
-    std::string md5Base64;
-    if (request.file || request.memory) {
-        ContentDigest digest;
-        if (!digest.ready())
-            return fail("this computer's cryptography library gives no SHA-256 or MD5");
-        if (request.file) {
-            std::string error;
-            input = m_files.openForReading(request.file->path, error);
-            if (!input)
-                return fail("cannot open " + request.file->path + ": " + error);
-            std::vector<char> buffer(
-                static_cast<std::size_t>(std::min<std::uint64_t>(readPiece, request.file->length)));
-            for (std::uint64_t done = 0; done < request.file->length;) {
-                const std::size_t wanted =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), request.file->length - done));
-                const auto got = input->readAt(request.file->offset + done, buffer.data(), wanted, error);
-                if (!got)
-                    return fail("cannot read " + request.file->path + ": " + error);
-                if (*got < wanted)
-                    return fail(request.file->path + " holds fewer bytes than are to be sent");
-                digest.add(buffer.data(), *got);
-                done += *got;
-            }
-            fileBody = std::make_unique<FileBody>(*input, *request.file);
-        } else {
-            digest.add(request.memory->data(), request.memory->size());
-            memoryBody = std::make_unique<MemoryBody>(MemoryBody{*request.memory});
-        }
-        ContentDigest::Sha256 sha256{};
-        ContentDigest::Md5 md5{};
-        digest.finish(sha256, md5);
-        if (fileBody)
-            fileBody->expected = sha256;
-        sha256Hex = hex(sha256.data(), sha256.size());
-        md5Base64 = Base64::encode(std::string(reinterpret_cast<const char*>(md5.data()), md5.size()));
-    }
+    PreparedBody body;
+    if (const Result prepared = prepareBody(m_files, request.file, request.memory, body); !prepared)
+        return fail(prepared.error());
 
-    std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+    // A handle of the pool, back to it when this request is done, whatever happens.
+    std::unique_ptr<void, std::function<void(CURL*)>> curl(takeHandle(), [this](CURL* used) { giveBack(used); });
     if (!curl)
         return fail("the HTTP client could not be started");
     CURL* handle = curl.get();
     std::unique_ptr<curl_slist, SlistDeleter> headers;
     std::vector<std::string> headerLines = request.headers;
-    headerLines.push_back("x-amz-content-sha256: " + sha256Hex);
-    if (!md5Base64.empty())
-        headerLines.push_back("Content-MD5: " + md5Base64);
+    headerLines.push_back("x-amz-content-sha256: " + body.sha256Hex);
+    if (!body.md5Base64.empty())
+        headerLines.push_back("Content-MD5: " + body.md5Base64);
     for (const std::string& line : headerLines) {
         curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
         if (!grown)
@@ -405,21 +467,16 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
     } else if (method != "GET") {
         curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method);
     }
-    if (fileBody) {
+    if (body.file) {
         curl_easy_setopt(handle, CURLOPT_READFUNCTION, &FileBody::read);
-        curl_easy_setopt(handle, CURLOPT_READDATA, fileBody.get());
+        curl_easy_setopt(handle, CURLOPT_READDATA, body.file.get());
         curl_easy_setopt(handle, CURLOPT_SEEKFUNCTION, &FileBody::seek);
-        curl_easy_setopt(handle, CURLOPT_SEEKDATA, fileBody.get());
-    } else if (memoryBody) {
+        curl_easy_setopt(handle, CURLOPT_SEEKDATA, body.file.get());
+    } else if (body.memory) { // also the empty body of a POST that has none
         curl_easy_setopt(handle, CURLOPT_READFUNCTION, &MemoryBody::read);
-        curl_easy_setopt(handle, CURLOPT_READDATA, memoryBody.get());
+        curl_easy_setopt(handle, CURLOPT_READDATA, body.memory.get());
         curl_easy_setopt(handle, CURLOPT_SEEKFUNCTION, &MemoryBody::seek);
-        curl_easy_setopt(handle, CURLOPT_SEEKDATA, memoryBody.get());
-    } else if (method == "PUT" || method == "POST") {
-        curl_easy_setopt(handle, CURLOPT_READFUNCTION, &MemoryBody::read);
-        static const std::string nothing;
-        memoryBody = std::make_unique<MemoryBody>(MemoryBody{nothing});
-        curl_easy_setopt(handle, CURLOPT_READDATA, memoryBody.get());
+        curl_easy_setopt(handle, CURLOPT_SEEKDATA, body.memory.get());
     }
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &Response::header);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response);
@@ -473,8 +530,8 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         // Nothing was answered, or the answer did not come whole.
         if (response.status == 0 || response.status == 100)
             answer.status = 0;
-        if (fileBody && !fileBody->failure.empty())
-            return fail(fileBody->failure + "; nothing was stored");
+        if (body.file && !body.file->failure.empty())
+            return fail(body.file->failure + "; nothing was stored");
         if (!response.failure.empty())
             return fail(response.failure);
         if (code == CURLE_OPERATION_TIMEDOUT) {
@@ -493,16 +550,7 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         answer.result = Result::success();
         return answer;
     }
-    std::string reason = "the store answered HTTP " + std::to_string(response.status);
-    if (!answer.code.empty())
-        reason += " " + answer.code;
-    if (!storeMessage.empty())
-        reason += ": " + storeMessage;
-    if (answer.code == "SignatureDoesNotMatch")
-        reason += " (is the secret key right?)";
-    else if (answer.code == "InvalidAccessKeyId")
-        reason += " (is the access key right?)";
-    return fail(reason);
+    return fail(refusalReason(response.status, answer.code, storeMessage));
 }
 
 StoreAnswer CurlObjectStore::checkBucket(const ObjectStoreAccount& account)
@@ -560,11 +608,15 @@ StoreAnswer CurlObjectStore::listObjects(const ObjectStoreAccount& account, cons
             answer.result = Result::failure(request.what + ": the store's answer is no listing");
             return answer;
         }
+        // A store that does not know encoding-type says nothing of it, and sends the keys as they are.
+        const bool encoded = xml->childText("EncodingType") == "url";
         for (const XmlElement& entry : xml->children()) {
             if (entry.name() != "Contents")
                 continue;
             StoredObject object;
-            object.key = urlDecoded(entry.childText("Key"));
+            object.key = entry.childText("Key");
+            if (encoded)
+                object.key = urlDecoded(object.key);
             const auto size = parseSize(entry.childText("Size"));
             if (object.key.empty() || !size) {
                 answer.result = Result::failure(request.what + ": the store listed an object without name or size");
@@ -784,48 +836,96 @@ StoreAnswer CurlObjectStore::abortMultipartUpload(const ObjectStoreAccount& acco
     return answer;
 }
 
-StoreAnswer CurlObjectStore::listMultipartUploads(const ObjectStoreAccount& account, const std::string& prefix,
-                                                  std::vector<std::pair<std::string, std::string>>& uploads)
+StoreAnswer CurlObjectStore::listByMarkers(const ObjectStoreAccount& account, const MarkerListing& listing,
+                                           const std::function<Result(const XmlElement&, bool)>& takePage)
 {
-    uploads.clear();
-    std::string keyMarker, uploadIdMarker;
+    std::string keyMarker, secondMarker;
     std::set<std::pair<std::string, std::string>> markersSeen;
     while (true) {
         Request request;
-        request.what = "listing the unfinished uploads under \"" + account.bucket + "/" + prefix + "\"";
+        request.what = listing.what;
+        // Sorted by name, as the signature wants them; the next page goes on from both markers of the last.
         request.query =
             "encoding-type=url&" +
             (keyMarker.empty() ? std::string() : "key-marker=" + encode(keyMarker, false) + "&") +
-            "prefix=" + encode(prefix, false) + "&" +
-            (uploadIdMarker.empty() ? std::string() : "upload-id-marker=" + encode(uploadIdMarker, false) + "&") +
-            "uploads=";
+            "prefix=" + encode(listing.prefix, false) + "&" +
+            (secondMarker.empty() ? std::string()
+                                  : std::string(listing.secondMarker) + "=" + encode(secondMarker, false) + "&") +
+            listing.subresource + "=";
         Response response;
         StoreAnswer answer = perform(account, request, response);
         if (!answer.result)
             return answer;
         const auto xml = XmlElement::parse(response.body);
-        if (!xml || xml->name() != "ListMultipartUploadsResult") {
-            answer.result = Result::failure(request.what + ": the store's answer is no list of uploads");
+        if (!xml || xml->name() != listing.root) {
+            answer.result = Result::failure(request.what + ": the store's answer is no such list");
             return answer;
         }
         const bool encoded = xml->childText("EncodingType") == "url";
-        for (const XmlElement& entry : xml->children()) {
-            if (entry.name() != "Upload")
-                continue;
-            std::string key = entry.childText("Key");
-            uploads.emplace_back(encoded ? urlDecoded(key) : key, entry.childText("UploadId"));
+        if (const Result taken = takePage(*xml, encoded); !taken) {
+            answer.result = Result::failure(request.what + ": " + taken.error());
+            return answer;
         }
         if (xml->childText("IsTruncated") != "true")
             return answer;
         keyMarker = xml->childText("NextKeyMarker");
         if (encoded)
             keyMarker = urlDecoded(keyMarker);
-        uploadIdMarker = xml->childText("NextUploadIdMarker");
-        if (keyMarker.empty() || !markersSeen.insert({keyMarker, uploadIdMarker}).second) {
+        secondMarker = xml->childText(listing.nextSecondMarker);
+        // A store that gave no new place to go on from would have this list for good.
+        if (keyMarker.empty() || !markersSeen.insert({keyMarker, secondMarker}).second) {
             answer.result = Result::failure(request.what + ": the store's list does not go on");
             return answer;
         }
     }
+}
+
+StoreAnswer CurlObjectStore::listMultipartUploads(const ObjectStoreAccount& account, const std::string& prefix,
+                                                  std::vector<std::pair<std::string, std::string>>& uploads)
+{
+    uploads.clear();
+    const MarkerListing listing{"listing the unfinished uploads under \"" + account.bucket + "/" + prefix + "\"",
+                                prefix,
+                                "uploads",
+                                "upload-id-marker",
+                                "NextUploadIdMarker",
+                                "ListMultipartUploadsResult"};
+    return listByMarkers(account, listing, [&](const XmlElement& page, bool encoded) {
+        for (const XmlElement& entry : page.children())
+            if (entry.name() == "Upload")
+                uploads.emplace_back(encoded ? urlDecoded(entry.childText("Key")) : entry.childText("Key"),
+                                     entry.childText("UploadId"));
+        return Result::success();
+    });
+}
+
+StoreAnswer CurlObjectStore::listObjectVersions(const ObjectStoreAccount& account, const std::string& prefix,
+                                                std::vector<StoredVersion>& versions)
+{
+    versions.clear();
+    const MarkerListing listing{"listing the versions under \"" + account.bucket + "/" + prefix + "\"",
+                                prefix,
+                                "versions",
+                                "version-id-marker",
+                                "NextVersionIdMarker",
+                                "ListVersionsResult"};
+    return listByMarkers(account, listing, [&](const XmlElement& page, bool encoded) {
+        for (const XmlElement& entry : page.children()) {
+            if (entry.name() != "Version" && entry.name() != "DeleteMarker")
+                continue;
+            StoredVersion version;
+            version.key = encoded ? urlDecoded(entry.childText("Key")) : entry.childText("Key");
+            version.versionId = entry.childText("VersionId");
+            version.deleteMarker = entry.name() == "DeleteMarker";
+            version.latest = entry.childText("IsLatest") == "true";
+            const auto size = parseSize(entry.childText("Size"));
+            if (version.key.empty() || version.versionId.empty() || (!version.deleteMarker && !size))
+                return Result::failure("the store listed a version without name or size");
+            version.size = version.deleteMarker ? 0 : *size;
+            versions.push_back(std::move(version));
+        }
+        return Result::success();
+    });
 }
 
 StoreAnswer CurlObjectStore::deleteObject(const ObjectStoreAccount& account, const std::string& key)

@@ -3,8 +3,12 @@
 #include "FileSystem.h"
 #include "ObjectStore.h"
 
+class XmlElement;
+
+#include <functional>
 #include <map>
 #include <mutex>
+#include <vector>
 
 /// An S3-compatible store reached through libcurl: each request signed by libcurl's AWS Signature Version 4
 /// (`CURLOPT_AWS_SIGV4`, "aws:amz:<region>:s3"), the bucket in the path, the answers' XML read with expat. The same
@@ -32,6 +36,9 @@ class CurlObjectStore : public ObjectStore
 public:
     /// `files` reads the bodies that are sent and writes what getObject() fetches.
     explicit CurlObjectStore(FileSystem& files);
+    ~CurlObjectStore() override;
+    CurlObjectStore(const CurlObjectStore&) = delete;
+    CurlObjectStore& operator=(const CurlObjectStore&) = delete;
 
     StoreAnswer checkBucket(const ObjectStoreAccount& account) override;
     StoreAnswer bucketHasObjectLock(const ObjectStoreAccount& account, bool& enabled) override;
@@ -50,6 +57,8 @@ public:
                                      const std::string& uploadId) override;
     StoreAnswer listMultipartUploads(const ObjectStoreAccount& account, const std::string& prefix,
                                      std::vector<std::pair<std::string, std::string>>& uploads) override;
+    StoreAnswer listObjectVersions(const ObjectStoreAccount& account, const std::string& prefix,
+                                   std::vector<StoredVersion>& versions) override;
     StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) override;
     StoreAnswer deleteObjectVersion(const ObjectStoreAccount& account, const std::string& key,
                                     const std::string& versionId) override;
@@ -64,12 +73,36 @@ private:
     struct Request;
     struct Response;
     StoreAnswer perform(const ObjectStoreAccount& account, Request& request, Response& response);
+    /// A listing whose pages go on from a key marker and a second one (unfinished uploads, versions).
+    struct MarkerListing
+    {
+        std::string what;             ///< for the reason of a failure
+        std::string prefix;           ///< of the keys listed
+        const char* subresource;      ///< "uploads", "versions"
+        const char* secondMarker;     ///< the query parameter of the second marker ("upload-id-marker")
+        const char* nextSecondMarker; ///< the element that gives it for the next page ("NextUploadIdMarker")
+        const char* root;             ///< the answer's root element
+    };
+    /// Asks for every page of `listing` and hands each to `takePage` with whether its keys are URL-encoded; a
+    /// failure of `takePage` ends the listing with its reason.
+    StoreAnswer listByMarkers(const ObjectStoreAccount& account, const MarkerListing& listing,
+                              const std::function<Result(const XmlElement&, bool)>& takePage);
     /// Locks the version `versionId` of `key` until the date of `retention`.
     StoreAnswer putRetention(const ObjectStoreAccount& account, const std::string& key, const std::string& versionId,
                              const ObjectRetention& retention);
 
+    /// An idle libcurl handle (its connection to the store still open where the store kept it), or a new one;
+    /// nullptr when none can be made.
+    void* takeHandle();
+    void giveBack(void* handle);
+
+    /// Handles kept between requests: each keeps its connection, so that many small objects in a row, or from
+    /// several threads, do not each pay for a new connection and TLS handshake.
+    static constexpr std::size_t idleHandleLimit = 16;
+
     FileSystem& m_files;
     std::mutex m_mutex;
+    std::vector<void*> m_idleHandles;
     /// The lock each unfinished upload was begun with, by upload id, to be made sure of when it is completed.
     std::map<std::string, ObjectRetention> m_uploadRetention;
 };
