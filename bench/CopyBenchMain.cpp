@@ -84,7 +84,8 @@ int main(int argc, char** argv)
                                     system.http,
                                     inert,
                                     system.mail,
-                                    system.secrets};
+                                    system.secrets,
+                                    system.objectStore};
 
     BackupSettings settings;
     settings.BackupDir = argv[1];

@@ -16,6 +16,7 @@ win_zlib_version=1:1.2.13.dfsg-1
 win_libdeflate_version=1.14-1
 win_sodium_version=1.0.18-1+deb12u1
 win_curl_version=7.88.1-10+deb12u15
+win_expat_version=2.5.0-1+deb12u2
 win_gtest_version=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)
 win_qt_version=6.4.2+dfsg-10
 
@@ -119,9 +120,10 @@ win_httplib()
 win_tools()
 {
     # unixodbc and odbc-mdbtools: the Linux side of Wine's ODBC bridge, through which the tests reach .mdb files.
+    # radosgw, ceph-mon, ceph-osd, s3cmd: the test object store (scripts/s3-test-server), run on the Linux side.
     win_install g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev \
         wine wine64 xvfb xauth dpkg-dev cmake ninja-build googletest libcpp-httplib-dev locales \
-        unixodbc odbc-mdbtools
+        unixodbc odbc-mdbtools radosgw ceph-mon ceph-osd s3cmd curl uuid-runtime
     mkdir -p "$win_prefix"
 }
 
@@ -204,6 +206,31 @@ win_build_curl()
         make -C lib -j "$win_jobs" >/dev/null && make -C lib install >/dev/null && make -C include install >/dev/null)
     win_pc libcurl "-lcurl -lbcrypt -lcrypt32 -lsecur32 -lws2_32 -liphlpapi -ladvapi32" "-DCURL_STATICLIB"
     win_stamp curl "$win_curl_version"
+}
+
+# expat, which reads the XML answers of an object store, built static (XML_STATIC: no DLL import marks). Without
+# DTD support, which those answers never need (the reader refuses a DOCTYPE) and whose Debian patches expect the
+# autotools build's XML_DTD=1.
+win_build_expat()
+{
+    win_stamp_ok expat "$win_expat_version" && return 0
+    win_say "building expat $win_expat_version"
+    local dsc src
+    dsc=$(win_fetch_source expat "$win_expat_version")
+    src=$(win_unpack expat "$dsc")
+    [ -f "$src/CMakeLists.txt" ] || src=$src/expat
+    cmake -S "$src" -B "$src/../out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$win_prefix" -DEXPAT_SHARED_LIBS=OFF -DEXPAT_DTD=OFF -DEXPAT_BUILD_TOOLS=OFF \
+        -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF \
+        >/dev/null && cmake --build "$src/../out" -j "$win_jobs" >/dev/null || return 1
+    local library
+    library=$(ls "$src"/../out/libexpat*.a | head -1)
+    [ -n "$library" ] || return 1
+    mkdir -p "$win_prefix/lib" "$win_prefix/include"
+    cp "$library" "$win_prefix/lib/libexpat.a"
+    cp "$src/lib/expat.h" "$src/lib/expat_external.h" "$win_prefix/include/"
+    win_pc expat "-lexpat" "-DXML_STATIC"
+    win_stamp expat "$win_expat_version"
 }
 
 win_build_gtest()

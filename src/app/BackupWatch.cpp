@@ -7,6 +7,8 @@
 #include "MailOutbox.h"
 #include "MailReporter.h"
 #include "MissedRunCheck.h"
+#include "OffsiteCourier.h"
+#include "OffsiteSender.h"
 #include "RunGuard.h"
 #include "RunReport.h"
 #include "RunStatusLines.h"
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -30,7 +33,13 @@ std::chrono::sys_seconds utcNow()
 
 BackupWatch::BackupWatch(AppContext& context, RunStatusLines& lines, Hooks hooks, QObject* parent)
     : QObject(parent), m_context(context), m_lines(lines), m_hooks(std::move(hooks)), m_records(context.settingsStore),
-      m_ageTimer(new QTimer(this)), m_catchUpTimer(new QTimer(this)), m_outbox(new MailOutbox(this))
+      m_ageTimer(new QTimer(this)), m_catchUpTimer(new QTimer(this)), m_outbox(new MailOutbox(this)),
+      m_courier(new OffsiteCourier(
+          [this](const OffsiteProgress& progress) {
+              if (m_hooks.offsiteProgress)
+                  m_hooks.offsiteProgress(progress);
+          },
+          this))
 {
     m_ageTimer->setObjectName(QStringLiteral("ageWarningTimer"));
     m_ageTimer->setInterval(ageCheckIntervalMs);
@@ -105,10 +114,75 @@ void BackupWatch::runFinished(const RunReport& report)
         (void)m_records.recordWholeBackup(ended);
     checkAge();
 
-    mail(
-        [report, ended](MailSender& sender, const MailSettings& settings, const MailMessage::Destination& destination) {
-            return MailReporter::reportRun(sender, settings, thisComputerName(), report, ended, destination, utcNow());
+    // `offsiteFailed`: the copy away from the shop is not whole, which is mailed as a run that was not whole is
+    // (the local result in the subject stays the run's own).
+    auto mailReport = [this, ended](const RunReport& mailed, bool offsiteFailed) {
+        mail([mailed, ended, offsiteFailed](MailSender& sender, const MailSettings& settings,
+                                            const MailMessage::Destination& destination) {
+            MailSettings asked = settings;
+            if (offsiteFailed && asked.Slati == MailWhen::AfterProblems)
+                asked.Slati = MailWhen::AfterEveryRun;
+            return MailReporter::reportRun(sender, asked, thisComputerName(), mailed, ended, destination, utcNow());
         });
+    };
+    std::vector<std::chrono::year_month_day> dates{ended.date};
+    if (m_runStart && m_runStart->date != ended.date)
+        dates.insert(dates.begin(), m_runStart->date);
+    const bool sending = sendOffsite(dates, [this, report, mailReport](const OffsiteOutcome& outcome) {
+        if (m_hooks.offsiteDone)
+            m_hooks.offsiteDone(outcome);
+        RunReport mailed = report;
+        mailed.warnings.insert(mailed.warnings.end(), outcome.problems.begin(), outcome.problems.end());
+        mailReport(mailed, !outcome.whole());
+    });
+    if (!sending)
+        mailReport(report, false);
+}
+
+bool BackupWatch::sendOffsite(const std::vector<std::chrono::year_month_day>& dates,
+                              const std::function<void(const OffsiteOutcome&)>& then)
+{
+    const std::string asked = m_context.settingsStore.ReadIniValue("S3", "Slati");
+    if (asked.empty() || asked == "0")
+        return false;
+    OffsiteSettings settings;
+    if (const Result loaded = OffsiteSettingsStore::load(m_context.settingsStore, m_context.platform.secrets,
+                                                         thisComputerName(), settings);
+        !loaded) {
+        OffsiteOutcome failed;
+        failed.problems.push_back("Slanje van lokala: podesavanje nije ispravno: " + loaded.error());
+        then(failed);
+        return true;
+    }
+    if (settings.Slati != 1)
+        return false;
+    OffsiteDayRequest request;
+    request.settings = settings;
+    request.backupDir = m_context.backupSettings.BackupDir;
+    request.dates = dates;
+    request.today = m_context.platform.clock.now().date;
+    request.Brisati = m_context.backupSettings.Brisati;
+    request.Starost = m_context.backupSettings.Starost;
+    ObjectStore& store = m_context.platform.objectStore;
+    const FileSystem& disk = m_context.platform.fileSystem;
+    m_courier->post(
+        [request, &store, &disk](const std::function<void(const OffsiteProgress&)>& progress,
+                                 const std::function<bool()>& stop) {
+            OffsiteDayRequest now = request;
+            now.utcNow = utcNow();
+            OffsiteSender::Options options;
+            options.progress = progress;
+            options.stop = stop;
+            // Asked again within two minutes at most, never while the program ends.
+            options.retry.wait = [stop](std::chrono::milliseconds wait) {
+                for (auto waited = std::chrono::milliseconds(0); waited < wait && !stop();
+                     waited += std::chrono::milliseconds(100))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            };
+            return OffsiteSender(store, disk, options).sendDay(now);
+        },
+        then);
+    return true;
 }
 
 void BackupWatch::checkAge()
@@ -136,6 +210,11 @@ void BackupWatch::checkAge()
 bool BackupWatch::mailing() const
 {
     return m_outbox->busy();
+}
+
+bool BackupWatch::sendingOffsite() const
+{
+    return m_courier->busy();
 }
 
 void BackupWatch::mail(const SendFunction& send)

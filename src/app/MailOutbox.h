@@ -1,16 +1,12 @@
 #pragma once
 
+#include "BackgroundQueue.h"
 #include "MailSender.h"
 
 #include <QObject>
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
-#include <thread>
-#include <utility>
 
 /// Sends the reports one after the other on a thread of its own, so that neither a run nor the window waits for a
 /// mail server. What a sending gave is handed back on the window's thread. Nothing is ever sent twice: a failure
@@ -33,12 +29,5 @@ public:
     bool busy() const;
 
 private:
-    void work();
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::pair<Job, Done>> m_jobs;
-    bool m_sending = false;
-    bool m_stop = false;
-    std::thread m_worker;
+    BackgroundQueue m_queue; ///< last: it goes first, before what its jobs use
 };

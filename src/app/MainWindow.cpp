@@ -15,6 +15,8 @@
 #include "MessageBoxService.h"
 #include "NetworkShutdownTimer.h"
 #include "NotificationIcon.h"
+#include "OffsitePage.h"
+#include "OffsiteSender.h"
 #include "OptionsPage.h"
 #include "ProcessTerminator.h"
 #include "RestorePage.h"
@@ -63,7 +65,8 @@ MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* pa
       m_optionsPage(new OptionsPage(context)), m_mailPage(new MailPage(context)),
       m_restorePage(
           new RestorePage(context, m_services.folderPicker, [this] { return m_foldersPage->folderEntries(); })),
-      m_aboutPage(new AboutPage(context.platform)), m_statusLines(new RunStatusLines(*m_statusPage, this)),
+      m_offsitePage(new OffsitePage(context)), m_aboutPage(new AboutPage(context.platform)),
+      m_statusLines(new RunStatusLines(*m_statusPage, this)),
       m_networkShutdown(new NetworkShutdownTimer(
           context.platform, [this] { return m_foldersPage->folderEntries(); }, this)),
       m_dailyTimer(new QTimer(this)), m_trayMenu(new QMenu(QStringLiteral("File"), this)),
@@ -73,7 +76,15 @@ MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* pa
           {.startTimedRun = [this] { startTimedRun(); },
            .warningChanged =
                [this](bool started) { m_trayAlert->setWarning(m_watch->overdue(), started, m_watch->warningLine()); },
-           .mailFailed = [this](const std::string& line) { showMailFailure(line); }},
+           .mailFailed = [this](const std::string& line) { showMailFailure(line); },
+           .offsiteProgress =
+               [this](const OffsiteProgress& progress) {
+                   m_statusPage->setOffsiteLine(QStringLiteral("Slanje van lokala: %1 od %2 datoteka, %3 MB poslano")
+                                                    .arg(progress.filesDone)
+                                                    .arg(progress.filesTotal)
+                                                    .arg(progress.bytesSent / 1000000));
+               },
+           .offsiteDone = [this](const OffsiteOutcome& outcome) { showOffsiteOutcome(outcome); }},
           this))
 {
     ui->setupUi(this);
@@ -92,6 +103,7 @@ MainWindow::MainWindow(AppContext& context, WindowServices services, QWidget* pa
     ui->settingsTabs->addTab(m_foldersPage, QStringLiteral("Fascikle"));
     ui->settingsTabs->addTab(m_optionsPage, QStringLiteral("Opcije"));
     ui->settingsTabs->addTab(m_mailPage, QStringLiteral("Posta"));
+    ui->settingsTabs->addTab(m_offsitePage, QStringLiteral("Van lokala"));
     ui->settingsTabs->setCurrentIndex(foldersPage);
     // A tab widget not yet shown keeps its new pages from the layouts around it; they measure it again now.
     ui->settingsTabs->updateGeometry();
@@ -154,6 +166,7 @@ void MainWindow::loadPages()
                             [this](int number) { onTrayIconMessage(number); });
     m_foldersPage->loadFolderList();
     m_mailPage->loadSettings();
+    m_offsitePage->loadSettings();
     m_aboutPage->showVersion(m_context.platform.appInfo.version());
 
     const BackupSettings& settings = m_context.backupSettings;
@@ -516,6 +529,18 @@ void MainWindow::showMailFailure(const std::string& line)
     m_failureLines.push_back(line);
     m_statusPage->showFailures(m_failureLines);
     m_latestRunHasProblems = true; // in sight until a run has nothing to report
+}
+
+void MainWindow::showOffsiteOutcome(const OffsiteOutcome& outcome)
+{
+    m_statusPage->setOffsiteLine(qs(outcome.summary()));
+    if (outcome.whole())
+        return;
+    m_failureLines.insert(m_failureLines.end(), outcome.problems.begin(), outcome.problems.end());
+    m_statusPage->showFailures(m_failureLines);
+    m_latestRunHasProblems = true;
+    if (!isVisible() || isMinimized())
+        m_trayAlert->offsiteProblemsUnseen(outcome.problems);
 }
 
 void MainWindow::showBackUpNowButton()

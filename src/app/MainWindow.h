@@ -20,6 +20,7 @@ class BackupWatch;
 class FoldersPage;
 class MailPage;
 class NetworkShutdownTimer;
+class OffsitePage;
 class OptionsPage;
 class QAction;
 class QMenu;
@@ -29,12 +30,13 @@ class RunStatusLines;
 class StatusPage;
 class TrayAlert;
 struct AppContext;
+struct OffsiteOutcome;
 
 /// The program's one window. It holds the pages (StatusPage "Backup"; "Podesavanja" with FoldersPage "Fascikle",
-/// OptionsPage "Opcije" and MailPage "Posta"; RestorePage "Vracanje"; AboutPage "O programu") and owns what is the
-/// whole program's: the notification icon with its menu, closing, hiding and "Izlaz", the daily timer with its
-/// schedule, the network-shutdown timer, the runs it starts and the window's side of every run (BackupHost). Closing
-/// the window only hides it; the program ends through "Izlaz" in the icon's menu.
+/// OptionsPage "Opcije", MailPage "Posta" and OffsitePage "Van lokala"; RestorePage "Vracanje"; AboutPage
+/// "O programu") and owns what is the whole program's: the notification icon with its menu, closing, hiding and
+/// "Izlaz", the daily timer with its schedule, the network-shutdown timer, the runs it starts and the window's side of
+/// every run (BackupHost). Closing the window only hides it; the program ends through "Izlaz" in the icon's menu.
 ///
 /// The handlers are public so that tests drive them the way the toolkit does.
 class MainWindow : public QWidget, public StartupWindow, public BackupHost
@@ -110,6 +112,9 @@ private:
     void startTimedRun();
     /// A report that could not be mailed joins the latest run's list of what went wrong.
     void showMailFailure(const std::string& line);
+    /// The sending to the store ended: its line on the page "Backup"; what went wrong joins the latest run's list
+    /// (and the icon, when nobody looks).
+    void showOffsiteOutcome(const OffsiteOutcome& outcome);
     void runSafely(const WindowServices::Run& run);
     /// The next-run line: when the next timed run is due while the daily schedule is armed, else nothing.
     void refreshNextRunLine();
@@ -129,6 +134,7 @@ private:
     OptionsPage* m_optionsPage;
     MailPage* m_mailPage;
     RestorePage* m_restorePage;
+    OffsitePage* m_offsitePage;
     AboutPage* m_aboutPage;
     RunStatusLines* m_statusLines; ///< the status page's lines, and the progress of a run in their place
     NetworkShutdownTimer* m_networkShutdown;

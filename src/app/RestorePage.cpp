@@ -4,14 +4,17 @@
 
 #include "AppContext.h"
 #include "BackupRecords.h"
+#include "ComputerName.h"
 #include "FolderPicker.h"
 #include "LocalDateTime.h"
 #include "OffThreadWork.h"
+#include "OffsiteSettings.h"
 #include "RestoreTargets.h"
 #include "RunCancellation.h"
 #include "WebOpener.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QTimer>
 #include <QTreeWidgetItem>
 
@@ -74,27 +77,70 @@ void RestorePage::refreshDays()
     const QString chosen = ui->daysList->currentItem() ? ui->daysList->currentItem()->text() : QString();
     ui->daysList->clear();
     m_days.clear();
-    if (destination.empty()) {
+    std::string storeProblem;
+    m_store = storeAccess(storeProblem);
+    if (destination.empty() && !m_store && storeProblem.empty()) {
         say("Odredisna fascikla nije podesena (Podesavanja, Fascikle).");
         return;
     }
     std::optional<std::chrono::year_month_day> lastWhole;
     if (const std::optional<LocalDateTime> moment = BackupRecords(m_context.settingsStore).lastWholeBackup())
         lastWhole = moment->date;
-    BackupDayList list;
-    offThread([&] { list = listBackupDays(m_context.platform.fileSystem, destination, lastWhole); });
-    m_days = std::move(list.days);
+    BackupDayList local;
+    BackupDayList stored;
+    if (m_store)
+        say("Citanje dana iz skladista van lokala...");
+    offThread([&] {
+        if (!destination.empty())
+            local = listBackupDays(m_context.platform.fileSystem, destination, lastWhole);
+        if (m_store)
+            stored = listStoreDays(*m_store);
+    });
+    m_days = std::move(local.days);
+    m_days.insert(m_days.end(), stored.days.begin(), stored.days.end());
+    std::stable_sort(m_days.begin(), m_days.end(),
+                     [](const BackupDay& a, const BackupDay& b) { return a.date > b.date; });
     for (const BackupDay& day : m_days)
-        ui->daysList->addItem(qs(formatDateDots(day.date)) +
-                              (day.notWhole ? QStringLiteral("  (nije potpuna)") : QString()));
-    if (!list.error.empty())
-        say("Odredisna fascikla se ne moze procitati: " + list.error);
-    else if (m_days.empty())
-        say("U odredisnoj fascikli \"" + destination + "\" nema rezervnih kopija.");
-    else
-        say({});
+        ui->daysList->addItem(qs(formatDateDots(day.date)) + (day.inStore    ? QStringLiteral(" (van lokala)")
+                                                              : day.notWhole ? QStringLiteral("  (nije potpuna)")
+                                                                             : QString()));
+    std::vector<std::string> lines;
+    if (destination.empty())
+        lines.push_back("Odredisna fascikla nije podesena (Podesavanja, Fascikle).");
+    else if (!local.error.empty())
+        lines.push_back("Odredisna fascikla se ne moze procitati: " + local.error);
+    else if (local.days.empty())
+        lines.push_back("U odredisnoj fascikli \"" + destination + "\" nema rezervnih kopija.");
+    if (!stored.error.empty())
+        storeProblem = stored.error;
+    if (!storeProblem.empty())
+        lines.push_back("Dani van lokala se ne mogu procitati: " + storeProblem);
+    else if (m_store && stored.days.empty())
+        lines.push_back("U skladistu van lokala nema rezervnih kopija ovog racunara.");
+    m_daysNote.clear();
+    for (const std::string& line : lines)
+        m_daysNote += line + "\n";
+    say(m_daysNote);
     const QList<QListWidgetItem*> same = ui->daysList->findItems(chosen, Qt::MatchExactly);
     ui->daysList->setCurrentRow(same.isEmpty() || chosen.isEmpty() ? 0 : ui->daysList->row(same.first()));
+}
+
+std::optional<StoreAccess> RestorePage::storeAccess(std::string& problem) const
+{
+    if (m_context.settingsStore.ReadIniValue("S3", "Adresa").empty())
+        return std::nullopt; // no store away from the shop
+    OffsiteSettings settings;
+    Result usable =
+        OffsiteSettingsStore::load(m_context.settingsStore, m_context.platform.secrets, thisComputerName(), settings);
+    if (usable)
+        usable = OffsiteSettingsStore::check(settings);
+    if (!usable) {
+        problem = "podesavanje nije ispravno (Podesavanja, Van lokala): " + usable.error();
+        return std::nullopt;
+    }
+    StoreAccess access{&m_context.platform.objectStore, settings.account(), settings.Prefiks, {}};
+    access.retry.attempts = 3; // the page waits for the answer: a store that is down is said soon
+    return access;
 }
 
 void RestorePage::onDayChosen()
@@ -108,13 +154,21 @@ void RestorePage::onDayChosen()
         return;
     const BackupDay day = m_days[static_cast<std::size_t>(row)];
     DayBackups backups;
-    offThread([&] { backups = backupsOfDay(m_context.platform.fileSystem, day); });
+    if (day.inStore && m_store) {
+        say("Citanje iz skladista van lokala (arhiva se preuzima cijela)...");
+        const StoreAccess access = *m_store;
+        const std::string fetchFolder = QDir::tempPath().toStdString();
+        offThread([&] { backups = backupsOfStoreDay(access, m_context.platform.fileSystem, day, fetchFolder); });
+    } else if (!day.inStore) {
+        offThread([&] { backups = backupsOfDay(m_context.platform.fileSystem, day); });
+    }
     m_backups = std::move(backups);
     for (const BackupSource& source : m_backups.sources)
         ui->backupsList->addItem(qs(source.name.empty() ? "(bez imena)" : source.name));
-    std::string problems;
+    std::string problems = m_daysNote; // what the days' reading found stays in view
     for (const FileFailure& failure : m_backups.unreadable)
-        problems += failure.reason + "\n";
+        problems += (failure.reason.find(failure.path) == std::string::npos ? failure.path + ": " : std::string()) +
+                    failure.reason + "\n";
     say(problems);
     if (!m_backups.sources.empty())
         ui->backupsList->setCurrentRow(0);
@@ -338,6 +392,9 @@ void RestorePage::onOpen()
         place = m_days[static_cast<std::size_t>(day)].places.front();
     if (place.empty())
         return say("Izaberite dan.");
+    if (day >= 0 && day < static_cast<int>(m_days.size()) && m_days[static_cast<std::size_t>(day)].inStore)
+        return say("Ova rezervna kopija je u skladistu van lokala (\"" + (m_store ? m_store->account.bucket : "") +
+                   "/" + m_days[static_cast<std::size_t>(day)].places.front() + "\"): vratite je sa \"Vrati\".");
     if (const Result opened = m_context.platform.web.openFolder(place); !opened)
         say("Rezervna kopija se ne moze otvoriti: " + opened.error());
 }

@@ -5,6 +5,7 @@
 #include "BackupTree.h"
 #include "RestorePlan.h"
 #include "RestoreRun.h"
+#include "StoreBackups.h"
 
 #include <QWidget>
 
@@ -28,7 +29,8 @@ class QTreeWidgetItem;
 /// files and folders to the listed folder whose backup it is, "Vrati u ..." into a folder the user picks; before
 /// anything is written the page says how many files are new, the same and different, and the user chooses whether a
 /// different file is kept (the default) or replaced. Reading and restoring run away from the window's thread, with
-/// progress and a stop button; the result names every file that was not restored and why.
+/// progress and a stop button; the result names every file that was not restored and why. With section "S3" filled in,
+/// the days in the store away from the shop are listed too, marked "(van lokala)", and restored from the same way.
 class RestorePage : public QWidget
 {
     Q_OBJECT
@@ -69,6 +71,8 @@ private:
     void offThread(const std::function<void()>& work);
     void setBusy(bool busy);
     void say(const std::string& text);
+    /// The store of section "S3", when it is filled in; the reason when it cannot be used.
+    std::optional<StoreAccess> storeAccess(std::string& problem) const;
 
     AppContext& m_context;
     FolderPicker& m_folderPicker;
@@ -76,7 +80,9 @@ private:
     std::unique_ptr<Ui::RestorePage> ui;
     QTimer* m_progressTimer;
 
-    std::vector<BackupDay> m_days;
+    std::vector<BackupDay> m_days; ///< the destination's and the store's, newest first
+    std::optional<StoreAccess> m_store;
+    std::string m_daysNote; ///< what reading the days found (a store that does not answer), shown with each day
     DayBackups m_backups;
     std::unique_ptr<BackupTree> m_tree;
     std::optional<RestorePlan> m_plan;

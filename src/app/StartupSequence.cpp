@@ -108,7 +108,8 @@ bool checkForUpdateBehindTheWindow(AppContext& context, StartupWindow& window)
                                   http,
                                   pause,
                                   platform.mail,
-                                  platform.secrets};
+                                  platform.secrets,
+                                  platform.objectStore};
     return CheckForUpdate(behind, context.settingsStore, context.URLUpdate);
 }
 

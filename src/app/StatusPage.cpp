@@ -24,6 +24,12 @@ void StatusPage::setNextRunLine(const QString& text)
     ui->nextRunLine->setText(text);
 }
 
+void StatusPage::setOffsiteLine(const QString& text)
+{
+    ui->offsiteLine->setText(text);
+    ui->offsiteLine->setVisible(!text.isEmpty());
+}
+
 void StatusPage::showProgressLine(const QString& counts, const QString& currentFile)
 {
     QString line = counts;

@@ -27,6 +27,8 @@ public:
     void setNextRunLine(const QString& text);
     /// The second line while a run works: `counts`, then `currentFile` with its middle left out where the line
     /// has no room for all of it (the counts are always shown whole).
+    /// The line about the copy away from the shop: where its sending stands or how it ended; hidden when empty.
+    void setOffsiteLine(const QString& text);
     void showProgressLine(const QString& counts, const QString& currentFile);
 
     /// The lamp's colour, 0x00BBGGRR.

@@ -30,6 +30,16 @@ void TrayAlert::runProblemsUnseen(const RunReport& report, const std::vector<std
     refresh();
 }
 
+void TrayAlert::offsiteProblemsUnseen(const std::vector<std::string>& lines)
+{
+    QStringList text;
+    for (const std::string& line : lines)
+        text << qs(line);
+    m_icon.showMessage(qs(m_title), text.join('\n'));
+    m_runProblems = true;
+    refresh();
+}
+
 void TrayAlert::seen()
 {
     if (!m_runProblems)

@@ -22,6 +22,8 @@ public:
     /// A run ended with `report` (its failure lines `lines`) while nobody looked at the window: the message lists
     /// them, and the icon keeps the failure picture after it is gone.
     void runProblemsUnseen(const RunReport& report, const std::vector<std::string>& lines);
+    /// The copy away from the shop failed (`lines`) while nobody looked at the window: as runProblemsUnseen.
+    void offsiteProblemsUnseen(const std::vector<std::string>& lines);
     /// The window is seen: the run's problems no longer need the icon.
     void seen();
     /// The warning about old backups stands (`overdue`) or not; `started`: it begins now, with `line` as message.

@@ -41,7 +41,8 @@ int main(int argc, char** argv)
                                     system.http,
                                     pause,
                                     system.mail,
-                                    system.secrets};
+                                    system.secrets,
+                                    system.objectStore};
 
     QtFolderPicker folderPicker;
     QtNotificationIcon trayIcon;

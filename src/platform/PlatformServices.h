@@ -9,6 +9,7 @@ class InstanceLock;
 class MailSender;
 class MessageBoxService;
 class NetworkHostLookup;
+class ObjectStore;
 class Pause;
 class PowerControl;
 class ProcessLauncher;
@@ -37,4 +38,5 @@ struct PlatformServices
     Pause& pause;
     MailSender& mail;
     SecretProtector& secrets;
+    ObjectStore& objectStore; ///< the S3-compatible store the days are sent to, away from the shop
 };

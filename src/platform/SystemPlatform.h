@@ -4,6 +4,12 @@
 #include "SystemAppInfo.h"
 #include "SystemClock.h"
 
+#ifdef KOPIRKO_HAVE_OBJECT_STORE
+#include "CurlObjectStore.h"
+#else
+#include "UnavailableObjectStore.h"
+#endif
+
 #ifdef KOPIRKO_HAVE_MAIL_CLIENT
 #include "CurlMailSender.h"
 #else
@@ -64,6 +70,11 @@ using SystemMailSender = CurlMailSender;
 #else
 using SystemMailSender = UnavailableMailSender;
 #endif
+#ifdef KOPIRKO_HAVE_OBJECT_STORE
+using SystemObjectStore = CurlObjectStore;
+#else
+using SystemObjectStore = UnavailableObjectStore;
+#endif
 
 /// Every service of this computer but those the window's toolkit gives (message boxes, the browser, pausing).
 struct SystemPlatform
@@ -80,6 +91,11 @@ struct SystemPlatform
     SystemCommandRunner commandRunner;
     SystemMailSender mail;
     SystemSecretProtector secrets;
+#ifdef KOPIRKO_HAVE_OBJECT_STORE
+    SystemObjectStore objectStore{fileSystem};
+#else
+    SystemObjectStore objectStore;
+#endif
 #ifdef _WIN32
     WinPowerControl power;
     WinRemoteShutdown remoteShutdown;

@@ -27,6 +27,8 @@ struct BackupDay
     std::vector<std::string> places; ///< full paths of the day's backup folders and archives, sorted by name
     /// The program knows that no run of that day backed everything up whole (see listBackupDays).
     bool notWhole = false;
+    /// The day is in the store away from the shop: `places` are the keys of its backups.
+    bool inStore = false;
 };
 
 /// The days with backups in the destination, and why they could not all be listed.

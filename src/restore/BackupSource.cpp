@@ -2,6 +2,22 @@
 
 #include "Paths.h"
 
+#include <algorithm>
+
+void addArchiveBackups(DayBackups& found, const std::string& name, const std::string& place,
+                       const std::shared_ptr<const ArchiveIndex>& index, std::chrono::year_month_day date)
+{
+    const std::vector<const ArchiveEntry*> top = index->children("");
+    const bool looseFiles =
+        std::any_of(top.begin(), top.end(), [](const ArchiveEntry* entry) { return !entry->folder; });
+    if (looseFiles) { // the contents of one folder at the top of the archive
+        found.sources.push_back({name, place, {}, index, date});
+        return;
+    }
+    for (const ArchiveEntry* entry : top)
+        found.sources.push_back({entry->path, place, entry->path, index, date});
+}
+
 DayBackups backupsOfDay(const FileSystem& fileSystem, const BackupDay& day)
 {
     DayBackups found;
@@ -19,15 +35,7 @@ DayBackups backupsOfDay(const FileSystem& fileSystem, const BackupDay& day)
             found.unreadable.push_back({place, error});
             continue;
         }
-        const std::vector<const ArchiveEntry*> top = index->children("");
-        const bool looseFiles =
-            std::any_of(top.begin(), top.end(), [](const ArchiveEntry* entry) { return !entry->folder; });
-        if (looseFiles) { // the contents of one folder at the top of the archive
-            found.sources.push_back({parsed->name, place, {}, index, day.date});
-            continue;
-        }
-        for (const ArchiveEntry* entry : top)
-            found.sources.push_back({entry->path, place, entry->path, index, day.date});
+        addArchiveBackups(found, parsed->name, place, index, day.date);
     }
     return found;
 }

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+class FetchedArchive;
+class StoredFolderBackup;
+
 /// One backup of a day, by the name it carries: a dated folder, or one top folder of a dated archive (an archive
 /// shared by folders of one name holds "Dokumenti" and "Dokumenti (2)").
 struct BackupSource
@@ -18,6 +21,13 @@ struct BackupSource
                        ///< sit at the top of the archive)
     std::shared_ptr<const ArchiveIndex> archive; ///< archives: its list; nullptr for a folder
     std::chrono::year_month_day date;
+    /// A copy-mode backup in the store away from the shop; nullptr for one on the disk.
+    std::shared_ptr<const StoredFolderBackup> stored = nullptr;
+    /// An archive fetched from the store into the temporary file `place`, removed with the last holder.
+    std::shared_ptr<const FetchedArchive> fetched = nullptr;
+
+    /// Whether the backup is on the disk as a folder, which a restore copies from.
+    bool isLocalFolder() const { return !archive && !stored; }
 };
 
 /// The backups of a day, and the places of the day that could not be read.
@@ -26,6 +36,11 @@ struct DayBackups
     std::vector<BackupSource> sources; ///< in the order of the day's places, an archive's in its own order
     std::vector<FileFailure> unreadable;
 };
+
+/// Adds the backups of the archive `place` (read into `index`) to `found`: one per top folder, or one named `name`
+/// when files lie at the top of the archive.
+void addArchiveBackups(DayBackups& found, const std::string& name, const std::string& place,
+                       const std::shared_ptr<const ArchiveIndex>& index, std::chrono::year_month_day date);
 
 /// The backups of `day`: each dated folder is one, named as its folder name says; each archive is read from its
 /// central directory and gives one per top folder.

@@ -2,6 +2,10 @@
 
 #include "Paths.h"
 #include "RestoreTexts.h"
+#include "StoreBackups.h"
+
+#include <algorithm>
+#include <set>
 
 namespace {
 
@@ -24,6 +28,8 @@ BackupTree::BackupTree(const FileSystem& fileSystem, BackupSource source)
 
 std::string BackupTree::locate(const std::string& relative) const
 {
+    if (m_source.stored)
+        return m_source.stored->key(relative);
     if (m_source.archive)
         return m_source.top.empty() ? relative : relative.empty() ? m_source.top : m_source.top + "/" + relative;
     std::string path = m_source.place;
@@ -47,6 +53,8 @@ std::optional<BackupItem> BackupTree::fromArchive(const ArchiveEntry& entry) con
 
 BackupFolderContents BackupTree::children(const std::string& relative) const
 {
+    if (m_source.stored)
+        return storedChildren(relative);
     BackupFolderContents contents;
     if (m_source.archive) {
         for (const ArchiveEntry* entry : m_source.archive->children(locate(relative)))
@@ -72,6 +80,8 @@ BackupFolderContents BackupTree::children(const std::string& relative) const
 
 std::optional<BackupItem> BackupTree::item(const std::string& relative) const
 {
+    if (m_source.stored)
+        return storedItem(relative);
     if (m_source.archive) {
         if (relative.empty())
             return BackupItem{m_source.name, "", true, 0, 0, 1};
@@ -88,4 +98,46 @@ std::optional<BackupItem> BackupTree::item(const std::string& relative) const
                       isFolder ? 0 : entry->size,
                       entry->modifiedNs,
                       1};
+}
+
+BackupFolderContents BackupTree::storedChildren(const std::string& relative) const
+{
+    BackupFolderContents contents;
+    const std::map<std::string, std::uint64_t>& files = m_source.stored->files();
+    const std::string under = relative.empty() ? std::string() : relative + "/";
+    std::set<std::string> folders;
+    std::vector<std::string> filePaths;
+    for (auto at = files.lower_bound(under); at != files.end() && at->first.compare(0, under.size(), under) == 0;
+         ++at) {
+        const std::string rest = at->first.substr(under.size());
+        const std::size_t slash = rest.find('/');
+        if (slash != std::string::npos) {
+            folders.insert(rest.substr(0, slash));
+            continue;
+        }
+        contents.items.push_back({rest, at->first, false, at->second, 0, 1});
+        filePaths.push_back(at->first);
+    }
+    std::vector<std::int64_t> times;
+    if (Result asked = m_source.stored->modificationTimes(filePaths, times); !asked)
+        contents.error = asked.error();
+    for (std::size_t k = 0; k < times.size(); ++k)
+        contents.items[k].modifiedNs = times[k];
+    for (const std::string& folder : folders)
+        contents.items.push_back({folder, joinRelative(relative, folder), true, 0, 0, 1});
+    std::sort(contents.items.begin(), contents.items.end(),
+              [](const BackupItem& a, const BackupItem& b) { return a.name < b.name; });
+    return contents;
+}
+
+std::optional<BackupItem> BackupTree::storedItem(const std::string& relative) const
+{
+    if (relative.empty() || m_source.stored->isFolder(relative))
+        return BackupItem{relative.empty() ? m_source.name : lastPart(relative), relative, true, 0, 0, 1};
+    const auto file = m_source.stored->files().find(relative);
+    if (file == m_source.stored->files().end())
+        return std::nullopt;
+    std::vector<std::int64_t> times; // not known when the store did not answer: the restore asks again
+    m_source.stored->modificationTimes({relative}, times);
+    return BackupItem{lastPart(relative), relative, false, file->second, times.front(), 1};
 }

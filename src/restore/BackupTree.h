@@ -27,7 +27,8 @@ struct BackupFolderContents
 };
 
 /// The files and folders of one backup, read a folder at a time: from the disk for a backup folder, from the
-/// archive's list for an archive (nothing is unpacked).
+/// archive's list for an archive (nothing is unpacked), from the keys of the store for a copy in the store (with the
+/// modification times of a folder's files asked for when the folder is read).
 class BackupTree
 {
 public:
@@ -38,11 +39,14 @@ public:
     BackupFolderContents children(const std::string& relative) const;
     /// The item at `relative`; nothing when the backup holds none.
     std::optional<BackupItem> item(const std::string& relative) const;
-    /// The file or folder `relative` as a full path on the disk (a backup folder's), or as its path in the archive.
+    /// The file or folder `relative` as a full path on the disk (a backup folder's), as its path in the archive, or
+    /// as its key in the store.
     std::string locate(const std::string& relative) const;
 
 private:
     std::optional<BackupItem> fromArchive(const ArchiveEntry& entry) const;
+    BackupFolderContents storedChildren(const std::string& relative) const;
+    std::optional<BackupItem> storedItem(const std::string& relative) const;
 
     const FileSystem& m_fileSystem;
     BackupSource m_source;

@@ -50,7 +50,7 @@ public:
             m_plan.problems.push_back({target, RestoreTexts::fileInTheWay});
             return;
         }
-        if (!there && !m_tree.source().archive && !m_whole) {
+        if (!there && m_tree.source().isLocalFolder() && !m_whole) {
             // Nothing there to keep: the folder is copied whole, as a backup copies (TreeCopy), and only counted here.
             m_plan.wholeFolders.push_back({m_tree.locate(item.relative), target, 0, 0});
             m_whole = &m_plan.wholeFolders.back();

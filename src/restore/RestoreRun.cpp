@@ -7,6 +7,7 @@
 #include "RestoreTexts.h"
 #include "RunCancellation.h"
 #include "RunGuard.h"
+#include "StoreBackups.h"
 #include "TemporaryNames.h"
 
 #include <algorithm>
@@ -140,7 +141,9 @@ public:
         std::uint64_t* count = file.what == RestoreCase::New ? &m_outcome.written
                                : replace                     ? &m_outcome.replaced
                                                              : &m_outcome.beside;
-        if (m_tree.source().archive)
+        if (m_tree.source().stored)
+            fetch(file, target, *count);
+        else if (m_tree.source().archive)
             unpack(file, target, *count);
         else
             copy(file, target, *count);
@@ -300,6 +303,36 @@ private:
                 m_fileSystem.removeFile(temporary, RemoveMode::Forced);
         }
         m_progress.bytesDone = before;
+        settled(file, target, count, result);
+    }
+
+    /// Fetches a file of a copy in the store under a temporary name beside its target; the object arrives whole and
+    /// written through, or not at all.
+    void fetch(const PlannedFile& file, const std::string& target, std::uint64_t& count)
+    {
+        const StoredFolderBackup& stored = *m_tree.source().stored;
+        Result result = m_storeFailure.empty() ? Result::success() : Result::failure(m_storeFailure);
+        std::vector<std::int64_t> times{file.item.modifiedNs};
+        if (result && file.item.modifiedNs == 0) // not known at planning: the store did not answer then
+            result = stored.modificationTimes({file.item.relative}, times);
+        const std::string temporary = TemporaryNames::beside(target);
+        bool wholeStore = false;
+        if (result)
+            result = fetchStoredObject(stored.access(), stored.key(file.item.relative), temporary, wholeStore);
+        if (wholeStore)
+            m_storeFailure = result.error();
+        if (result && times.front() != 0)
+            result = m_fileSystem.setModifiedTime(temporary, times.front());
+        if (result)
+            result = m_fileSystem.rename(temporary, target);
+        if (!result)
+            m_fileSystem.removeFile(temporary, RemoveMode::Forced);
+        settled(file, target, count, result);
+    }
+
+    /// Counts a file written one at a time (`result`: whether it was put in place), or names it.
+    void settled(const PlannedFile& file, const std::string& target, std::uint64_t& count, const Result& result)
+    {
         if (result) {
             ++count;
             m_outcome.bytes += file.item.size;
@@ -341,6 +374,8 @@ private:
     std::vector<Job> m_jobs;
     std::unique_ptr<EntryReader> m_reader;
     std::set<std::string> m_folders;
+    /// The store is down or refuses the key: the files after are not asked for, and fail with this.
+    std::string m_storeFailure;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "AppContext.h"
 #include "FakeWindowParts.h"
+#include "OffsiteSettings.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 #include "ZipFolder.h"
@@ -96,6 +97,36 @@ TEST_F(RestorePageTest, ABackupWhoseFolderIsNotListedAsksWhereAndWritesNothingWh
     click("replaceButton"); // hidden: nothing differs, so nothing may be replaced
     click("keepBothButton");
     EXPECT_EQ(TestFiles::read(temp / "izbor/Dokumenti/cjenik.txt"), "cijene iz petka");
+}
+
+TEST_F(RestorePageTest, TheStoresDaysAreListedMarkedAndRestoredFromAndAStoreThatRefusesIsOneLine)
+{
+    context.settingsStore.setIniFilePath(temp / "KOPIRKO.ini");
+    OffsiteSettings store{"http://192.168.1.5:7480", "", "kopije", "kljuc", "tajna", "PRODAJA-1", 0, 1};
+    ASSERT_TRUE(OffsiteSettingsStore::save(context.settingsStore, platform.secrets, store));
+    platform.objectStore.place("PRODAJA-1/04_12_2026_Dokumenti_backup/racuni/stari.txt",
+                               {"racun iz cetvrtka", {{"kopirko-mtime", "1764806400000000000"}}, {}, 0});
+    page.refreshDays();
+    auto* days = child<QListWidget>("daysList");
+    ASSERT_EQ(days->count(), 3);
+    EXPECT_EQ(days->item(2)->text(), "04.12.2026 (van lokala)");
+    days->setCurrentRow(2);
+    ASSERT_EQ(child<QListWidget>("backupsList")->count(), 1);
+    QTreeWidgetItem* folder = top("racuni");
+    ASSERT_NE(folder, nullptr);
+    folder->setSelected(true);
+    click("restoreButton");
+    click("keepBothButton");
+    EXPECT_EQ(TestFiles::read(temp / "radnja/Dokumenti/racuni/stari.txt"), "racun iz cetvrtka");
+    EXPECT_EQ(TestFiles::read(temp / "radnja/Dokumenti/racuni/r1.txt"), "racun 1, ispravljen");
+
+    platform.objectStore.failWhen = [](const std::string&, const std::string&) {
+        return std::optional<StoreAnswer>(StoreAnswer{Result::failure("403 Forbidden"), 403, "InvalidAccessKeyId"});
+    };
+    page.refreshDays();
+    EXPECT_EQ(days->count(), 2);
+    EXPECT_NE(child<QPlainTextEdit>("resultText")->toPlainText().indexOf("Dani van lokala se ne mogu procitati"), -1)
+        << child<QPlainTextEdit>("resultText")->toPlainText().toStdString();
 }
 
 } // namespace

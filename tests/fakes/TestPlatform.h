@@ -7,6 +7,7 @@
 #include "HookedDisk.h"
 #include "InstanceLock.h"
 #include "MailSender.h"
+#include "MemoryObjectStore.h"
 #include "MessageBoxService.h"
 #include "Pause.h"
 #include "PlatformServices.h"
@@ -326,12 +327,14 @@ struct TestPlatform
     FakePause pause;
     FakeMailSender mail;
     FakeSecretProtector secrets;
+    MemoryObjectStore objectStore;
     PlatformServices services = servicesWith(fileSystem);
 
     /// These services with `disk` for the disk.
     PlatformServices servicesWith(FileSystem& disk)
     {
-        return {appInfo, clock,        disk,           launcher,     terminator, instanceLock, messages, power,
-                web,     networkHosts, remoteShutdown, connectivity, http,       pause,        mail,     secrets};
+        return {appInfo,  clock, disk, launcher,     terminator,     instanceLock,
+                messages, power, web,  networkHosts, remoteShutdown, connectivity,
+                http,     pause, mail, secrets,      objectStore};
     }
 };

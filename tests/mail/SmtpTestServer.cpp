@@ -1,16 +1,12 @@
 #include "SmtpTestServer.h"
 
 #include "TestFiles.h"
+#include "WineSide.h"
 
 #include <chrono>
 #include <thread>
 
-#ifdef _WIN32
-#include "WideText.h"
-#include "WineHost.h"
-
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
@@ -64,28 +60,21 @@ bool SmtpTestServer::available()
 
 bool SmtpTestServer::underWine()
 {
-    return WineHost::function(L"kernel32.dll", "wine_get_unix_file_name") != nullptr;
+    return WineSide::present();
 }
 
 void SmtpTestServer::start(const std::vector<std::string>& arguments)
 {
-    std::vector<std::string> forLinux = arguments;
-    forLinux[1] = WineHost::unixPath(m_folder);
-    if (forLinux[1].empty())
+    const auto unixFolder = WineSide::linuxPath(m_folder);
+    if (!unixFolder)
         return;
+    std::vector<std::string> forLinux = arguments;
+    forLinux[1] = *unixFolder;
     std::string commandLine = std::string("/usr/bin/python3 \"") + KOPIRKO_SMTP_SERVER_SCRIPT + "\"";
     for (const std::string& argument : forLinux)
         commandLine += " \"" + argument + "\"";
-    std::wstring command = WideText::fromUtf8(commandLine);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(L"Z:\\usr\\bin\\python3", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        // Wine gives no handle of a Linux process to wait on: the server says itself when it has stopped.
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
+    // Wine gives no handle of a Linux process to wait on: the server says itself when it has stopped.
+    WineSide::startLinuxProgram("/usr/bin/python3", commandLine);
 }
 
 void SmtpTestServer::stop()

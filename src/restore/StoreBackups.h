@@ -1,0 +1,82 @@
+#pragma once
+
+#include "BackupSource.h"
+#include "ObjectStore.h"
+#include "StoreProblem.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class FileSystem;
+
+/// The store away from the shop whose days are restored from, and this computer's folder in it.
+struct StoreAccess
+{
+    ObjectStore* store = nullptr;
+    ObjectStoreAccount account;
+    std::string prefix; ///< "<Prefiks>", without "/" at either end
+    /// How a request that failed for a moment is asked again (a stop of the restore ends the waiting).
+    StoreProblem::RetryPolicy retry;
+};
+
+/// A copy-mode backup in the store: one object per file, "<prefix>/dd_MM_yyyy_<name>_backup/<relative path>".
+/// Folders are implied by the keys. The modification times are in each object's metadata, which a listing does not
+/// give: they are asked for (HEAD) a folder at a time, when the folder is shown or planned, and kept.
+class StoredFolderBackup
+{
+public:
+    StoredFolderBackup(StoreAccess access, std::string keyPrefix, std::map<std::string, std::uint64_t> files);
+
+    const StoreAccess& access() const { return m_access; }
+    /// The key of the file or folder `relative`.
+    std::string key(const std::string& relative) const;
+    /// The files (relative path, bytes), sorted by path.
+    const std::map<std::string, std::uint64_t>& files() const { return m_files; }
+    /// Whether `relative` is a folder of the backup ("" is its top).
+    bool isFolder(const std::string& relative) const;
+    /// The modification time of each of `relatives` (nanoseconds since 1970 UTC; 0 when the object carries none),
+    /// asked of the store 16 at once where not known yet. The reason when the store could not be asked.
+    Result modificationTimes(const std::vector<std::string>& relatives, std::vector<std::int64_t>& times) const;
+
+private:
+    StoreAccess m_access;
+    std::string m_keyPrefix; ///< ends with "/"
+    std::map<std::string, std::uint64_t> m_files;
+    mutable std::mutex m_timesMutex;
+    mutable std::map<std::string, std::int64_t> m_times;
+};
+
+/// An archive fetched from the store into a temporary file, read as any archive; the file is removed when the last
+/// backup that reads it is gone.
+class FetchedArchive
+{
+public:
+    FetchedArchive(FileSystem& fileSystem, std::string path) : m_fileSystem(fileSystem), m_path(std::move(path)) {}
+    ~FetchedArchive();
+    FetchedArchive(const FetchedArchive&) = delete;
+    FetchedArchive& operator=(const FetchedArchive&) = delete;
+
+private:
+    FileSystem& m_fileSystem;
+    std::string m_path;
+};
+
+/// The days with backups in the store under "<prefix>/", newest first, each marked `inStore`, its places the keys
+/// of its backups ("<prefix>/dd_MM_yyyy_<name>_backup" for a copy, "... .zip" for an archive). One listing of the
+/// prefix; a store that cannot be listed gives no days and the reason, named as the sending names it.
+BackupDayList listStoreDays(const StoreAccess& access);
+
+/// The backups of a day in the store: each copy from its listing, each archive fetched whole into a temporary file in
+/// `fetchFolder` and read from there (removed again with the last BackupSource that holds it).
+DayBackups backupsOfStoreDay(const StoreAccess& access, FileSystem& fileSystem, const BackupDay& day,
+                             const std::string& fetchFolder);
+
+/// Fetches `key` into `destination` (nothing is left there after a failure), asked again while the store fails only
+/// for a moment; the failure by name. `wholeStore` is set when the failure concerns every request (the store is down
+/// or refuses the key), so that the files after it need not be asked for.
+Result fetchStoredObject(const StoreAccess& access, const std::string& key, const std::string& destination,
+                         bool& wholeStore);

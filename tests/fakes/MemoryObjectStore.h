@@ -1,0 +1,259 @@
+#pragma once
+
+#include "ObjectStore.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// A store in memory that keeps what a real one keeps: bytes, metadata and locks of each object, the parts of
+/// unfinished uploads; one version per key ("v-" + key). It refuses to delete an object whose lock has not run out at
+/// `now`, and answers a request the test chooses with the failure the test sets. Safe to use from several threads at
+/// once.
+class MemoryObjectStore : public ObjectStore
+{
+public:
+    struct Object
+    {
+        std::string bytes;
+        std::map<std::string, std::string> metadata;
+        std::optional<ObjectRetention> retention;
+        int parts = 0; ///< 0: sent in one request
+    };
+
+    /// The time locks are judged by, ISO 8601 UTC (compared as text; tests use one form).
+    std::string now = "2026-12-05T08:00:00Z";
+    bool objectLock = true;
+    /// Asked before every request with its name ("check", "lock", "list", "head", "put", "start", "part",
+    /// "complete", "abort", "uploads", "delete", "get") and key: an answer here is given instead of doing it.
+    std::function<std::optional<StoreAnswer>(const std::string& request, const std::string& key)> failWhen;
+
+    std::map<std::string, Object> objects() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_objects;
+    }
+    /// Unfinished uploads: id -> key.
+    std::map<std::string, std::string> unfinished() const
+    {
+        std::lock_guard lock(m_mutex);
+        std::map<std::string, std::string> open;
+        for (const auto& [id, upload] : m_uploads)
+            open[id] = upload.key;
+        return open;
+    }
+    /// "request key", in order.
+    std::vector<std::string> requests() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+    /// Puts an object as if an earlier sending had.
+    void place(const std::string& key, Object object)
+    {
+        std::lock_guard lock(m_mutex);
+        m_objects[key] = std::move(object);
+    }
+    /// An upload an earlier sending began and never ended; its id.
+    std::string leaveUnfinished(const std::string& key)
+    {
+        std::lock_guard lock(m_mutex);
+        const std::string id = "upload-" + std::to_string(++m_nextId);
+        m_uploads[id] = {key, {}, {}};
+        return id;
+    }
+
+    StoreAnswer checkBucket(const ObjectStoreAccount&) override { return answer("check", ""); }
+    StoreAnswer bucketHasObjectLock(const ObjectStoreAccount&, bool& enabled) override
+    {
+        enabled = objectLock;
+        return answer("lock", "");
+    }
+    StoreAnswer listObjects(const ObjectStoreAccount&, const std::string& prefix,
+                            std::vector<StoredObject>& objects) override
+    {
+        return answer("list", prefix, [&] {
+            objects.clear();
+            for (const auto& [key, object] : m_objects)
+                if (key.starts_with(prefix))
+                    objects.push_back({key, object.bytes.size(), {}, {}, {}});
+            return ok();
+        });
+    }
+    StoreAnswer headObject(const ObjectStoreAccount&, const std::string& key, StoredObject& object) override
+    {
+        return answer("head", key, [&] {
+            const auto found = m_objects.find(key);
+            if (found == m_objects.end())
+                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
+            object = {key, found->second.bytes.size(), found->second.metadata,
+                      found->second.retention ? found->second.retention->retainUntil : "", "v-" + key};
+            return ok();
+        });
+    }
+    StoreAnswer putObject(const ObjectStoreAccount&, const std::string& key, const FileSlice& body,
+                          const PutOptions& options) override
+    {
+        return answer("put", key, [&] {
+            std::string bytes;
+            if (!read(body, bytes))
+                return StoreAnswer{Result::failure("the file did not hold the body"), 0, {}};
+            if (options.retention && !objectLock)
+                return StoreAnswer{Result::failure("400 Bad Request"), 400, "InvalidRequest"};
+            m_objects[key] = {bytes, options.metadata, options.retention, 0};
+            return ok();
+        });
+    }
+    StoreAnswer startMultipartUpload(const ObjectStoreAccount&, const std::string& key, const PutOptions& options,
+                                     std::string& uploadId) override
+    {
+        return answer("start", key, [&] {
+            uploadId = "upload-" + std::to_string(++m_nextId);
+            m_uploads[uploadId] = {key, options, {}};
+            return ok();
+        });
+    }
+    StoreAnswer putPart(const ObjectStoreAccount&, const std::string& key, const std::string& uploadId, int partNumber,
+                        const FileSlice& body, std::string& etag) override
+    {
+        std::string bytes;
+        const bool whole = read(body, bytes); // outside the lock, as a real store reads the wire
+        return answer("part", key, [&] {
+            const auto upload = m_uploads.find(uploadId);
+            if (upload == m_uploads.end() || upload->second.key != key)
+                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchUpload"};
+            if (!whole)
+                return StoreAnswer{Result::failure("the file did not hold the body"), 0, {}};
+            upload->second.parts[partNumber] = bytes;
+            etag = "\"etag-" + std::to_string(partNumber) + "-" + std::to_string(bytes.size()) + "\"";
+            return ok();
+        });
+    }
+    StoreAnswer completeMultipartUpload(const ObjectStoreAccount&, const std::string& key, const std::string& uploadId,
+                                        const std::vector<std::string>& etags) override
+    {
+        return answer("complete", key, [&] {
+            const auto upload = m_uploads.find(uploadId);
+            if (upload == m_uploads.end())
+                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchUpload"};
+            Object object{
+                {}, upload->second.options.metadata, upload->second.options.retention, static_cast<int>(etags.size())};
+            for (std::size_t i = 0; i < etags.size(); ++i) {
+                const auto part = upload->second.parts.find(static_cast<int>(i + 1));
+                if (part == upload->second.parts.end() ||
+                    etags[i] != "\"etag-" + std::to_string(i + 1) + "-" + std::to_string(part->second.size()) + "\"")
+                    return StoreAnswer{Result::failure("400 Bad Request"), 400, "InvalidPart"};
+                object.bytes += part->second;
+            }
+            m_objects[key] = object;
+            m_uploads.erase(upload);
+            return ok();
+        });
+    }
+    StoreAnswer abortMultipartUpload(const ObjectStoreAccount&, const std::string& key,
+                                     const std::string& uploadId) override
+    {
+        return answer("abort", key, [&] {
+            return m_uploads.erase(uploadId) ? ok()
+                                             : StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchUpload"};
+        });
+    }
+    StoreAnswer listMultipartUploads(const ObjectStoreAccount&, const std::string& prefix,
+                                     std::vector<std::pair<std::string, std::string>>& uploads) override
+    {
+        return answer("uploads", prefix, [&] {
+            uploads.clear();
+            for (const auto& [id, upload] : m_uploads)
+                if (upload.key.starts_with(prefix))
+                    uploads.emplace_back(upload.key, id);
+            return ok();
+        });
+    }
+    StoreAnswer listObjectVersions(const ObjectStoreAccount&, const std::string& prefix,
+                                   std::vector<StoredVersion>& versions) override
+    {
+        return answer("versions", prefix, [&] {
+            versions.clear();
+            for (const auto& [key, object] : m_objects)
+                if (key.starts_with(prefix))
+                    versions.push_back({key, "v-" + key, object.bytes.size(), false, true});
+            return ok();
+        });
+    }
+    StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) override
+    {
+        return deleteObjectVersion(account, key, "v-" + key);
+    }
+    StoreAnswer deleteObjectVersion(const ObjectStoreAccount&, const std::string& key,
+                                    const std::string& versionId) override
+    {
+        return answer("delete", key, [&] {
+            if (versionId != "v-" + key)
+                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchVersion"};
+            const auto found = m_objects.find(key);
+            if (found != m_objects.end() && found->second.retention && found->second.retention->retainUntil > now)
+                return StoreAnswer{Result::failure("403 Forbidden"), 403, "AccessDenied"};
+            if (found != m_objects.end())
+                m_objects.erase(found);
+            return ok();
+        });
+    }
+    StoreAnswer getObject(const ObjectStoreAccount&, const std::string& key, const std::string& destination) override
+    {
+        return answer("get", key, [&] {
+            const auto found = m_objects.find(key);
+            if (found == m_objects.end())
+                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
+            std::ofstream(pathOf(destination), std::ios::binary) << found->second.bytes;
+            return ok();
+        });
+    }
+
+private:
+    struct Upload
+    {
+        std::string key;
+        PutOptions options;
+        std::map<int, std::string> parts;
+    };
+
+    static StoreAnswer ok() { return {Result::success(), 200, {}}; }
+    /// A UTF-8 path as the streams take it on every platform (on Windows not through the ANSI code page).
+    static std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
+    static bool read(const FileSlice& body, std::string& bytes)
+    {
+        std::ifstream in(pathOf(body.path), std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(body.offset));
+        bytes.assign(body.length, '\0');
+        in.read(bytes.data(), static_cast<std::streamsize>(body.length));
+        return in.gcount() == static_cast<std::streamsize>(body.length);
+    }
+
+    StoreAnswer answer(
+        const std::string& request, const std::string& key,
+        const std::function<StoreAnswer()>& work = [] { return ok(); })
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(request + " " + key);
+        }
+        if (failWhen)
+            if (std::optional<StoreAnswer> failure = failWhen(request, key))
+                return *failure;
+        std::lock_guard lock(m_mutex);
+        return work();
+    }
+
+    mutable std::mutex m_mutex;
+    std::map<std::string, Object> m_objects;
+    std::map<std::string, Upload> m_uploads;
+    std::vector<std::string> m_requests;
+    int m_nextId = 0;
+};
