@@ -141,9 +141,10 @@ void OffsiteSender::abortLeftovers(Run& run)
             fail(run, "popis nezavrsenih slanja", listed);
         return;
     }
-    for (const auto& [key, uploadId] : uploads) {
+    for (const auto& upload : uploads) {
+        const std::string& key = upload.first; // a name of its own: clang before 16 cannot capture a structured binding
         const StoreAnswer aborted =
-            retried(run, [&] { return m_store.abortMultipartUpload(run.account, key, uploadId); });
+            retried(run, [&] { return m_store.abortMultipartUpload(run.account, key, upload.second); });
         if (!aborted.result && aborted.status != 404)
             fail(run, "prekid nezavrsenog slanja " + key, aborted);
     }

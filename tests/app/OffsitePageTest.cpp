@@ -83,7 +83,7 @@ TEST_F(WindowTest, ARunsBackupsGoToTheStoreBesideTheWindowAndItsFailuresReachThe
     EXPECT_NE(failures.front().find("skladiste odbija kljuc"), std::string::npos) << failures.front();
     EXPECT_EQ(label("statusLine"), "Rezervna kopija je izradjena 05.12.2026 u 09:00");
     ASSERT_EQ(platform.mail.sent().size(), 1u);
-    const std::string& message = platform.mail.sent().front().envelope.message;
+    const std::string message = platform.mail.sent().front().envelope.message;
     std::string body;
     for (size_t at = message.find("\r\n\r\n") + 4; at < message.size(); at = message.find("\r\n", at) + 2)
         body += message.substr(at, message.find("\r\n", at) - at);
