@@ -18,7 +18,8 @@ Result BufferedOutputFile::write(const void* data, std::size_t size)
     } else {
         const std::size_t from = static_cast<std::size_t>(m_position - m_bufferAt);
         const std::size_t overlap = std::min(size, m_buffer.size() - from);
-        std::memcpy(m_buffer.data() + from, bytes, overlap);
+        if (overlap > 0) // an empty buffer may have no storage at all, which memcpy must not be given
+            std::memcpy(m_buffer.data() + from, bytes, overlap);
         m_buffer.insert(m_buffer.end(), bytes + overlap, bytes + size);
     }
     m_position += size;
