@@ -20,7 +20,7 @@ void collectTree(const FileSystem& disk, const std::string& folder, const std::s
         const std::string path = Paths::join(folder, entry.name);
         const std::string key = keyBase + "/" + entry.name;
         if (entry.kind == FolderEntry::Kind::File)
-            collected.files.push_back({path, key, entry.size, entry.modifiedNs});
+            collected.files.push_back({path, key, entry.size, entry.modifiedNs, {}, {}});
         else if (entry.kind == FolderEntry::Kind::Folder)
             collectTree(disk, path, key, collected);
     }
@@ -72,7 +72,7 @@ OffsiteDay::Collected OffsiteDay::collect(const FileSystem& disk, const std::str
         const std::string key = prefix + "/" + entry.name;
         const bool archive = entry.name.ends_with(".zip");
         if (archive && entry.kind == FolderEntry::Kind::File)
-            collected.files.push_back({path, key, entry.size, entry.modifiedNs});
+            collected.files.push_back({path, key, entry.size, entry.modifiedNs, {}, {}});
         else if (!archive && entry.kind == FolderEntry::Kind::Folder)
             collectTree(disk, path, key, collected);
     }

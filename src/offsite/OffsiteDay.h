@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ContentDigest.h"
 #include "FileSystem.h"
 
 #include <chrono>
@@ -15,6 +16,9 @@ struct OffsiteFile
     std::string key;  ///< "<prefix>/<archive name>" or "<prefix>/<backup folder>/<relative path>", "/" between names
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0; ///< nanoseconds since 1970-01-01 UTC
+    /// The hashes of its `size` bytes, taken before the sending decides on it; none for a file sent in parts.
+    std::optional<ContentDigest::Sha256> sha256;
+    std::optional<ContentDigest::Md5> md5;
 };
 
 /// Which local backups make a day, and which keys of the store belong to which day.

@@ -15,6 +15,34 @@ constexpr const char* mtimeKey = "kopirko-mtime";
 /// The store's limits of a multipart upload.
 constexpr std::uint64_t mostParts = 10000;
 constexpr std::uint64_t smallestPart = 5ull * 1024 * 1024;
+/// Bytes read at once while a file is hashed: the memory each hashing thread holds.
+constexpr std::size_t hashPiece = 256 * 1024;
+
+/// Whether `etag` is what a store gives for an object sent in one request: the hex MD5 of its bytes.
+bool isPlainMd5(const std::string& etag)
+{
+    return etag.size() == 32 && etag.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+std::string lowerHex(const ContentDigest::Md5& md5)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const std::uint8_t byte : md5) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+bool sameMd5(const std::string& etag, const ContentDigest::Md5& md5)
+{
+    std::string lower = etag;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'F')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower == lowerHex(md5);
+}
 
 /// Runs `work(i)` for i = 0..count-1 on up to `threads` threads; each index once.
 void inParallel(int threads, std::size_t count, const std::function<void(std::size_t)>& work)
@@ -152,7 +180,10 @@ void OffsiteSender::abortLeftovers(Run& run)
 
 StoreAnswer OffsiteSender::uploadWhole(Run& run, const OffsiteFile& file, const PutOptions& options)
 {
-    return retried(run, [&] { return m_store.putObject(run.account, file.key, {file.path, 0, file.size}, options); });
+    PutOptions hashed = options;
+    hashed.sha256 = file.sha256;
+    hashed.md5 = file.md5;
+    return retried(run, [&] { return m_store.putObject(run.account, file.key, {file.path, 0, file.size}, hashed); });
 }
 
 StoreAnswer OffsiteSender::uploadInParts(Run& run, const OffsiteFile& file, const PutOptions& options)
@@ -206,24 +237,73 @@ StoreAnswer OffsiteSender::uploadInParts(Run& run, const OffsiteFile& file, cons
     return *failure;
 }
 
-bool OffsiteSender::needsSending(Run& run, OffsiteFile& file, const std::vector<StoredObject>& listed)
+bool OffsiteSender::readFile(Run& run, OffsiteFile& file)
 {
     if (stopping(run))
         return false;
-    // The size and time as they are now: the metadata must describe the bytes that go.
-    const std::optional<FileStat> stat = m_disk.statFile(file.path);
-    if (!stat) {
+    const auto unreadable = [&](const std::string& why) {
         std::lock_guard lock(run.mutex);
-        run.outcome.problems.push_back("Slanje van lokala: datoteka " + file.path + " se ne moze procitati.");
+        run.outcome.problems.push_back("Slanje van lokala: datoteka " + file.path + " se ne moze procitati" + why +
+                                       ".");
         return false;
-    }
+    };
+    const std::optional<FileStat> stat = m_disk.statFile(file.path);
+    if (!stat)
+        return unreadable("");
     file.size = stat->size;
     file.modifiedNs = stat->modifiedNs;
+    file.sha256.reset();
+    file.md5.reset();
+    ContentDigest digest;
+    if (file.size > m_options.partSize || !digest.ready())
+        return true; // parts are hashed one by one as they go; without hashes the store says why it cannot send
+    std::string error;
+    const std::unique_ptr<InputFile> input = m_disk.openForReading(file.path, error);
+    if (!input)
+        return unreadable(": " + error);
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(hashPiece, file.size)));
+    for (std::uint64_t done = 0; done < file.size;) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.size - done));
+        const auto got = input->readAt(done, buffer.data(), wanted, error);
+        if (!got)
+            return unreadable(": " + error);
+        if (*got == 0)
+            return unreadable(": got shorter while it was read");
+        digest.add(buffer.data(), *got);
+        done += *got;
+    }
+    digest.finish(file.sha256.emplace(), file.md5.emplace());
+    return true;
+}
+
+void OffsiteSender::countUnchanged(Run& run)
+{
+    {
+        std::lock_guard lock(run.mutex);
+        ++run.outcome.filesUnchanged;
+    }
+    ++run.filesDone;
+    if (m_options.progress)
+        m_options.progress({run.filesDone, run.filesTotal, run.bytesSent});
+}
+
+bool OffsiteSender::needsSending(Run& run, const OffsiteFile& file, const std::vector<StoredObject>& listed)
+{
+    if (stopping(run))
+        return false;
     const auto there =
         std::lower_bound(listed.begin(), listed.end(), file.key,
                          [](const StoredObject& object, const std::string& key) { return object.key < key; });
     if (there == listed.end() || there->key != file.key || there->size != file.size)
         return true;
+    // An object sent in one request is judged by its bytes, which the listing gives as an MD5: no request more.
+    if (file.md5 && isPlainMd5(there->etag)) {
+        if (!sameMd5(there->etag, *file.md5))
+            return true;
+        countUnchanged(run);
+        return false;
+    }
+    // One sent in parts (a large file, whose ETag is no MD5 of its bytes) by its modification time.
     StoredObject described;
     const StoreAnswer head = retried(run, [&] { return m_store.headObject(run.account, file.key, described); });
     if (!head.result && head.status != 404) {
@@ -233,13 +313,7 @@ bool OffsiteSender::needsSending(Run& run, OffsiteFile& file, const std::vector<
     const auto mtime = described.metadata.find(mtimeKey);
     if (!head.result || mtime == described.metadata.end() || mtime->second != std::to_string(file.modifiedNs))
         return true;
-    {
-        std::lock_guard lock(run.mutex);
-        ++run.outcome.filesUnchanged;
-    }
-    ++run.filesDone;
-    if (m_options.progress)
-        m_options.progress({run.filesDone, run.filesTotal, run.bytesSent});
+    countUnchanged(run);
     return false;
 }
 
@@ -360,6 +434,22 @@ void OffsiteSender::removeOldDays(Run& run)
     }
 }
 
+void OffsiteSender::listDays(Run& run, std::vector<StoredObject>& listed)
+{
+    abortLeftovers(run);
+    for (const auto& date : run.request.dates) {
+        if (stopping(run))
+            break;
+        std::vector<StoredObject> ofDate;
+        const std::string start = run.prefix + "/" + formatDateStamp(date) + "_";
+        const StoreAnswer answer = retried(run, [&] { return m_store.listObjects(run.account, start, ofDate); });
+        if (!answer.result)
+            fail(run, "popis dana " + formatDateStamp(date), answer);
+        listed.insert(listed.end(), ofDate.begin(), ofDate.end());
+    }
+    std::sort(listed.begin(), listed.end(), [](const StoredObject& a, const StoredObject& b) { return a.key < b.key; });
+}
+
 OffsiteOutcome OffsiteSender::sendDay(const OffsiteDayRequest& request)
 {
     Run run{request, request.settings.account(), request.settings.Prefiks, {}, {}, {}, {}, {}, {}, 0};
@@ -373,25 +463,18 @@ OffsiteOutcome OffsiteSender::sendDay(const OffsiteDayRequest& request)
                                        " se ne moze procitati: " + failure.reason);
     run.filesTotal = day.files.size();
 
-    abortLeftovers(run);
+    // The store lists the day while the files are read and hashed here: neither waits for the other.
     std::vector<StoredObject> listed;
-    for (const auto& date : request.dates) {
-        if (stopping(run))
-            break;
-        std::vector<StoredObject> ofDate;
-        const std::string start = run.prefix + "/" + formatDateStamp(date) + "_";
-        const StoreAnswer answer = retried(run, [&] { return m_store.listObjects(run.account, start, ofDate); });
-        if (!answer.result)
-            fail(run, "popis dana " + formatDateStamp(date), answer);
-        listed.insert(listed.end(), ofDate.begin(), ofDate.end());
-    }
-    std::sort(listed.begin(), listed.end(), [](const StoredObject& a, const StoredObject& b) { return a.key < b.key; });
+    std::thread lister([&] { listDays(run, listed); });
+    std::vector<char> readable(day.files.size(), 0);
+    inParallel(m_options.hashes, day.files.size(), [&](std::size_t i) { readable[i] = readFile(run, day.files[i]); });
+    lister.join();
 
-    // What is already there is asked many at once (small requests, whose time is mostly the way to the store);
-    // then the small files go several at once, and each large one in parts that go several at once.
+    // The few large files are asked many at once (small requests, whose time is mostly the way to the store); then
+    // the small files go several at once, and each large one in parts that go several at once.
     std::vector<char> needed(day.files.size(), 0);
     inParallel(m_options.checks, day.files.size(),
-               [&](std::size_t i) { needed[i] = needsSending(run, day.files[i], listed); });
+               [&](std::size_t i) { needed[i] = readable[i] && needsSending(run, day.files[i], listed); });
     std::vector<const OffsiteFile*> small, large;
     for (std::size_t i = 0; i < day.files.size(); ++i)
         if (needed[i])

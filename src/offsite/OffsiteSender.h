@@ -52,8 +52,11 @@ struct OffsiteDayRequest
     std::chrono::sys_seconds utcNow; ///< locks run N days from this; expired locks are judged by it
 };
 
-/// Sends a day's backups to an S3-compatible store: each file whose object is missing or differs in size or
-/// modification time (kept in the object's metadata "kopirko-mtime"), several at once, large ones in parts; with
+/// Sends a day's backups to an S3-compatible store: each file whose object is missing or differs in size or bytes,
+/// several at once, large ones in parts. A file sent in one request is judged by the MD5 the store's listing gives
+/// (its ETag), hashed here while the store lists the day; one sent in parts by its modification time, kept in the
+/// object's metadata "kopirko-mtime" (a listing gives no MD5 of such an object). So a file that was only touched is
+/// not sent again unless it goes in parts, and its object keeps the older time. With
 /// ZakljucatiDana > 0 each object locked in COMPLIANCE mode. Uploads left unfinished under the prefix (an earlier
 /// sending that was cut off) are aborted first; an upload that fails is aborted, never left to cost money. A
 /// failure of the store (down, key refused, no bucket, full, nonsense) stops the sending and is named in the
@@ -63,8 +66,9 @@ class OffsiteSender
 public:
     struct Options
     {
-        int transfers = 4;                            ///< uploads (or parts of one) at once
-        int checks = 16;                              ///< questions whether a file is there already (HEAD) at once
+        int transfers = 4; ///< uploads (or parts of one) at once
+        int checks = 16;   ///< questions whether a large file is there already (HEAD) at once
+        int hashes = 4;    ///< files read and hashed at once (each with a buffer of at most `hashPiece` bytes)
         std::uint64_t partSize = 16ull * 1024 * 1024; ///< files above this go in parts of this size
         StoreProblem::RetryPolicy retry;
         std::function<void(const OffsiteProgress&)> progress; ///< called from the sending threads
@@ -85,9 +89,15 @@ public:
 private:
     struct Run;
     void abortLeftovers(Run& run);
-    /// Whether `file` (its size and time read again here) is missing from `listed` or differs from its object;
-    /// false, with the reason recorded, when that cannot be found out.
-    bool needsSending(Run& run, OffsiteFile& file, const std::vector<StoredObject>& listed);
+    /// Reads the size and time of `file` again (the metadata must describe the bytes that go) and hashes it when it
+    /// goes in one request; false, with the reason recorded, when it cannot be read.
+    bool readFile(Run& run, OffsiteFile& file);
+    /// Aborts the unfinished uploads and lists the objects of the request's days into `listed`, sorted by key.
+    void listDays(Run& run, std::vector<StoredObject>& listed);
+    /// Whether `file` (as readFile() found it) is missing from `listed` or differs from its object; false, with the
+    /// reason recorded, when that cannot be found out.
+    bool needsSending(Run& run, const OffsiteFile& file, const std::vector<StoredObject>& listed);
+    void countUnchanged(Run& run);
     void sendFile(Run& run, const OffsiteFile& file);
     StoreAnswer uploadWhole(Run& run, const OffsiteFile& file, const PutOptions& options);
     StoreAnswer uploadInParts(Run& run, const OffsiteFile& file, const PutOptions& options);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ContentDigest.h"
 #include "Result.h"
 
 #include <chrono>
@@ -45,6 +46,10 @@ struct StoredObject
     /// The version headObject() found, in a bucket that keeps versions (every bucket with Object Lock does);
     /// empty where the store keeps none. deleteObjectVersion() takes it.
     std::string versionId;
+    /// The ETag a listing gives, without its quotes: for an object sent in one request the hex MD5 of its bytes
+    /// (unless the store encrypts them); one sent in parts has a "-" and the count of parts in it. Filled by
+    /// listObjects() only.
+    std::string etag;
 };
 
 /// One version of an object, or a delete marker, in a bucket that keeps versions.
@@ -69,6 +74,11 @@ struct PutOptions
 {
     std::map<std::string, std::string> metadata; ///< sent as `x-amz-meta-<name>`; names lower case, values ASCII
     std::optional<ObjectRetention> retention;    ///< sent as `x-amz-object-lock-*` (with Content-MD5)
+    /// The body's hashes when the caller took them already (putObject() only): the store then does not read the body
+    /// once before the request to take them. The bytes are hashed again as they go, and a body that no longer
+    /// matches them is broken off.
+    std::optional<ContentDigest::Sha256> sha256;
+    std::optional<ContentDigest::Md5> md5;
 };
 
 /// A byte range of a file on this computer, the body of an upload.

@@ -82,7 +82,7 @@ public:
             objects.clear();
             for (const auto& [key, object] : m_objects)
                 if (key.starts_with(prefix))
-                    objects.push_back({key, object.bytes.size(), {}, {}, {}});
+                    objects.push_back({key, object.bytes.size(), {}, {}, {}, etagOf(object)});
             return ok();
         });
     }
@@ -92,8 +92,12 @@ public:
             const auto found = m_objects.find(key);
             if (found == m_objects.end())
                 return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
-            object = {key, found->second.bytes.size(), found->second.metadata,
-                      found->second.retention ? found->second.retention->retainUntil : "", "v-" + key};
+            object = {key,
+                      found->second.bytes.size(),
+                      found->second.metadata,
+                      found->second.retention ? found->second.retention->retainUntil : "",
+                      "v-" + key,
+                      {}};
             return ok();
         });
     }
@@ -106,6 +110,8 @@ public:
                 return StoreAnswer{Result::failure("the file did not hold the body"), 0, {}};
             if (options.retention && !objectLock)
                 return StoreAnswer{Result::failure("400 Bad Request"), 400, "InvalidRequest"};
+            if (options.md5 && *options.md5 != md5Of(bytes))
+                return StoreAnswer{Result::failure("400 Bad Request"), 400, "BadDigest"};
             m_objects[key] = {bytes, options.metadata, options.retention, 0};
             return ok();
         });
@@ -226,6 +232,28 @@ private:
     static StoreAnswer ok() { return {Result::success(), 200, {}}; }
     /// A UTF-8 path as the streams take it on every platform (on Windows not through the ANSI code page).
     static std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
+    static ContentDigest::Md5 md5Of(const std::string& bytes)
+    {
+        ContentDigest digest;
+        digest.add(bytes.data(), bytes.size());
+        ContentDigest::Sha256 sha256{};
+        ContentDigest::Md5 md5{};
+        digest.finish(sha256, md5);
+        return md5;
+    }
+    /// As a store lists it: the MD5 of an object sent in one request, no MD5 of the bytes for one sent in parts.
+    static std::string etagOf(const Object& object)
+    {
+        if (object.parts > 0)
+            return "0123456789abcdef0123456789abcdef-" + std::to_string(object.parts);
+        std::string text;
+        for (const std::uint8_t byte : md5Of(object.bytes)) {
+            text += "0123456789abcdef"[byte >> 4];
+            text += "0123456789abcdef"[byte & 15];
+        }
+        return text;
+    }
 
     static bool read(const FileSlice& body, std::string& bytes)
     {

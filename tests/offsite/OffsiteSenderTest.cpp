@@ -89,14 +89,18 @@ TEST_F(OffsiteSenderTest, TheDayArrivesWholeAndARerunSendsOnlyWhatChanged)
     EXPECT_EQ(unchanged.filesSent, 0u);
     EXPECT_EQ(unchanged.filesUnchanged, 4u);
 
-    // Same size, another time; and one file grew.
+    // Only touched: the same bytes stay. Other bytes of the same size and time, and a file that grew, go again.
     TestFiles::setModified(dir / "05_12_2026_Docs_backup/racun.txt", 1'800'000'000);
+    TestFiles::write(dir / "05_12_2026_Docs_backup/2026/dec/kasa.mdb", std::string(2999, 'k') + "!");
+    TestFiles::setModified(dir / "05_12_2026_Docs_backup/2026/dec/kasa.mdb", 1'800'000'000);
     TestFiles::write(dir / "05_12_2026_Slike_backup.zip", "PK zip, longer");
     const OffsiteOutcome changed = send(request());
     EXPECT_EQ(changed.filesSent, 2u);
     EXPECT_EQ(changed.filesUnchanged, 2u);
     EXPECT_EQ(store.objects().at("PRODAJA-1/05_12_2026_Slike_backup.zip").bytes, "PK zip, longer");
+    EXPECT_EQ(store.objects().at("PRODAJA-1/05_12_2026_Docs_backup/2026/dec/kasa.mdb").bytes.back(), '!');
     EXPECT_EQ(count("put"), 6);
+    EXPECT_EQ(count("head"), 0); // files sent whole are judged by the listing alone
 }
 
 TEST_F(OffsiteSenderTest, LargeFilesGoInPartsLockedForTheDaysAsked)
@@ -116,6 +120,15 @@ TEST_F(OffsiteSenderTest, LargeFilesGoInPartsLockedForTheDaysAsked)
     EXPECT_EQ(store.objects().at("PRODAJA-1/05_12_2026_Docs_backup/racun.txt").retention->retainUntil,
               "2027-01-04T08:00:00Z");
     EXPECT_TRUE(store.unfinished().empty());
+
+    // A listing gives no MD5 of an object sent in parts: its time in the metadata decides.
+    EXPECT_EQ(send(request(30), 5 << 20).filesSent, 0u);
+    EXPECT_EQ(count("head"), 1);
+    TestFiles::setModified(dir / "05_12_2026_Slike_backup.zip", 1'800'000'000);
+    const OffsiteOutcome touched = send(request(30), 5 << 20);
+    EXPECT_EQ(touched.filesSent, 1u);
+    EXPECT_EQ(touched.filesUnchanged, 3u);
+    EXPECT_EQ(count("start"), 2);
 }
 
 TEST_F(OffsiteSenderTest, AFailedPartAbortsItsUploadAndEarlierLeftoversAreAbortedToo)

@@ -1,9 +1,6 @@
 // The sending of a day against a real S3-compatible store (radosgw, S3TestStore): what arrives is fetched back by an
 // independent client (s3cmd), and what the store refuses is named.
-#include "OffsiteSender.h"
-
-#include "S3TestStore.h"
-#include "SystemPlatform.h"
+#include "S3TestStoreCase.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -14,15 +11,14 @@ namespace {
 
 using namespace std::chrono;
 
-class OffsiteStoreTest : public ::testing::Test
+class OffsiteStoreTest : public S3TestStoreCase
 {
 protected:
     void SetUp() override
     {
-        if (!S3TestStore::possibleHere())
-            GTEST_SKIP() << "the test store runs on Linux, or for the Windows build under Wine";
-        found = S3TestStore::find();
-        ASSERT_TRUE(found) << "the test store is not running: ctest starts it through the fixture s3_store";
+        S3TestStoreCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         TestFiles::write(backups / "05_12_2026_Docs_backup/racun.txt", "racun 1");
         TestFiles::write(backups / "05_12_2026_Docs_backup/Ђурђевак/kasa.mdb", std::string(70000, 'k'));
         TestFiles::write(backups / "05_12_2026_Slike_backup.zip", "PK archive");
@@ -30,22 +26,7 @@ protected:
 
     OffsiteDayRequest request(bool locked, int lockDays = 0) const
     {
-        const ObjectStoreAccount account = found->account(locked);
-        OffsiteDayRequest sending;
-        sending.settings.Adresa = account.endpoint;
-        sending.settings.Regija = account.region;
-        sending.settings.Bucket = account.bucket;
-        sending.settings.Kljuc = account.accessKey;
-        sending.settings.Tajna = account.secretKey;
-        // Each case under a prefix of its own: the cases run at once, and the store outlives them.
-        sending.settings.Prefiks = std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-                                   std::to_string(std::random_device{}());
-        sending.settings.ZakljucatiDana = lockDays;
-        sending.backupDir = backups.path();
-        sending.dates = {year_month_day{year{2026}, month{12}, day{5}}};
-        sending.today = sending.dates.front();
-        sending.utcNow = floor<seconds>(system_clock::now());
-        return sending;
+        return sendingOf(backups.path(), locked, lockDays);
     }
 
     OffsiteOutcome send(const OffsiteDayRequest& day)
@@ -55,10 +36,7 @@ protected:
         return OffsiteSender(store, files, options).sendDay(day);
     }
 
-    std::optional<S3TestStore> found;
     TempDir backups, fetched;
-    SystemFileSystem files;
-    CurlObjectStore store{files};
 };
 
 TEST_F(OffsiteStoreTest, ADayInBothModesArrivesWholeLargeFilesInPartsAndARerunSendsNothingUnchanged)
@@ -68,6 +46,8 @@ TEST_F(OffsiteStoreTest, ADayInBothModesArrivesWholeLargeFilesInPartsAndARerunSe
     for (char& byte : large)
         byte = static_cast<char>(random());
     TestFiles::write(backups / "05_12_2026_Docs_backup/veliki.bin", large);
+    const std::string racun = backups / "05_12_2026_Docs_backup/racun.txt";
+    TestFiles::setModified(racun, 1'700'000'000);
     const OffsiteDayRequest day = request(false);
     const OffsiteOutcome first = send(day);
     ASSERT_TRUE(first.whole()) << first.summary();
@@ -80,11 +60,18 @@ TEST_F(OffsiteStoreTest, ADayInBothModesArrivesWholeLargeFilesInPartsAndARerunSe
     ASSERT_TRUE(store.listMultipartUploads(found->account(false), day.settings.Prefiks + "/", unfinished).result);
     EXPECT_TRUE(unfinished.empty());
 
-    TestFiles::write(backups / "05_12_2026_Docs_backup/racun.txt", "racun 2");
+    // Other bytes of the same size and time go again (judged by the MD5 the listing gives); a touched file does not.
+    TestFiles::write(racun, "racun 2");
+    TestFiles::setModified(racun, 1'700'000'000);
+    TestFiles::setModified(backups / "05_12_2026_Docs_backup/Ђурђевак/kasa.mdb", 1'800'000'000);
     const OffsiteOutcome again = send(day);
     ASSERT_TRUE(again.whole()) << again.summary();
     EXPECT_EQ(again.filesSent, 1u);
     EXPECT_EQ(again.filesUnchanged, 3u);
+    const std::string back = fetched / "racun.txt";
+    ASSERT_TRUE(store.getObject(found->account(false), day.settings.Prefiks + "/05_12_2026_Docs_backup/racun.txt", back)
+                    .result);
+    EXPECT_EQ(TestFiles::read(back), "racun 2");
 }
 
 TEST_F(OffsiteStoreTest, AWrongSecretAndAMissingBucketAreNamedAndNothingIsLeftHalfSent)

@@ -5,13 +5,11 @@
 #include "StoreBackups.h"
 #include "ZipFolder.h"
 
-#include "S3TestStore.h"
-#include "SystemPlatform.h"
+#include "S3TestStoreCase.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <set>
 
 namespace {
@@ -20,15 +18,14 @@ using namespace std::chrono;
 
 constexpr std::int64_t backupTime = 1764950400; // 05.12.2025, seconds
 
-class StoreRestoreTest : public ::testing::Test
+class StoreRestoreTest : public S3TestStoreCase
 {
 protected:
     void SetUp() override
     {
-        if (!S3TestStore::possibleHere())
-            GTEST_SKIP() << "the test store runs on Linux, or for the Windows build under Wine";
-        found = S3TestStore::find();
-        ASSERT_TRUE(found) << "the test store is not running: ctest starts it through the fixture s3_store";
+        S3TestStoreCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         for (const auto& [name, content] : live) {
             TestFiles::write(dir / ("live/Docs/" + name), content);
             TestFiles::setModified(dir / ("live/Docs/" + name),
@@ -37,30 +34,13 @@ protected:
         TestFiles::makeFolder(dir / "backups/05_12_2026_Docs_backup");
         ASSERT_TRUE(files.copyTreeContents(dir / "live/Docs", dir / "backups/05_12_2026_Docs_backup", {}).complete());
         ASSERT_TRUE(ZipFolder(files, dir / "live/Docs", dir / "backups/05_12_2026_Kasa_backup").archive.ok());
-        access = {&store,
-                  found->account(false),
-                  std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-                      std::to_string(std::random_device{}()),
-                  {}};
+        access = {&store, found->account(false), prefix, {}};
     }
 
     /// Sends the day as a backup run does, then empties the destination: the disk is gone.
     void sendAndLoseTheDisk()
     {
-        OffsiteDayRequest day;
-        const ObjectStoreAccount& account = access.account;
-        day.settings = {account.endpoint,
-                        account.region,
-                        account.bucket,
-                        account.accessKey,
-                        account.secretKey,
-                        access.prefix,
-                        0,
-                        1};
-        day.backupDir = dir / "backups";
-        day.dates = {year_month_day{year{2026}, month{12}, std::chrono::day{5}}};
-        day.today = day.dates.front();
-        day.utcNow = floor<seconds>(system_clock::now());
+        const OffsiteDayRequest day = sendingOf(dir / "backups", false);
         const OffsiteOutcome sent = OffsiteSender(store, files, {}).sendDay(day);
         ASSERT_TRUE(sent.whole()) << sent.summary();
         ASSERT_TRUE(files.removeTree(dir / "backups", RemoveMode::Forced));
@@ -93,10 +73,7 @@ protected:
     const std::map<std::string, std::string> live = {{"racun.txt", "racun 1"},
                                                      {"Ђурђевак/kasa.mdb", std::string(70000, 'k')},
                                                      {"Ђурђевак/2026/dnevnik.txt", "dnevnik"}};
-    std::optional<S3TestStore> found;
     TempDir dir;
-    SystemFileSystem files;
-    CurlObjectStore store{files};
     StoreAccess access;
 };
 

@@ -225,8 +225,10 @@ struct PreparedBody
     std::string md5Base64; ///< empty: no body
 };
 
-/// Hashes the body (the slice `file` of a file, or `memory`; neither: none) into `body`, or says why not.
-Result prepareBody(FileSystem& files, const FileSlice* file, const std::string* memory, PreparedBody& body)
+/// Hashes the body (the slice `file` of a file, or `memory`; neither: none) into `body`, or says why not; a file's
+/// hashes the caller took (`taken`) are used as they are.
+Result prepareBody(FileSystem& files, const FileSlice* file, const std::string* memory, const PutOptions* taken,
+                   PreparedBody& body)
 {
     static const std::string nothing;
     if (!file && !memory) {
@@ -241,6 +243,14 @@ Result prepareBody(FileSystem& files, const FileSlice* file, const std::string* 
         body.input = files.openForReading(file->path, error);
         if (!body.input)
             return Result::failure("cannot open " + file->path + ": " + error);
+        body.file = std::make_unique<FileBody>(*body.input, *file);
+        if (taken && taken->sha256 && taken->md5) {
+            // Hashed by the caller: the check as the bytes go is what holds them to these.
+            body.file->expected = *taken->sha256;
+            body.sha256Hex = hex(taken->sha256->data(), taken->sha256->size());
+            body.md5Base64 = Base64::encode(std::string(reinterpret_cast<const char*>(taken->md5->data()), 16));
+            return Result::success();
+        }
         std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(readPiece, file->length)));
         for (std::uint64_t done = 0; done < file->length;) {
             const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file->length - done));
@@ -252,7 +262,6 @@ Result prepareBody(FileSystem& files, const FileSlice* file, const std::string* 
             digest.add(buffer.data(), *got);
             done += *got;
         }
-        body.file = std::make_unique<FileBody>(*body.input, *file);
     } else {
         digest.add(memory->data(), memory->size());
         body.memory = std::make_unique<MemoryBody>(MemoryBody{*memory});
@@ -293,7 +302,8 @@ struct CurlObjectStore::Request
     std::vector<std::string> headers;
     const FileSlice* file = nullptr;
     const std::string* memory = nullptr;
-    OutputFile* download = nullptr; ///< a 2xx answer's body goes here instead of Response::body
+    const PutOptions* taken = nullptr; ///< the file body's hashes, when the caller took them
+    OutputFile* download = nullptr;    ///< a 2xx answer's body goes here instead of Response::body
 };
 
 struct CurlObjectStore::Response
@@ -403,7 +413,7 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
 
     // The body's hashes, taken before anything is sent.
     PreparedBody body;
-    if (const Result prepared = prepareBody(m_files, request.file, request.memory, body); !prepared)
+    if (const Result prepared = prepareBody(m_files, request.file, request.memory, request.taken, body); !prepared)
         return fail(prepared.error());
 
     // A handle of the pool, back to it when this request is done, whatever happens.
@@ -623,6 +633,9 @@ StoreAnswer CurlObjectStore::listObjects(const ObjectStoreAccount& account, cons
                 return answer;
             }
             object.size = *size;
+            object.etag = entry.childText("ETag");
+            if (object.etag.size() >= 2 && object.etag.front() == '"' && object.etag.back() == '"')
+                object.etag = object.etag.substr(1, object.etag.size() - 2);
             objects.push_back(std::move(object));
         }
         if (xml->childText("IsTruncated") != "true")
@@ -675,6 +688,7 @@ StoreAnswer CurlObjectStore::putObject(const ObjectStoreAccount& account, const 
     request.what = "sending \"" + account.bucket + "/" + key + "\"";
     request.key = key;
     request.file = &body;
+    request.taken = &options;
     Response response;
     if (const Result headers = putHeaders(options, request.headers); !headers) {
         StoreAnswer answer;
