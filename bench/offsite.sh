@@ -21,12 +21,10 @@ bucket=$(setting plainBucket)
 
 # rclone's remote "store", given in its environment only; the system's CA bundle variable would send its S3 client
 # looking for TLS settings a plain-HTTP store does not need.
-rclone_store() {
-    env -u AWS_CA_BUNDLE RCLONE_CONFIG=/dev/null RCLONE_CONFIG_STORE_TYPE=s3 RCLONE_CONFIG_STORE_PROVIDER=Ceph \
-        RCLONE_CONFIG_STORE_ENDPOINT="$(setting endpoint)" RCLONE_CONFIG_STORE_REGION="$(setting region)" \
-        RCLONE_CONFIG_STORE_ACCESS_KEY_ID="$(setting accessKey)" \
-        RCLONE_CONFIG_STORE_SECRET_ACCESS_KEY="$(setting secretKey)" rclone "$@"
-}
+rclone_env=(env -u AWS_CA_BUNDLE RCLONE_CONFIG=/dev/null RCLONE_CONFIG_STORE_TYPE=s3 RCLONE_CONFIG_STORE_PROVIDER=Ceph
+    RCLONE_CONFIG_STORE_ENDPOINT="$(setting endpoint)" RCLONE_CONFIG_STORE_REGION="$(setting region)"
+    RCLONE_CONFIG_STORE_ACCESS_KEY_ID="$(setting accessKey)"
+    RCLONE_CONFIG_STORE_SECRET_ACCESS_KEY="$(setting secretKey)")
 
 small=$out/small-day
 if [ ! -f "$small.complete" ]; then
@@ -51,7 +49,7 @@ send() {
     case $tool in
     kopirko) seconds "$build/bin/kopirko_offsite_bench" "$server/server.ini" "$folder" 05_12_2026 "$to" ;;
     s3cmd) seconds s3cmd -c "$server/s3cmd.cfg" sync --no-progress "$folder/" "s3://$bucket/$to/" ;;
-    rclone) seconds rclone_store copy "$folder/" "store:$bucket/$to/" ;;
+    rclone) seconds "${rclone_env[@]}" rclone copy "$folder/" "store:$bucket/$to/" ;;
     esac
 }
 

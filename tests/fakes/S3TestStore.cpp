@@ -83,12 +83,37 @@ std::string S3TestStore::localPath(const std::string& path)
 
 int S3TestStore::s3cmd(const std::vector<std::string>& arguments) const
 {
-    // A small script that runs s3cmd and leaves its exit status in a file: under Wine a Linux program gives no
-    // handle to wait on, so both platforms wait for that file.
-    TempDir work;
     std::string command = "/usr/bin/s3cmd --no-progress -c " + shellQuoted(localPath(m_folder + "/s3cmd.cfg"));
     for (const std::string& argument : arguments)
         command += " " + shellQuoted(argument);
+    return runLinuxShell(command);
+}
+
+std::optional<S3TestStore::Gateway> S3TestStore::startGateway(const std::string& name, int port) const
+{
+    std::string output;
+    if (runLinuxShell(shellQuoted(KOPIRKO_S3_TEST_SERVER_SCRIPT) + " gateway " + shellQuoted(localPath(m_folder)) +
+                          " " + shellQuoted(name) + (port > 0 ? " " + std::to_string(port) : ""),
+                      &output) != 0)
+        return std::nullopt;
+    Gateway gateway;
+    std::istringstream words(output);
+    if (!(words >> gateway.port >> gateway.pid) || gateway.port <= 0 || gateway.pid <= 0)
+        return std::nullopt;
+    return gateway;
+}
+
+void S3TestStore::killGateway(const Gateway& gateway) const
+{
+    const std::string pid = std::to_string(gateway.pid);
+    runLinuxShell("[ \"$(cat /proc/" + pid + "/comm)\" = radosgw ] && kill -KILL " + pid);
+}
+
+int S3TestStore::runLinuxShell(const std::string& command, std::string* output)
+{
+    // A small script that runs the command and leaves its exit status in a file: under Wine a Linux program gives
+    // no handle to wait on, so both platforms wait for that file.
+    TempDir work;
     const std::string status = localPath(work / "status");
     TestFiles::write(work / "run.sh", command + " >" + shellQuoted(localPath(work / "output")) + " 2>&1\necho $? >" +
                                           shellQuoted(status + ".new") + "\nmv " + shellQuoted(status + ".new") + " " +
@@ -116,5 +141,7 @@ int S3TestStore::s3cmd(const std::vector<std::string>& arguments) const
             return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    if (output)
+        *output = TestFiles::read(work / "output");
     return std::stoi(TestFiles::read(work / "status"));
 }

@@ -27,7 +27,22 @@ public:
     /// `path` (this platform's) as s3cmd, a Linux program, names it.
     static std::string localPath(const std::string& path);
 
+    /// One more gateway of the store (scripts/s3-test-server gateway), for a case that ends it: its port and PID.
+    struct Gateway
+    {
+        int port = 0;
+        int pid = 0;
+    };
+    /// Starts the gateway `name` on `port` (0: a free one); nothing when it did not answer.
+    std::optional<Gateway> startGateway(const std::string& name, int port = 0) const;
+    /// Ends `gateway` at once (SIGKILL), as a store that dies mid-request; only while its PID is still a radosgw.
+    void killGateway(const Gateway& gateway) const;
+
 private:
+    /// Runs the sh `command` on the Linux side and waits for it (at most 120 s): its exit status, -1 when it could
+    /// not be run; what it printed in `output`.
+    static int runLinuxShell(const std::string& command, std::string* output = nullptr);
+
     std::string m_folder;
     std::string m_endpoint, m_region, m_accessKey, m_secretKey, m_lockedBucket, m_plainBucket;
 };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 
 namespace {
@@ -88,6 +89,52 @@ TEST_F(OffsiteStoreTest, AWrongSecretAndAMissingBucketAreNamedAndNothingIsLeftHa
     ASSERT_FALSE(outcome.whole());
     EXPECT_NE(outcome.problems.front().find("bucket ne postoji"), std::string::npos) << outcome.summary();
     EXPECT_EQ(TestFiles::read(backups / "05_12_2026_Docs_backup/racun.txt"), "racun 1");
+}
+
+TEST_F(OffsiteStoreTest, AGatewayKilledMidUploadIsNamedAndTheNextRunAbortsTheLeftoverAndSendsTheDayWhole)
+{
+    // A gateway of its own: the one the other cases share stays up.
+    const std::optional<S3TestStore::Gateway> gateway = found->startGateway("prekid");
+    ASSERT_TRUE(gateway) << "scripts/s3-test-server gateway did not start one";
+    std::string large(30 << 20, '\0');
+    std::mt19937 random(5);
+    for (char& byte : large)
+        byte = static_cast<char>(random());
+    const std::string archive = backups / "05_12_2026_Arhiva_backup.zip";
+    TestFiles::write(archive, large);
+    OffsiteDayRequest day = request(false);
+    day.settings.Adresa = "http://127.0.0.1:" + std::to_string(gateway->port);
+    OffsiteSender::Options options;
+    options.partSize = 5 << 20;
+    options.retry.attempts = 2;
+    options.retry.wait = [](milliseconds) {};
+    std::atomic<bool> killed{false};
+    options.progress = [&](const OffsiteProgress& progress) {
+        if (progress.bytesSent > (5u << 20) && !killed.exchange(true))
+            found->killGateway(*gateway); // a part is in, the others on their way
+    };
+    const OffsiteOutcome cut = OffsiteSender(store, files, options).sendDay(day);
+    ASSERT_TRUE(killed);
+    ASSERT_FALSE(cut.whole());
+    EXPECT_NE(cut.problems.front().find("skladiste ne odgovara"), std::string::npos) << cut.summary();
+    EXPECT_TRUE(TestFiles::read(archive) == large);
+    const ObjectStoreAccount shared = found->account(false);
+    std::vector<std::pair<std::string, std::string>> unfinished;
+    ASSERT_TRUE(store.listMultipartUploads(shared, day.settings.Prefiks + "/", unfinished).result);
+    EXPECT_EQ(unfinished.size(), 1u); // its abort could not reach the store
+
+    const std::optional<S3TestStore::Gateway> again = found->startGateway("prekid", gateway->port);
+    ASSERT_TRUE(again);
+    options.progress = {};
+    const OffsiteOutcome next = OffsiteSender(store, files, options).sendDay(day);
+    found->killGateway(*again);
+    ASSERT_TRUE(next.whole()) << next.summary();
+    EXPECT_EQ(next.filesSent + next.filesUnchanged, 4u);
+    ASSERT_TRUE(store.listMultipartUploads(shared, day.settings.Prefiks + "/", unfinished).result);
+    EXPECT_TRUE(unfinished.empty());
+    const std::string back = fetched / "arhiva.zip";
+    ASSERT_TRUE(store.getObject(shared, day.settings.Prefiks + "/05_12_2026_Arhiva_backup.zip", back).result);
+    EXPECT_TRUE(TestFiles::read(back) == large);
 }
 
 TEST_F(OffsiteStoreTest, ALockedObjectCannotBeDeletedWithTheProgramsOwnKeyNorIsItsDayRemoved)
