@@ -3,7 +3,7 @@
 # the same store: a day of 10,000 small files (bench/small_tree.py) and a day of one 500 MB archive, each sent once
 # into an empty prefix and once more unchanged. The three take turns, round after round, and the medians are shown.
 # The store is the tests' radosgw (scripts/s3-test-server), started here and stopped at the end; it keeps its data in
-# memory, so the archives of a round are deleted before the next.
+# memory (2 GiB), so the archives of a round are deleted, and their space freed, before the next.
 # Usage: bench/offsite.sh [BUILD_DIR]   (KOPIRKO_BENCH_OUT: the work folder, /tmp/kopirko-bench-offsite;
 #        KOPIRKO_BENCH_ROUNDS: rounds, 3; KOPIRKO_BENCH_DAYS: "small large")
 set -euo pipefail
@@ -63,7 +63,11 @@ for day in ${KOPIRKO_BENCH_DAYS:-small large}; do
             first[$tool]+="$(send "$tool" "$folder" "$to") "
             again[$tool]+="$(send "$tool" "$folder" "$to") "
             echo "$day round $round $tool: first ${first[$tool]}/ unchanged ${again[$tool]}($(cut -d' ' -f1 /proc/loadavg))" >&2
-            [ "$day" = large ] && s3cmd -c "$server/s3cmd.cfg" del --recursive "s3://$bucket/$to/" >/dev/null
+            if [ "$day" = large ]; then
+                # The gateway frees a deleted object's data hours later, by when the store would be full.
+                s3cmd -c "$server/s3cmd.cfg" del --recursive "s3://$bucket/$to/" >/dev/null
+                CEPH_CONF=$server/ceph.conf radosgw-admin gc process --include-all >/dev/null 2>&1
+            fi
         done
     done
     med() { tr ' ' '\n' <<<"$1" | grep . | median; }
