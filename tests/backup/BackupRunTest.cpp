@@ -2,7 +2,6 @@
 // give is checked for both (BothRunsTest); archives are read back by readers other than our writer (ZipReadBack.h).
 #include "BackupRunFixture.h"
 
-#include "Paths.h"
 #include "ProcessIds.h"
 #include "RunGuard.h"
 #include "Utf8Path.h"
@@ -70,13 +69,6 @@ std::string unlimited(const std::string& path)
 #else
     return path;
 #endif
-}
-
-/// `text` with every "/" as this platform's separator.
-std::string native(std::string text)
-{
-    std::replace(text.begin(), text.end(), '/', Paths::separator);
-    return text;
 }
 
 /// Whether any of `names` holds `part` (".kopirko-tmp-": a temporary file; ".kopirko-": that or a run's mark).
@@ -519,7 +511,7 @@ TEST_P(BothRunsTest, NamesNearTheLimitOfTheDiskAreBackedUp)
     const RunReport report = run();
 
     EXPECT_FALSE(report.hasFailures()) << failureLines(report).front();
-    const std::string backup = backups + native("/12_12_2026_" + longFolder + "_backup");
+    const std::string backup = backups + TestFiles::native("/12_12_2026_" + longFolder + "_backup");
     // Listed by the program's own disk: the test's helpers cannot list a folder whose path passes 260 characters on
     // Windows.
     const auto listed = [&](const std::string& folder) {
@@ -535,7 +527,7 @@ TEST_P(BothRunsTest, NamesNearTheLimitOfTheDiskAreBackedUp)
     } else {
         const Names copies = listed(backup);
         EXPECT_EQ(copies, Names{longFile});
-        EXPECT_EQ(platform.fileSystem.readFile(backup + native("/" + longFile)), "dug naziv");
+        EXPECT_EQ(platform.fileSystem.readFile(backup + TestFiles::native("/" + longFile)), "dug naziv");
         left.insert(left.end(), copies.begin(), copies.end());
     }
     EXPECT_FALSE(anyWith(left, ".kopirko-"));
@@ -553,7 +545,7 @@ TEST_P(BothRunsTest, EditsWhileARunWorksAreForTheNextRun)
     TestFiles::makeFolder(elsewhere);
     bool edited = false;
     platform.fileSystem.afterRead = [&](const std::string& path, std::uint64_t) {
-        if (!edited && path.find(native("/one/")) != std::string::npos) {
+        if (!edited && path.find(TestFiles::native("/one/")) != std::string::npos) {
             edited = true;
             host.folders.erase(host.folders.begin());
             settings.BackupDir = elsewhere;
@@ -580,7 +572,7 @@ TEST_P(BothRunsTest, NamesThatWindowsPathRulesWouldReadOtherwiseAreBackedUpAsThe
 {
     const Names odd = {"aux.c", "con.txt", "nul", "x", "x.", "zadnji "};
     const std::string source = dir / "shop/Docs";
-    const std::string backup = backups + native("/12_12_2026_Docs_backup");
+    const std::string backup = backups + TestFiles::native("/12_12_2026_Docs_backup");
     // Removed here in the form that keeps their names: the test folder's own clean-up goes by the system's rules.
     struct RemovedAtTheEnd
     {
@@ -591,12 +583,12 @@ TEST_P(BothRunsTest, NamesThatWindowsPathRulesWouldReadOtherwiseAreBackedUpAsThe
             std::error_code ignored;
             for (const std::string& folder : folders)
                 for (const std::string& name : names)
-                    fs::remove(Utf8Path::toPath(unlimited(folder + native("/" + name))), ignored);
+                    fs::remove(Utf8Path::toPath(unlimited(folder + TestFiles::native("/" + name))), ignored);
         }
     } removed{{source, backup}, odd};
     TestFiles::makeFolder(source);
     for (const std::string& name : odd)
-        TestFiles::write(unlimited(source + native("/" + name)), "sadrzaj " + name);
+        TestFiles::write(unlimited(source + TestFiles::native("/" + name)), "sadrzaj " + name);
     if (TestFiles::names(unlimited(source)) != odd)
         GTEST_SKIP() << "this disk does not keep such names apart";
     host.folders = {source};
@@ -613,7 +605,7 @@ TEST_P(BothRunsTest, NamesThatWindowsPathRulesWouldReadOtherwiseAreBackedUpAsThe
     }
     EXPECT_EQ(TestFiles::names(unlimited(backup)), odd);
     for (const std::string& name : odd)
-        EXPECT_EQ(TestFiles::read(unlimited(backup + native("/" + name))), "sadrzaj " + name) << name;
+        EXPECT_EQ(TestFiles::read(unlimited(backup + TestFiles::native("/" + name))), "sadrzaj " + name) << name;
 }
 
 } // namespace

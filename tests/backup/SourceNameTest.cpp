@@ -37,8 +37,7 @@ TEST(SourceNameTest, ALastNameThatCannotBePartOfABackupsNameIsRefused)
         {"/shop/Docs*", true, false},
     };
     for (const auto& c : cases) {
-        std::string source = c.source;
-        std::replace(source.begin(), source.end(), '/', Paths::separator);
+        const std::string source = TestFiles::native(c.source);
         const auto problem = BackupNames::sourceNameProblem(source);
         EXPECT_EQ(problem.has_value(), windows ? c.refusedOnWindows : c.refusedElsewhere) << source;
         if (problem) {

@@ -50,12 +50,16 @@ TempDir::~TempDir()
 
 std::string TempDir::operator/(const std::string& relative) const
 {
-    std::string native = relative;
-    std::replace(native.begin(), native.end(), '/', Paths::separator);
-    return Paths::join(m_path, native);
+    return Paths::join(m_path, TestFiles::native(relative));
 }
 
 namespace TestFiles {
+
+std::string native(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', Paths::separator);
+    return path;
+}
 
 void write(const std::string& path, const std::string& content)
 {

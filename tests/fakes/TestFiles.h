@@ -24,6 +24,8 @@ private:
 
 /// Small helpers for the real files of a test.
 namespace TestFiles {
+/// `path` with every "/" as this platform's separator.
+std::string native(std::string path);
 void write(const std::string& path, const std::string& content);
 std::string read(const std::string& path);
 /// Creates the folder and its missing parents.

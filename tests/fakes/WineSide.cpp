@@ -1,25 +1,16 @@
 #include "WineSide.h"
 
 #ifdef _WIN32
+#include "WideText.h"
+
 #include <windows.h>
 
 namespace {
 
-/// Wine's own export that gives the Linux path of a Windows one; nothing outside Wine.
-using UnixFileName = char*(CDECL*)(const WCHAR*);
-UnixFileName unixFileNameFunction()
+/// Wine's own export `name` of kernel32 (none exists outside Wine), as a plain pointer to be cast to its type.
+void* wineFunction(const char* name)
 {
-    return reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-std::wstring wide(const std::string& text)
-{
-    std::wstring result(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                                           static_cast<int>(result.size()));
-    result.resize(static_cast<size_t>(length > 0 ? length : 0));
-    return result;
+    return reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), name));
 }
 
 } // namespace
@@ -28,40 +19,47 @@ namespace WineSide {
 
 bool present()
 {
-    return unixFileNameFunction() != nullptr;
+    return wineFunction("wine_get_unix_file_name") != nullptr;
 }
 
 std::optional<std::string> linuxPath(const std::string& path)
 {
-    const UnixFileName unixFileName = unixFileNameFunction();
-    char* mapped = unixFileName ? unixFileName(wide(path).c_str()) : nullptr;
+    using UnixFileName = char*(CDECL*)(const WCHAR*);
+    const auto toUnix = reinterpret_cast<UnixFileName>(wineFunction("wine_get_unix_file_name"));
+    char* mapped = toUnix ? toUnix(WideText::fromUtf8(path).c_str()) : nullptr;
     if (!mapped)
         return std::nullopt;
     std::string result = mapped;
-    HeapFree(GetProcessHeap(), 0, mapped);
+    ::HeapFree(::GetProcessHeap(), 0, mapped);
+    return result;
+}
+
+std::optional<std::string> windowsPath(const std::string& path)
+{
+    using DosFileName = WCHAR*(CDECL*)(const char*);
+    const auto toDos = reinterpret_cast<DosFileName>(wineFunction("wine_get_dos_file_name"));
+    WCHAR* mapped = toDos ? toDos(path.c_str()) : nullptr;
+    if (!mapped)
+        return std::nullopt;
+    std::string result = WideText::toUtf8(mapped);
+    ::HeapFree(::GetProcessHeap(), 0, mapped);
     return result;
 }
 
 bool startLinuxProgram(const std::string& program, const std::string& commandLine)
 {
-    if (!present())
+    const std::optional<std::string> application = windowsPath(program);
+    if (!application)
         return false;
-    // Wine's drive Z: is the Linux root.
-    std::wstring application = L"Z:" + wide(program);
-    for (wchar_t& c : application)
-        if (c == L'/')
-            c = L'\\';
-    std::wstring command = wide(commandLine);
+    std::wstring command = WideText::fromUtf8(commandLine);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!::CreateProcessW(WideText::fromUtf8(*application).c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process))
         return false;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
     return true;
 }
 
@@ -77,6 +75,11 @@ bool present()
 }
 
 std::optional<std::string> linuxPath(const std::string& path)
+{
+    return path;
+}
+
+std::optional<std::string> windowsPath(const std::string& path)
 {
     return path;
 }

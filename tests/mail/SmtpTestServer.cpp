@@ -55,11 +55,6 @@ SmtpTestServer::~SmtpTestServer()
 
 bool SmtpTestServer::available()
 {
-    return underWine();
-}
-
-bool SmtpTestServer::underWine()
-{
     return WineSide::present();
 }
 
@@ -90,11 +85,6 @@ void SmtpTestServer::stop()
 bool SmtpTestServer::available()
 {
     return true;
-}
-
-bool SmtpTestServer::underWine()
-{
-    return false;
 }
 
 void SmtpTestServer::start(const std::vector<std::string>& arguments)

@@ -19,8 +19,6 @@ public:
 
     /// False where no Linux python can be started (Windows outside Wine).
     static bool available();
-    /// True for the Windows tests under Wine.
-    static bool underWine();
     /// 0 when the server did not start.
     int port() const { return m_port; }
     /// The certificate the server made (starttls, tls), to be trusted by the client.

@@ -2,12 +2,12 @@
 // (FileNames), which decide whether something may be made under such a name, and where.
 #include "FileNames.h"
 #include "Paths.h"
+#include "TestFiles.h"
 #include "Utf8.h"
 #include "WindowsNames.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #ifdef _WIN32
@@ -100,13 +100,6 @@ TEST(WindowsNamesTest, UpperCaseLettersAreTheSystemsOwn)
 }
 #endif
 
-/// `path` with "/" as this platform's separator.
-std::string here(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', Paths::separator);
-    return path;
-}
-
 TEST(FileNamesTest, APathIsDirectlyInsideAFolderOnlyAsOneNameThisPlatformTakesAsItIs)
 {
     std::vector<std::tuple<std::string, std::string, bool>> cases = {
@@ -126,7 +119,7 @@ TEST(FileNamesTest, APathIsDirectlyInsideAFolderOnlyAsOneNameThisPlatformTakesAs
     for (const char* name : {"kasa_a:b", "CON", "kasa_1.", "kasa_1 ", "kasa_\\..\\..", "kasa_*"})
         cases.emplace_back("/kopije/dan", std::string("/kopije/dan/") + name, !windows);
     for (const auto& [folder, path, inside] : cases)
-        EXPECT_EQ(FileNames::isDirectlyInside(here(folder), here(path)), inside) << here(path);
+        EXPECT_EQ(FileNames::isDirectlyInside(TestFiles::native(folder), TestFiles::native(path)), inside) << path;
 }
 
 } // namespace

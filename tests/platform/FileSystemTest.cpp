@@ -138,9 +138,7 @@ protected:
     }
     std::string in(const std::string& folder, const std::string& relative) const
     {
-        std::string native = relative;
-        std::replace(native.begin(), native.end(), '/', Paths::separator);
-        return Paths::join(folder, native);
+        return Paths::join(folder, TestFiles::native(relative));
     }
 };
 

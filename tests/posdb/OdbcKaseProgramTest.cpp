@@ -6,7 +6,7 @@
 #include "KaseListText.h"
 #include "SystemPlatform.h"
 #include "TestFiles.h"
-#include "WineHost.h"
+#include "WineSide.h"
 
 #include <windows.h>
 
@@ -31,11 +31,11 @@ class OdbcKaseProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!WineHost::function(L"ntdll.dll", "wine_get_version"))
+        if (!WineSide::present())
             GTEST_SKIP() << "runs only under Wine: it reads through Linux's mdbtools ODBC driver";
         if (!std::string(std::getenv("ODBCSYSINI") ? std::getenv("ODBCSYSINI") : "").ends_with(drivers()))
             GTEST_SKIP() << "runs through ctest, which names the build's " << drivers() << " in ODBCSYSINI";
-        ASSERT_TRUE(TestFiles::exists(WineHost::windowsPath(mdbtoolsDriver)))
+        ASSERT_TRUE(TestFiles::exists(WineSide::windowsPath(mdbtoolsDriver).value_or("")))
             << mdbtoolsDriver << " is missing: install odbc-mdbtools (scripts/windows-env.sh does)";
     }
 
@@ -126,14 +126,14 @@ TEST_F(OdbcKaseProgramTest, ArgumentsOutsideTheAnsiCodePageArriveWhole)
 {
     // The database under a folder with č, š and Cyrillic letters; the text into another one.
     const std::string folder = dir / "Šank č ћирилица";
-    TestFiles::write(folder + "\\tezga.mdb", TestFiles::read(WineHost::windowsPath(fixture("tezga-jet4.mdb"))));
+    TestFiles::write(folder + "\\tezga.mdb", TestFiles::read(*WineSide::windowsPath(fixture("tezga-jet4.mdb"))));
 
-    const Ran ran = run(WineHost::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
+    const Ran ran = run(*WineSide::linuxPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
 
     // The text's folder is not made by the program: it fails to write, and says so by its exit code.
     EXPECT_EQ(ran.exitCode, KaseListText::exitUsage);
     TestFiles::makeFolder(dir / "izlaz đ ж");
-    const Ran again = run(WineHost::unixPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
+    const Ran again = run(*WineSide::linuxPath(folder + "\\tezga.mdb"), dir / "izlaz đ ж\\kase.txt");
     ASSERT_TRUE(again.read && !again.read->problem) << "exit code " << again.exitCode;
     ASSERT_EQ(again.read->rows.size(), 7u);
     EXPECT_EQ(again.read->rows[3].label, "Šank");

@@ -1,6 +1,7 @@
 #include "BackupDays.h"
 #include "BackupSource.h"
 #include "BackupTree.h"
+#include "ChunkDeflater.h"
 #include "RestorePlan.h"
 #include "RestoreRun.h"
 #include "RestoreTargets.h"
@@ -9,6 +10,7 @@
 #include "SystemPlatform.h"
 #include "TestFiles.h"
 #include "Utf8Path.h"
+#include "ZipArchiveWriter.h"
 #include "ZipFolder.h"
 
 #include <filesystem>
@@ -39,6 +41,16 @@ std::string noise(std::size_t size)
     for (char& c : data)
         c = static_cast<char>(random() & 0xFF);
     return data;
+}
+
+/// Restores all of the only backup in `backups` to `target`.
+RestoreOutcome restoreWhole(FileSystem& disk, const std::string& backups, const std::string& target,
+                            DifferentFiles different = DifferentFiles::KeepBoth)
+{
+    const BackupDayList days = listBackupDays(disk, backups, std::nullopt);
+    const BackupTree backup(disk, backupsOfDay(disk, days.days.at(0)).sources.at(0));
+    return carryOutRestore(disk, backup, planRestore(disk, backup, {""}, target, RestorePlacement::OriginalPlace),
+                           different);
 }
 
 std::string joined(const std::vector<std::string>& lines)
@@ -285,67 +297,40 @@ TEST(ArchiveRestoreTest, AnEntryDamagedInTheMiddleIsNamedAndTheRestRestored)
     TestFiles::write(dir / "backups/06_12_2026_Docs_backup.zip", bytes);
     fs::remove_all(Utf8Path::toPath(dir / "live/Docs"));
 
-    const BackupDayList days = listBackupDays(disk, dir / "backups", std::nullopt);
-    const BackupTree backup(disk, backupsOfDay(disk, days.days.at(0)).sources.at(0));
-    const RestorePlan plan = planRestore(disk, backup, {""}, dir / "live/Docs", RestorePlacement::OriginalPlace);
-    const RestoreOutcome outcome = carryOutRestore(disk, backup, plan, DifferentFiles::KeepBoth);
+    const RestoreOutcome outcome = restoreWhole(disk, dir / "backups", dir / "live/Docs");
     ASSERT_EQ(outcome.failures.size(), 1u);
     EXPECT_NE(outcome.failures[0].reason.find("Docs/b.bin"), std::string::npos) << outcome.failures[0].reason;
     EXPECT_NE(outcome.failures[0].reason.find(RestoreTexts::damagedEntry), std::string::npos);
     EXPECT_EQ(TestFiles::files(dir / "live/Docs"), (std::vector<std::string>{"a.txt", "c.txt"}));
 }
 
-/// An archive of stored entries, written byte by byte as any program may have written it.
-std::string storedArchive(const std::vector<std::pair<std::string, std::string>>& entries)
+/// An archive of `entries`, stored, under their names as they are given: as any program may have written them.
+void writeArchive(FileSystem& disk, const std::string& path,
+                  const std::vector<std::pair<std::string, std::string>>& entries)
 {
-    const auto field = [](std::string& out, std::uint64_t value, int bytes) {
-        for (int k = 0; k < bytes; ++k)
-            out.push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
-    };
-    const auto crc32 = [](const std::string& data) {
-        std::uint32_t crc = 0xFFFFFFFF;
-        for (const char c : data) {
-            crc ^= static_cast<unsigned char>(c);
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-        }
-        return ~crc;
-    };
-    std::string archive, central;
+    ZipArchiveWriter writer;
+    ASSERT_TRUE(writer.open(disk, path));
     for (const auto& [name, data] : entries) {
-        const std::size_t offset = archive.size();
-        std::string common; // version needed, flags (UTF-8 names), method (stored), time, date, crc, sizes, name length
-        field(common, 20, 2), field(common, 1 << 11, 2), field(common, 0, 2), field(common, 0, 2);
-        field(common, (46 << 9) | (12 << 5) | 6, 2), field(common, crc32(data), 4), field(common, data.size(), 4);
-        field(common, data.size(), 4), field(common, name.size(), 2), field(common, 0, 2);
-        field(archive, 0x04034b50, 4), archive += common + name + data;
-        field(central, 0x02014b50, 4), field(central, 20, 2), central += common;
-        field(central, 0, 2), field(central, 0, 2), field(central, 0, 2), field(central, 0, 4);
-        field(central, offset, 4), central += name;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+        ASSERT_TRUE(writer.beginFile({name, backupTime, 0644}, ZipMethod::Stored, data.size()));
+        ASSERT_TRUE(writer.writeData(bytes, data.size()));
+        ASSERT_TRUE(writer.endFile(data.size(), ChunkDeflater::crc32(0, bytes, data.size())));
     }
-    const std::size_t start = archive.size();
-    archive += central;
-    field(archive, 0x06054b50, 4), field(archive, 0, 4), field(archive, entries.size(), 2);
-    field(archive, entries.size(), 2), field(archive, central.size(), 4), field(archive, start, 4),
-        field(archive, 0, 2);
-    return archive;
+    ASSERT_TRUE(writer.close());
 }
 
 TEST(ArchiveRestoreTest, NamesThatWouldLeadOutOfTheTargetAreSkippedAndNamed)
 {
     TempDir dir;
     SystemFileSystem disk;
-    TestFiles::write(dir / "backups/06_12_2026_Docs_backup.zip", storedArchive({{"Docs/ok.txt", "dobro"},
-                                                                                {"Docs/../../izvan.txt", "van"},
-                                                                                {"Docs//apsolutno.txt", "van"},
-                                                                                {"Docs/a/../../izvan2.txt", "van"},
-                                                                                {"Docs/ok.txt", "drugi zapis"}}));
-    const BackupDayList days = listBackupDays(disk, dir / "backups", std::nullopt);
-    const DayBackups backups = backupsOfDay(disk, days.days.at(0));
-    ASSERT_EQ(backups.sources.size(), 1u);
-    const BackupTree backup(disk, backups.sources[0]);
-    const RestorePlan plan = planRestore(disk, backup, {""}, dir / "live/Docs", RestorePlacement::OriginalPlace);
-    const RestoreOutcome outcome = carryOutRestore(disk, backup, plan, DifferentFiles::KeepBoth);
+    TestFiles::makeFolder(dir / "backups");
+    writeArchive(disk, dir / "backups/06_12_2026_Docs_backup.zip",
+                 {{"Docs/ok.txt", "dobro"},
+                  {"Docs/../../izvan.txt", "van"},
+                  {"Docs//apsolutno.txt", "van"},
+                  {"Docs/a/../../izvan2.txt", "van"},
+                  {"Docs/ok.txt", "drugi zapis"}});
+    const RestoreOutcome outcome = restoreWhole(disk, dir / "backups", dir / "live/Docs");
     EXPECT_EQ(TestFiles::files(dir.path()),
               (std::vector<std::string>{"backups/06_12_2026_Docs_backup.zip", "live/Docs/ok.txt"}));
     EXPECT_EQ(TestFiles::read(dir / "live/Docs/ok.txt"), "dobro");
@@ -381,10 +366,7 @@ TEST(HeldFileTest, AFileAProgramHoldsIsNotReplacedAndTheUserIsToldToCloseIt)
     const HANDLE held = ::CreateFileW(WideText::longPath(dir / "live/Kasa/tezga.mdb").c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const BackupTree backup(disk,
-                            backupsOfDay(disk, listBackupDays(disk, dir / "backups", {}).days.at(0)).sources.at(0));
-    const RestorePlan plan = planRestore(disk, backup, {""}, dir / "live/Kasa", RestorePlacement::OriginalPlace);
-    const RestoreOutcome outcome = carryOutRestore(disk, backup, plan, DifferentFiles::Replace);
+    const RestoreOutcome outcome = restoreWhole(disk, dir / "backups", dir / "live/Kasa", DifferentFiles::Replace);
     ::CloseHandle(held);
     EXPECT_TRUE(outcome.heldByProgram) << joined(restoreFailureLines(outcome));
     EXPECT_EQ(restoreFailureLines(outcome).back(), RestoreTexts::closeTheProgram);
@@ -402,10 +384,7 @@ TEST(FullDiskTest, AFileThatDoesNotFitIsNamedAndTheOthersAreRestored)
     if (::mount("tmpfs", target.c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "a tmpfs cannot be mounted here: " << std::strerror(errno);
     const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(target.c_str(), MNT_DETACH); });
-    const BackupTree backup(disk,
-                            backupsOfDay(disk, listBackupDays(disk, dir / "backups", {}).days.at(0)).sources.at(0));
-    const RestorePlan plan = planRestore(disk, backup, {""}, target, RestorePlacement::OriginalPlace);
-    const RestoreOutcome outcome = carryOutRestore(disk, backup, plan, DifferentFiles::KeepBoth);
+    const RestoreOutcome outcome = restoreWhole(disk, dir / "backups", target);
     ASSERT_EQ(outcome.failures.size(), 1u);
     EXPECT_NE(outcome.failures[0].reason.find("nema dovoljno mjesta"), std::string::npos) << outcome.failures[0].reason;
     EXPECT_EQ(TestFiles::names(target), std::vector<std::string>{"mali.txt"});

@@ -65,18 +65,6 @@ TEST_F(BackupRecordsTest, ADamagedRecordReadsAsNoneAndTheWatchSettingsFallBackTo
     }
 }
 
-TEST_F(BackupRecordsTest, WatchSettingsAreSavedAndReadBackZeroTurningTheWarningOff)
-{
-    ASSERT_TRUE(records.saveWatchSettings({false, 0}));
-    EXPECT_FALSE(records.loadWatchSettings().catchUp);
-    EXPECT_EQ(records.loadWatchSettings().warningDays, 0);
-    ASSERT_TRUE(records.saveWatchSettings({true, 14}));
-    EXPECT_TRUE(records.loadWatchSettings().catchUp);
-    EXPECT_EQ(records.loadWatchSettings().warningDays, 14);
-    EXPECT_FALSE(records.saveWatchSettings({true, -1}));
-    EXPECT_EQ(records.loadWatchSettings().warningDays, 14);
-}
-
 TEST_F(BackupRecordsTest, WaitingForTheFirstWholeBackupStartsOnceAndIsKept)
 {
     EXPECT_EQ(secondsOf(records.watchedSince(at(2026, 12, 1, 9, 0))), secondsOf(at(2026, 12, 1, 9, 0)));
