@@ -8,6 +8,12 @@ measure() {
     cat "$out/time.txt"
 }
 
+# seconds, peak RSS (KiB) and processor seconds (user and system, with the children's) of one command
+measure_cpu() {
+    /usr/bin/time -f "%e %M %U %S" -o "$out/time.txt" "$@" >/dev/null
+    awk '{printf "%s %s %.2f\n", $1, $2, $3 + $4}' "$out/time.txt"
+}
+
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # The tree of `count` small files (bench/small_tree.py) in "$out/small-<count>/Podaci", made once.

@@ -29,14 +29,17 @@ void reserve(DeflatedChunk& out, std::size_t bytes)
 
 } // namespace
 
-ChunkDeflater::ChunkDeflater(int level) : m_scratch(scratchSize)
+ChunkDeflater::ChunkDeflater(int level, int smallLevel, std::size_t smallSize) : m_scratch(scratchSize)
 {
     m_compressor = libdeflate_alloc_compressor(level);
-    if (!m_compressor)
-        throw std::bad_alloc();
+    if (smallSize > 0 && smallLevel >= 0 && smallLevel < level) {
+        m_smallCompressor = libdeflate_alloc_compressor(smallLevel);
+        m_smallSize = smallSize;
+    }
     auto* stream = new z_stream{};
-    if (inflateInit2(stream, -MAX_WBITS) != Z_OK) {
+    if (!m_compressor || (m_smallSize > 0 && !m_smallCompressor) || inflateInit2(stream, -MAX_WBITS) != Z_OK) {
         delete stream;
+        libdeflate_free_compressor(compressor(m_smallCompressor));
         libdeflate_free_compressor(compressor(m_compressor));
         throw std::bad_alloc();
     }
@@ -47,6 +50,7 @@ ChunkDeflater::~ChunkDeflater()
 {
     inflateEnd(inflater(m_inflater));
     delete inflater(m_inflater);
+    libdeflate_free_compressor(compressor(m_smallCompressor));
     libdeflate_free_compressor(compressor(m_compressor));
 }
 
@@ -57,6 +61,10 @@ std::uint32_t ChunkDeflater::crc32(std::uint32_t crc, const unsigned char* data,
 
 std::uint32_t ChunkDeflater::crc32Combine(std::uint32_t first, std::uint32_t second, std::uint64_t secondLength)
 {
+    // A first piece whose CRC is 0 adds nothing (its CRC is shifted past the second's bytes): a file of one chunk,
+    // most of them, skips the costly join.
+    if (first == 0)
+        return second;
     // crc32_combine takes z_off_t, which is 32 bits on Windows; a chunk is far shorter than 2 GiB.
     return static_cast<std::uint32_t>(::crc32_combine(first, second, static_cast<z_off_t>(secondLength)));
 }
@@ -68,10 +76,10 @@ Result ChunkDeflater::deflate(const unsigned char* input, std::size_t length, st
     out.stored = false;
     if (role == ChunkRole::Whole) {
         reserve(out, length);
+        void* const chosen = m_smallCompressor && length <= m_smallSize ? m_smallCompressor : m_compressor;
         // Room for no more than the input: libdeflate gives up (0) when deflating does not make it smaller.
-        const std::size_t size = length == 0 ? 0
-                                             : libdeflate_deflate_compress(compressor(m_compressor), input, length,
-                                                                           out.buffer.data(), length);
+        const std::size_t size =
+            length == 0 ? 0 : libdeflate_deflate_compress(compressor(chosen), input, length, out.buffer.data(), length);
         if (size == 0) {
             if (length > 0)
                 std::memcpy(out.buffer.data(), input, length);

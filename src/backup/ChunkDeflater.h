@@ -26,12 +26,15 @@ struct DeflatedChunk
 /// a byte boundary), and the pieces of one file laid end to end form one valid raw deflate stream. Each
 /// joined piece is decoded again and checked against the input's length and CRC-32 before it is handed out,
 /// so a piece that would not unpack to the input is never written to an archive.
-/// One object per thread; not thread-safe.
+/// A whole file of at most `smallSize` bytes is compressed at `smallLevel` instead, when that is lower: in so little
+/// data a slower search finds few repeats that a fast one misses, while its fixed cost per file is most of what such a
+/// file costs. One object per thread; not thread-safe.
 class ChunkDeflater
 {
 public:
-    /// `level` 1..12 as libdeflate counts (6 compresses about as well as zlib's 6).
-    explicit ChunkDeflater(int level);
+    /// `level` and `smallLevel` 0..12 as libdeflate counts (6 compresses about as well as zlib's 6, 1 is the
+    /// fastest, 0 stores).
+    explicit ChunkDeflater(int level, int smallLevel = -1, std::size_t smallSize = 0);
     ~ChunkDeflater();
     ChunkDeflater(const ChunkDeflater&) = delete;
     ChunkDeflater& operator=(const ChunkDeflater&) = delete;
@@ -51,7 +54,9 @@ public:
 private:
     Result makeJoinable(DeflatedChunk& out, std::size_t inputLength, std::uint32_t crc);
 
-    void* m_compressor = nullptr; ///< libdeflate_compressor
-    void* m_inflater = nullptr;   ///< zlib z_stream, raw inflate
+    void* m_compressor = nullptr;      ///< libdeflate_compressor
+    void* m_smallCompressor = nullptr; ///< libdeflate_compressor of whole files up to m_smallSize; may be null
+    std::size_t m_smallSize = 0;
+    void* m_inflater = nullptr; ///< zlib z_stream, raw inflate
     std::vector<unsigned char> m_scratch;
 };

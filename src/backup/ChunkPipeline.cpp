@@ -195,7 +195,8 @@ struct ChunkPipeline::State
     /// Starts a worker; under the mutex.
     static void startWorker(const std::shared_ptr<State>& state, StallWatch& watch)
     {
-        auto deflater = std::make_shared<ChunkDeflater>(state->options.level);
+        auto deflater = std::make_shared<ChunkDeflater>(state->options.level, state->options.smallFileLevel,
+                                                        state->options.smallFileSize);
         std::thread(work, state, std::ref(watch), std::move(deflater)).detach();
         ++state->working;
     }

@@ -41,6 +41,10 @@ struct ChunkPipelineOptions
     /// Ask the disk for every file of a batch as it is opened (InputFile::readSoon), so that it fetches them
     /// together instead of one at a time as each is read: only where FileSystem::readsAheadCheaply says so.
     bool readAhead = false;
+    /// A file of at most `smallFileSize` bytes is compressed at `smallFileLevel` when that is lower than `level`
+    /// (see ChunkDeflater).
+    int smallFileLevel = 1;
+    std::size_t smallFileSize = 16 * 1024;
 };
 
 /// Reads and compresses the files of an item list on worker threads, a chunk at a time, and hands the chunks

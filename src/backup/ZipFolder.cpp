@@ -44,6 +44,8 @@ public:
         m_items = &items;
         ChunkPipelineOptions pipelineOptions{m_options.workers, m_options.chunkSize, m_options.level};
         pipelineOptions.readAhead = readAhead;
+        pipelineOptions.smallFileLevel = m_options.smallFileLevel;
+        pipelineOptions.smallFileSize = m_options.smallFileSize;
         ChunkPipeline pipeline(m_fileSystem, items, pipelineOptions);
         for (std::size_t index = 0; index < items.size(); ++index) {
             if (RunCancellation::requested())

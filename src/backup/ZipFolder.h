@@ -60,6 +60,10 @@ struct ZipOptions
     std::size_t itemsAtATime = 4096;
     /// Bytes of the archive's central directory held in memory; the rest waits in a file beside the archive.
     std::size_t centralDirectoryHeld = 1 << 20;
+    /// Files of at most `smallFileSize` bytes are compressed at `smallFileLevel` when that is lower than `level`:
+    /// in so little data the slower search finds few repeats more, and would take most of such a file's time.
+    int smallFileLevel = 1;
+    std::size_t smallFileSize = 16 * 1024;
 
     /// One per processor, at least 1 and at most 8 (more would only cost memory).
     static unsigned defaultWorkers();

@@ -140,6 +140,42 @@ TEST_F(ZipFolderTest, EveryReaderFindsTheSourceUnderOneTopFolderByteForByteWithL
     }
 }
 
+// Whole files up to the small size are compressed at the small level when it is lower (0: stored), every other file
+// and every piece of a file of several chunks (the last one small too) at the archive's level (0: stored blocks in a
+// deflate stream); each reads back whole.
+TEST_F(ZipFolderTest, OnlyWholeFilesUpToTheSmallSizeTakeTheLowerSmallLevel)
+{
+    const std::size_t sizes[] = {300, 999, 1000, 1001, 4096, 5000};
+    for (const std::size_t size : sizes)
+        TestFiles::write(source + "/" + std::to_string(size) + ".txt", text(size));
+    struct Case
+    {
+        int level;
+        int smallLevel;
+        std::vector<unsigned> methods; // in the order of `sizes`
+    };
+    const Case cases[] = {{6, 0, {0, 0, 0, 8, 8, 8}}, {0, 1, {0, 0, 0, 0, 0, 8}}, {6, 1, {8, 8, 8, 8, 8, 8}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("level " + std::to_string(c.level) + ", small files " + std::to_string(c.smallLevel));
+        ZipOptions options{2, 4096, c.level};
+        options.smallFileLevel = c.smallLevel;
+        options.smallFileSize = 1000;
+
+        const ZipOutcome outcome = ZipFolder(disk, source, base, options);
+
+        ASSERT_TRUE(outcome.archive.ok()) << outcome.archive.error();
+        std::map<std::string, unsigned> methods;
+        for (const ZipReadBack::Entry& entry : ZipReadBack::entries(archive))
+            methods[entry.name] = entry.method;
+        for (std::size_t k = 0; k < std::size(sizes); ++k)
+            EXPECT_EQ(methods["Docs/" + std::to_string(sizes[k]) + ".txt"], c.methods[k]) << sizes[k] << " bytes";
+        fs::remove_all(Utf8Path::toPath(dir / "raspakovano"));
+        ZipReadBack::extract(archive, dir / "raspakovano");
+        for (const std::size_t size : sizes)
+            EXPECT_EQ(TestFiles::read(dir / ("raspakovano/Docs/" + std::to_string(size) + ".txt")), text(size));
+    }
+}
+
 // No file is left out for its date; each keeps its exact time where the reader can (unzip: 1970 to 2106).
 TEST_F(ZipFolderTest, EveryDateKeepsItsExactTimeWhereTheReaderCanHoldIt)
 {

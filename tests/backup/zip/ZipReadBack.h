@@ -16,7 +16,8 @@ struct Entry
     std::string name;
     unsigned flags = 0;
     std::uint64_t size = 0;
-    unsigned host = 0; ///< "version made by", high byte: 3 is Unix, whose modes (permissions, links) readers take
+    unsigned host = 0;   ///< "version made by", high byte: 3 is Unix, whose modes (permissions, links) readers take
+    unsigned method = 0; ///< 0 stored, 8 deflated
 };
 
 /// The entries in archive order.

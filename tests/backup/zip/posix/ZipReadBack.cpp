@@ -35,7 +35,9 @@ std::vector<Entry> entries(const std::string& archive)
 {
     std::istringstream in(run("PYTHONIOENCODING=utf-8 python3 " + quoted(ZIPCHECK_SCRIPT) + " " + quoted(archive)));
     std::vector<Entry> result;
-    for (Entry entry; std::getline(in, entry.name, '\t') && in >> entry.flags >> entry.size >> entry.host; in.ignore())
+    for (Entry entry;
+         std::getline(in, entry.name, '\t') && in >> entry.flags >> entry.size >> entry.host >> entry.method;
+         in.ignore())
         result.push_back(entry);
     return result;
 }

@@ -87,8 +87,8 @@ std::vector<Entry> entries(const std::string& archive)
 {
     std::vector<Entry> result;
     forEachEntry(archive, false, [&](const unz_file_info64& info, const std::string& name, const std::string&, auto) {
-        result.push_back(
-            {name, static_cast<unsigned>(info.flag), info.uncompressed_size, static_cast<unsigned>(info.version >> 8)});
+        result.push_back({name, static_cast<unsigned>(info.flag), info.uncompressed_size,
+                          static_cast<unsigned>(info.version >> 8), static_cast<unsigned>(info.compression_method)});
     });
     return result;
 }
