@@ -211,6 +211,7 @@ public:
         work();
         for (std::thread& worker : workers)
             worker.join();
+        retryWhatDidNotFit();
         const bool anyWaiting = std::any_of(m_jobs.begin(), m_jobs.end(),
                                             [](const Job& job) { return job.result.ok() && !job.waiting.empty(); });
         const Result through = anyWaiting ? m_batch->writeThrough() : Result::success();
@@ -232,6 +233,28 @@ public:
                 fail(job.target, placed.error());
         }
         m_jobs.clear();
+    }
+
+    /// A file that found the disk full while others were copied beside it may have met their temporary copies, or
+    /// the one of a file that could never fit: now that those failed copies are gone, each is tried once more, alone
+    /// and smallest first, so that what fits is restored whatever order the threads took.
+    void retryWhatDidNotFit()
+    {
+        std::vector<Job*> full;
+        for (Job& job : m_jobs)
+            if (job.tried && !job.result &&
+                job.result.error().find(FailureReason::words(FailureKind::DiskFull)) != std::string::npos)
+                full.push_back(&job);
+        if (full.size() < 2)
+            return; // alone it met the same disk: another try would fail the same way
+        std::stable_sort(full.begin(), full.end(), [](const Job* a, const Job* b) { return a->size < b->size; });
+        for (Job* job : full) {
+            if (stopped())
+                return;
+            // Its bytes were counted as done after the first try.
+            job->result = m_batch->copy(
+                job->source, job->target, [&](std::uint64_t) { return !stopped(); }, job->waiting);
+        }
     }
 
     void syncFolders()
