@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -23,6 +24,7 @@ protected:
         ASSERT_TRUE(found) << "the test store is not running: ctest starts it through the fixture s3_store";
         prefix = std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
                  std::to_string(std::random_device{}());
+        std::replace(prefix.begin(), prefix.end(), '/', '-'); // a case of a table is named "case/row"
     }
 
     /// The sending of the backups of 05.12.2026 in `backupDir` to the bucket with Object Lock (`locked`) or the one

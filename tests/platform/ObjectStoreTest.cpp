@@ -2,8 +2,7 @@
 // an independent client (s3cmd), and what the store refuses comes back as a failure that says why.
 
 #include "CurlObjectStore.h"
-#include "S3TestStore.h"
-#include "SystemPlatform.h"
+#include "S3TestStoreCase.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -49,21 +48,13 @@ std::string daysAhead(int days)
     return text;
 }
 
-class ObjectStoreTest : public testing::Test
+class ObjectStoreTest : public S3TestStoreCase
 {
 protected:
     void SetUp() override
     {
-        if (!S3TestStore::possibleHere())
-            GTEST_SKIP() << "the test store runs on Linux, or for the Windows build under Wine";
-        found = S3TestStore::find();
-        ASSERT_TRUE(found) << "the test store is not running: ctest starts it through the fixture s3_store";
-        // Each case under a prefix of its own: the cases run at once, and the store outlives them.
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        prefix = std::string(info->name()) + "-" + std::to_string(std::random_device{}()) + "/";
-        for (char& c : prefix)
-            if (c == '/' && &c != &prefix.back())
-                c = '-';
+        S3TestStoreCase::SetUp();
+        prefix += "/";
     }
 
     /// A file of `bytes` in the test's folder, and the slice of all of it.
@@ -73,11 +64,7 @@ protected:
         return {dir / name, 0, bytes.size()};
     }
 
-    std::optional<S3TestStore> found;
-    std::string prefix;
     TempDir dir;
-    SystemFileSystem files;
-    CurlObjectStore store{files};
 };
 
 struct RoundTripCase
