@@ -1,4 +1,3 @@
-#include "ProgramHold.h"
 #include "SystemPlatform.h"
 #include "TestFiles.h"
 #include "child/TestChild.h"
@@ -6,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <thread>
 #ifdef _WIN32
 #include <windows.h>
@@ -92,39 +90,6 @@ TEST(CommandRunnerTest, AMissingProgramIsNotStartedAndNamed)
     const CommandOutcome outcome = SystemCommandRunner().run("kopirko-no-such-program", {"x"}, 10s);
     EXPECT_EQ(outcome.status, Status::NotStarted);
     EXPECT_NE(outcome.error.find("kopirko-no-such-program"), std::string::npos) << outcome.error;
-}
-
-// A program that another one holds for a moment (just written, being checked) is started once it is let go, and
-// one held through every try is reported with the system's reason, as at its first failure.
-TEST(CommandRunnerTest, AProgramHeldForAMomentStartsOnceLetGoAndOneHeldThroughEveryTryIsReported)
-{
-    for (const bool letGo : {true, false}) {
-        TempDir dir;
-        // A copy of its own: the other cases start the test child meanwhile.
-        const std::string program = dir / std::filesystem::path(testChild).filename().string();
-        std::filesystem::copy_file(testChild, program);
-        auto hold = std::make_unique<ProgramHold>(program);
-        ASSERT_TRUE(hold->held());
-        int pauses = 0;
-        SystemCommandRunner runner(StartRetry([&](std::chrono::milliseconds) {
-            ++pauses;
-            if (letGo)
-                hold.reset();
-        }));
-
-        const CommandOutcome outcome = runner.run(program, {"echo", "3", "x"}, 60s);
-
-        if (letGo) {
-            EXPECT_EQ(outcome.status, Status::Finished) << outcome.error;
-            EXPECT_EQ(outcome.exitCode, 3);
-            EXPECT_EQ(outcome.output, "[x](read 0 bytes)(errors)");
-            EXPECT_EQ(pauses, 1);
-        } else {
-            EXPECT_EQ(outcome.status, Status::NotStarted);
-            EXPECT_NE(outcome.error.find(program), std::string::npos) << outcome.error;
-            EXPECT_EQ(pauses, StartRetry::maxTries - 1) << outcome.error;
-        }
-    }
 }
 
 // The command ends while a program it started still holds its output open, and would hold it for longer than the

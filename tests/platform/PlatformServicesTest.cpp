@@ -1,19 +1,20 @@
 #include "LocalDateTime.h"
+#include "ProgramHold.h"
 #include "SystemPlatform.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #ifdef _WIN32
 #include "OwnedHandle.h"
-#include "ProgramHold.h"
 #include "WideText.h"
 #include "WinInstanceLock.h"
 
-#include <filesystem>
-#include <memory>
 #include <random>
 #include <windows.h>
 #else
@@ -23,6 +24,7 @@
 namespace {
 
 using namespace std::chrono;
+const std::string testChild = TestFiles::programBeside("kopirko_test_child");
 
 // Real locks of this platform that meet only each other: on Linux in a folder of their own, on Windows under a name
 // prefix of their own. The unusable one cannot learn anything: on Linux its folder is missing, on Windows the name
@@ -78,8 +80,7 @@ TEST(ProcessLauncherTest, EveryArgumentArrivesExactlyAsGiven)
     for (auto given = arguments.begin() + 2; given != arguments.end(); ++given)
         expected += *given + '\0';
 
-    const Result started =
-        SystemProcessLauncher().startDetached(TestFiles::programBeside("kopirko_test_child"), arguments);
+    const Result started = SystemProcessLauncher().startDetached(testChild, arguments);
 
     ASSERT_TRUE(started) << started.error();
     EXPECT_EQ(writtenWhenThere(dir / "arguments"), expected);
@@ -102,34 +103,42 @@ TEST(ProcessLauncherTest, FindsAProgramGivenWithoutAFolderAndNamesAMissingOne)
     EXPECT_NE(missing.error().find("kopirko-no-such-program"), std::string::npos) << missing.error();
 }
 
-#ifdef _WIN32
-// Only Windows' launcher starts a program again: it starts the updater, which this program downloaded at its start
-// and which a virus scanner may still hold then. The Linux one starts only the system's own programs (systemctl).
-TEST(ProcessLauncherTest, AnUpdaterHeldForAMomentStartsOnceLetGoAndOneHeldThroughEveryTryIsReported)
+// A program that another one holds for a moment (just written, or a virus scanner checking it) is started once it is
+// let go, and one held through every try is reported with the system's reason, as at its first failure: by the
+// command runner, and on Windows by the launcher, which starts the updater this program downloaded at its start. The
+// Linux launcher starts only the system's own programs (systemctl) and does not try again.
+struct HeldStart
+{
+    const char* name;
+    /// Starts `program` (a copy of kopirko_test_child) with `retry`; false and the error when it did not start,
+    /// otherwise checks that it did what it was told.
+    std::function<Result(const std::string& program, const TempDir& dir, StartRetry retry)> start;
+};
+
+class HeldProgramTest : public testing::TestWithParam<HeldStart>
+{};
+
+TEST_P(HeldProgramTest, StartsOnceLetGoAndOneHeldThroughEveryTryIsReported)
 {
     for (const bool letGo : {true, false}) {
         TempDir dir;
-        const std::string program = dir / "updater.exe";
-        std::filesystem::copy_file(TestFiles::programBeside("kopirko_test_child"), program);
+        // A copy of its own: the other cases start the test child meanwhile.
+        const std::string program = dir / ("held-" + std::filesystem::path(testChild).filename().string());
+        std::filesystem::copy_file(testChild, program);
         auto hold = std::make_unique<ProgramHold>(program);
         ASSERT_TRUE(hold->held());
         int pauses = 0;
-        WinProcessLauncher launcher(StartRetry([&](milliseconds) {
+        const StartRetry retry([&](milliseconds) {
             ++pauses;
             if (letGo)
                 hold.reset();
-        }));
+        });
 
-        const Result started = launcher.startDetached(program, {"args", dir / "arguments", "started"});
+        const Result started = GetParam().start(program, dir, retry);
 
         if (letGo) {
-            ASSERT_TRUE(started) << started.error();
-            EXPECT_EQ(writtenWhenThere(dir / "arguments"), std::string("started\0", 8));
+            EXPECT_TRUE(started) << started.error();
             EXPECT_EQ(pauses, 1);
-            // The folder goes once the program has ended and let its file go.
-            std::error_code gone;
-            for (int attempt = 0; attempt < 1000 && !std::filesystem::remove(program, gone); ++attempt)
-                std::this_thread::sleep_for(10ms);
         } else {
             EXPECT_FALSE(started);
             EXPECT_NE(started.error().find(program), std::string::npos) << started.error();
@@ -137,7 +146,40 @@ TEST(ProcessLauncherTest, AnUpdaterHeldForAMomentStartsOnceLetGoAndOneHeldThroug
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Starters, HeldProgramTest,
+    testing::Values(HeldStart{"CommandRunner",
+                              [](const std::string& program, const TempDir&, StartRetry retry) {
+                                  const CommandOutcome outcome =
+                                      SystemCommandRunner(std::move(retry)).run(program, {"echo", "3", "x"}, 60s);
+                                  if (outcome.status == CommandOutcome::Status::NotStarted)
+                                      return Result::failure(outcome.error);
+                                  EXPECT_EQ(outcome.status, CommandOutcome::Status::Finished) << outcome.error;
+                                  EXPECT_EQ(outcome.exitCode, 3);
+                                  EXPECT_EQ(outcome.output, "[x](read 0 bytes)(errors)");
+                                  return Result::success();
+                              }}
+#ifdef _WIN32
+                    ,
+                    HeldStart{"ProcessLauncher",
+                              [](const std::string& program, const TempDir& dir, StartRetry retry) {
+                                  const Result started =
+                                      WinProcessLauncher(std::move(retry))
+                                          .startDetached(program, {"args", dir / "arguments", "started"});
+                                  if (!started)
+                                      return started;
+                                  EXPECT_EQ(writtenWhenThere(dir / "arguments"), std::string("started\0", 8));
+                                  // The folder goes once the program has ended and let its file go.
+                                  std::error_code gone;
+                                  for (int attempt = 0; attempt < 1000 && !std::filesystem::remove(program, gone);
+                                       ++attempt)
+                                      std::this_thread::sleep_for(10ms);
+                                  return started;
+                              }}
 #endif
+                    ),
+    [](const testing::TestParamInfo<HeldStart>& info) { return std::string(info.param.name); });
 
 TEST(LocalDateTimeTest, FormatsAndCountsCalendarDays)
 {
