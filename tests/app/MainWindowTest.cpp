@@ -278,20 +278,6 @@ TEST_F(WindowTest, TheTimedBackupRunsAtItsMinuteOnceADayAndNeverBesideAnotherRun
     EXPECT_FALSE(TestFiles::exists(backupOf(7)));
 }
 
-// The backups move to a new disk with "Prihvati" on "Fascikle" alone: the next backup by hand goes there.
-TEST_F(WindowTest, ADestinationSavedOnTheFolderPageIsWhereTheNextBackupGoes)
-{
-    start({dirLine, "NacinBackupa=2", "VrijemeBackupa=20:00"});
-    const std::string moved = temp / "NoviDisk";
-    TestFiles::makeFolder(moved);
-    get<QLineEdit>("destinationEdit")->setText(qs(moved));
-    click("saveFoldersButton");
-    platform.clock.set(2026, 12, 7, 13, 5);
-    click("backUpNowButton");
-    EXPECT_TRUE(TestFiles::exists(moved + "/07_12_2026_Docs_backup/racun.txt"));
-    EXPECT_FALSE(TestFiles::exists(backupOf(7)));
-}
-
 TEST_F(WindowTest, AFreshStartSetUpFromTheWindowBacksUpDailyAndByHandAndKeepsWhatTheLatestRunMissedInSight)
 {
     const std::string missing = temp / "missing"; // out of reach until the backup by hand
@@ -369,8 +355,9 @@ TEST_F(WindowTest, TheStatusLinesSayWhenTheNextRunIsDueAndHowTheLatestWentAndANe
 }
 
 // A destination that cannot take backups is named at "Prihvati" (and saved all the same) and again by the run, as
-// its one cause above the folders it could not back up.
-TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCauseOfTheRun)
+// its one cause above the folders it could not back up. The backups move to a new disk with "Prihvati" on "Fascikle"
+// alone: the next backup by hand goes there.
+TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCauseOfTheRunAndAGoodOneIsUsedNext)
 {
     TestFiles::write(temp / "a-file", "x");
     const std::string named = "Fascikla za rezervne kopije \"";
@@ -399,6 +386,15 @@ TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCau
         EXPECT_EQ(items("failedFoldersList"), std::vector<std::string>{source});
         EXPECT_TRUE(label("statusLine").ends_with(problem));
     }
+
+    const std::string moved = temp / "NoviDisk";
+    TestFiles::makeFolder(moved);
+    get<QLineEdit>("destinationEdit")->setText(qs(moved));
+    click("saveFoldersButton");
+    platform.clock.set(2026, 12, 7, 13, 5);
+    click("backUpNowButton");
+    EXPECT_TRUE(TestFiles::exists(moved + "/07_12_2026_Docs_backup/racun.txt"));
+    EXPECT_FALSE(TestFiles::exists(backupOf(7)));
 }
 
 // "Izlaz" during a backup says so and, on Yes, stops it where it is: nothing begun is left behind, the earlier

@@ -373,7 +373,6 @@ TEST_P(BothRunsTest, LeftoversOfAnEndedRunAreRemovedAndThoseOfARunningOneKept)
 {
     const std::string ended = "2147483632"; // no process has this number
     const std::string running = std::to_string(ProcessIds::current());
-    const std::string copy = backups + "/12_12_2026_Docs_backup";
     const Names leftovers = {"/.12_12_2026_Docs_backup.zip.kopirko-tmp-" + ended + "-1",
                              "/.12_12_2026_Docs_backup.kopirko-run-" + ended,
                              "/12_12_2026_Docs_backup/sub/.a.txt.kopirko-tmp-" + ended + "-7"};
