@@ -25,7 +25,6 @@
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <random>
 #include <thread>
 
 namespace {
@@ -402,9 +401,7 @@ TEST_F(WindowTest, ADestinationThatCannotTakeBackupsIsNamedAtPrihvatiAndAsTheCau
 // ends once the run is over.
 TEST_F(WindowTest, IzlazDuringABackupStopsItCleanlyAndThenEndsTheProgram)
 {
-    std::string noise(24 << 20, '\0'); // what does not compress takes its time
-    std::generate(noise.begin(), noise.end(), std::minstd_rand(7));
-    TestFiles::write(source + "/veliki.bin", noise);
+    TestFiles::write(source + "/veliki.bin", TestFiles::noise(24 << 20)); // what does not compress takes its time
     TestFiles::write(listFile, source + "\r\n" + (temp / "data/Racuni") + "\r\n");
     TestFiles::write(temp / "data/Racuni/r.txt", "r");
     realZipRun = true;

@@ -179,4 +179,13 @@ std::string linkTarget(const std::string& link)
 #endif
 }
 
+std::string noise(std::size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random());
+    return bytes;
+}
+
 } // namespace TestFiles

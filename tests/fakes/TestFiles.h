@@ -47,4 +47,6 @@ bool makeLink(const std::string& target, const std::string& link, bool folder);
 void setModified(const std::string& path, std::int64_t seconds);
 /// The target of the link `link` as written in it; "" when it is no link.
 std::string linkTarget(const std::string& link);
+/// `size` bytes that do not compress: the same for the same `seed`, others for another.
+std::string noise(std::size_t size, unsigned seed = 7);
 } // namespace TestFiles

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <random>
 
 namespace {
 
@@ -42,10 +41,7 @@ protected:
 
 TEST_F(OffsiteStoreTest, ADayInBothModesArrivesWholeLargeFilesInPartsAndARerunSendsNothingUnchanged)
 {
-    std::string large(40 << 20, '\0');
-    std::mt19937 random(27);
-    for (char& byte : large)
-        byte = static_cast<char>(random());
+    const std::string large = TestFiles::noise(40 << 20, 27);
     TestFiles::write(backups / "05_12_2026_Docs_backup/veliki.bin", large);
     const std::string racun = backups / "05_12_2026_Docs_backup/racun.txt";
     TestFiles::setModified(racun, 1'700'000'000);
@@ -96,10 +92,7 @@ TEST_F(OffsiteStoreTest, AGatewayKilledMidUploadIsNamedAndTheNextRunAbortsTheLef
     // A gateway of its own: the one the other cases share stays up.
     const std::optional<S3TestStore::Gateway> gateway = found->startGateway("prekid");
     ASSERT_TRUE(gateway) << "scripts/s3-test-server gateway did not start one";
-    std::string large(30 << 20, '\0');
-    std::mt19937 random(5);
-    for (char& byte : large)
-        byte = static_cast<char>(random());
+    const std::string large = TestFiles::noise(30 << 20, 5);
     const std::string archive = backups / "05_12_2026_Arhiva_backup.zip";
     TestFiles::write(archive, large);
     OffsiteDayRequest day = request(false);

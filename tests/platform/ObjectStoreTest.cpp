@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <random>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -23,15 +22,7 @@
 
 namespace {
 
-/// `size` bytes that differ from those of any other `seed`.
-std::string bytesOf(std::size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random());
-    return bytes;
-}
+using TestFiles::noise;
 
 /// A date `days` from now, as Object Lock takes it.
 std::string daysAhead(int days)
@@ -87,7 +78,7 @@ TEST_P(ObjectStoreRoundTrip, storesWhatAnotherClientReadsBack)
     const RoundTripCase& row = GetParam();
     const ObjectStoreAccount account = found->account(row.locked);
     const std::string key = prefix + row.key;
-    const std::string bytes = bytesOf(300 * 1024 + 7, 1);
+    const std::string bytes = noise(300 * 1024 + 7, 1);
     PutOptions options;
     options.metadata = {{"modified", "1733580000123456789"}, {"size", std::to_string(bytes.size())}};
     const StoreAnswer put = store.putObject(account, key, fileOf("body", bytes), options);
@@ -167,7 +158,7 @@ TEST_F(ObjectStoreTest, aLargeFileGoesInPartsAndComesBackWhole)
     const ObjectStoreAccount account = found->account(true);
     const std::string key = prefix + "arhiva.zip";
     const std::uint64_t part = 5 << 20;
-    const std::string bytes = bytesOf(40 << 20, 2);
+    const std::string bytes = noise(40 << 20, 2);
     const FileSlice whole = fileOf("arhiva.zip", bytes);
     PutOptions options;
     options.retention = ObjectRetention{"COMPLIANCE", daysAhead(1)};
@@ -198,7 +189,7 @@ TEST_F(ObjectStoreTest, anAbortedUploadLeavesNothingUnfinished)
     const std::string key = prefix + "prekinuto.zip";
     std::string uploadId, etag;
     ASSERT_TRUE(store.startMultipartUpload(account, key, {}, uploadId).result);
-    ASSERT_TRUE(store.putPart(account, key, uploadId, 1, fileOf("part", bytesOf(5 << 20, 3)), etag).result);
+    ASSERT_TRUE(store.putPart(account, key, uploadId, 1, fileOf("part", noise(5 << 20, 3)), etag).result);
     std::vector<std::pair<std::string, std::string>> uploads;
     ASSERT_TRUE(store.listMultipartUploads(account, prefix, uploads).result);
     EXPECT_EQ(uploads, (std::vector<std::pair<std::string, std::string>>{{key, uploadId}}));
@@ -287,7 +278,7 @@ private:
 TEST_F(ObjectStoreTest, aFileThatChangesAfterHashingIsNeverStored)
 {
     const ObjectStoreAccount account = found->account(false);
-    const std::string original = bytesOf(2 << 20, 4);
+    const std::string original = noise(2 << 20, 4);
     std::string sameSize = original;
     sameSize[sameSize.size() / 2] ^= 1;
     for (const std::string& change : {sameSize, original.substr(0, original.size() / 2)}) {

@@ -15,7 +15,6 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <random>
 #ifdef _WIN32
 #include "WideText.h"
 #include <windows.h>
@@ -34,14 +33,7 @@ constexpr std::int64_t backupTime = 1796000000; // whole seconds: an archive kee
 const std::string cyrillic = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD1\x86\xD0\xB5\xD0\xBD\xD0\xB5.txt";
 const std::string longName = std::string(200, 'n') + ".txt";
 
-std::string noise(std::size_t size)
-{
-    std::mt19937 random(7);
-    std::string data(size, '\0');
-    for (char& c : data)
-        c = static_cast<char>(random() & 0xFF);
-    return data;
-}
+using TestFiles::noise;
 
 /// Restores all of the only backup in `backups` to `target`.
 RestoreOutcome restoreWhole(FileSystem& disk, const std::string& backups, const std::string& target,

@@ -77,12 +77,9 @@ TEST(ZipBatchTest, FilesThatGrewSinceTheirListingComeOutWholeAndInOrder)
 {
     TempDir dir;
     ListedSmallDisk disk;
-    std::mt19937 random(7);
     std::map<std::string, std::string> expected{{"Docs", "<folder>"}};
     for (int k = 0; k < 40; ++k) {
-        std::string content(200 * 1024 + k, '\0');
-        for (char& c : content)
-            c = static_cast<char>(random() & 0xFF);
+        const std::string content = TestFiles::noise(200 * 1024 + k, k);
         TestFiles::write(dir / ("Docs/" + std::to_string(100 + k) + ".bin"), content);
         expected["Docs/" + std::to_string(100 + k) + ".bin"] = content;
     }

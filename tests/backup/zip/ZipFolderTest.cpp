@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <random>
 #include <tuple>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -21,14 +20,7 @@ namespace fs = std::filesystem;
 using ZipReadBack::unzipNames;
 using Names = std::multiset<std::string>;
 
-std::string noise(std::size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string data(size, '\0');
-    for (char& c : data)
-        c = static_cast<char>(random() & 0xFF);
-    return data;
-}
+using TestFiles::noise;
 
 std::string text(std::size_t size)
 {
