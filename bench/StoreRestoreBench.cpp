@@ -6,13 +6,12 @@
 #include "BackupTree.h"
 #include "RestorePlan.h"
 #include "RestoreRun.h"
+#include "ServerIni.h"
 #include "StoreBackups.h"
 #include "SystemPlatform.h"
 
 #include <chrono>
-#include <fstream>
 #include <iostream>
-#include <map>
 
 int main(int argc, char** argv)
 {
@@ -20,21 +19,9 @@ int main(int argc, char** argv)
         std::cerr << "usage: kopirko_store_restore_bench SERVER_INI PREFIX TARGET\n";
         return 2;
     }
-    std::map<std::string, std::string> server;
-    std::ifstream ini(argv[1]);
-    for (std::string line; std::getline(ini, line);)
-        if (const auto equals = line.find('='); equals != std::string::npos)
-            server[line.substr(0, equals)] = line.substr(equals + 1);
     SystemFileSystem files;
     SystemObjectStore store{files};
-    StoreAccess access;
-    access.store = &store;
-    access.account.endpoint = server["endpoint"];
-    access.account.region = server["region"];
-    access.account.bucket = server["plainBucket"];
-    access.account.accessKey = server["accessKey"];
-    access.account.secretKey = server["secretKey"];
-    access.prefix = argv[2];
+    StoreAccess access{&store, testStoreAccount(argv[1]), argv[2], {}};
 
     const BackupDayList days = listStoreDays(access);
     if (days.days.empty()) {
