@@ -409,7 +409,9 @@ private:
         if (result)
             result =
                 fetchStoredObject(stored.access(), stored.key(job.source), temporary, wholeStore,
-                                  [&](std::uint64_t received, std::uint64_t) { return movedSoFar(received, told); });
+                                  [&](std::uint64_t received, std::uint64_t) {
+                                      return movedSoFar(std::min(received, job.size), told); // no more than planned
+                                  });
         if (wholeStore) {
             const std::lock_guard lock(m_progressMutex);
             if (m_storeFailure.empty())
