@@ -3,12 +3,11 @@
 // SERVER_INI is what scripts/s3-test-server writes; BACKUP_DIR holds the day's backups. Prints the seconds the
 // sending took and what it did; exits 1 when it was not whole.
 #include "OffsiteSender.h"
+#include "ServerIni.h"
 #include "SystemPlatform.h"
 
 #include <chrono>
-#include <fstream>
 #include <iostream>
-#include <map>
 
 int main(int argc, char** argv)
 {
@@ -16,18 +15,14 @@ int main(int argc, char** argv)
         std::cerr << "usage: kopirko_offsite_bench SERVER_INI BACKUP_DIR DD_MM_YYYY PREFIX\n";
         return 2;
     }
-    std::map<std::string, std::string> server;
-    std::ifstream ini(argv[1]);
-    for (std::string line; std::getline(ini, line);)
-        if (const auto equals = line.find('='); equals != std::string::npos)
-            server[line.substr(0, equals)] = line.substr(equals + 1);
+    const ObjectStoreAccount account = testStoreAccount(argv[1]);
     const std::string stamp = argv[3];
     OffsiteDayRequest day;
-    day.settings.Adresa = server["endpoint"];
-    day.settings.Regija = server["region"];
-    day.settings.Bucket = server["plainBucket"];
-    day.settings.Kljuc = server["accessKey"];
-    day.settings.Tajna = server["secretKey"];
+    day.settings.Adresa = account.endpoint;
+    day.settings.Regija = account.region;
+    day.settings.Bucket = account.bucket;
+    day.settings.Kljuc = account.accessKey;
+    day.settings.Tajna = account.secretKey;
     day.settings.Prefiks = argv[4];
     day.backupDir = argv[2];
     day.dates = {std::chrono::year_month_day{std::chrono::year{std::stoi(stamp.substr(6, 4))},

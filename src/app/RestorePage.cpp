@@ -158,7 +158,27 @@ void RestorePage::onDayChosen()
         say("Citanje iz skladista van lokala (arhiva se preuzima cijela)...");
         const StoreAccess access = *m_store;
         const std::string fetchFolder = QDir::tempPath().toStdString();
-        offThread([&] { backups = backupsOfStoreDay(access, m_context.platform.fileSystem, day, fetchFolder); });
+        {
+            const std::lock_guard lock(m_progressMutex);
+            m_progress = {};
+        }
+        m_fetching = true;
+        m_fetchStop = false;
+        ui->progressFrame->show();
+        showProgress();
+        m_progressTimer->start();
+        offThread([&] {
+            backups = backupsOfStoreDay(access, m_context.platform.fileSystem, day, fetchFolder,
+                                        [this](const ArchiveFetchProgress& fetched) {
+                                            const std::lock_guard lock(m_progressMutex);
+                                            m_progress = {fetched.archive, fetched.number, fetched.count,
+                                                          fetched.bytesDone, fetched.bytesTotal};
+                                            return !m_fetchStop;
+                                        });
+        });
+        m_progressTimer->stop();
+        m_fetching = false;
+        ui->progressFrame->hide();
     } else if (!day.inStore) {
         offThread([&] { backups = backupsOfDay(m_context.platform.fileSystem, day); });
     }
@@ -370,6 +390,15 @@ void RestorePage::showProgress()
             : static_cast<int>(std::min<std::uint64_t>(progress.bytesDone, progress.bytesTotal) * 1000 /
                                progress.bytesTotal);
     ui->progressBar->setValue(permille);
+    if (m_fetching) // the archives of a day in the store, each fetched whole before it can be shown
+        return ui->progressLabel->setText(
+            progress.filesTotal == 0
+                ? QStringLiteral("Citanje iz skladista van lokala...")
+                : QStringLiteral("Preuzimanje arhive %1 od %2 iz skladista: %3 od %4")
+                      .arg(progress.filesDone)
+                      .arg(progress.filesTotal)
+                      .arg(sizeText(progress.bytesDone))
+                      .arg(progress.bytesTotal == 0 ? QStringLiteral("?") : sizeText(progress.bytesTotal)));
     ui->progressLabel->setText(QStringLiteral("Datoteka %1 od %2, %3 od %4")
                                    .arg(progress.filesDone)
                                    .arg(progress.filesTotal)
@@ -379,7 +408,11 @@ void RestorePage::showProgress()
 
 void RestorePage::onStop()
 {
-    RunCancellation::request();
+    // Fetching an archive is no run: a stop asked of the runs would reach a backup working meanwhile.
+    if (m_fetching)
+        m_fetchStop = true;
+    else
+        RunCancellation::request();
     ui->stopButton->setEnabled(false);
 }
 

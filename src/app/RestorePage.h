@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -49,7 +50,8 @@ public slots:
     void onRestoreTo();
     /// "Otvori": the chosen backup (or the day's first) in the file manager.
     void onOpen();
-    /// "Zaustavi": asks the restore in progress to stop after the file it writes.
+    /// "Zaustavi": asks the restore in progress to stop after the file it writes, or the fetching of a store's
+    /// archive to stop at once (nothing of it is kept).
     void onStop();
 
 private slots:
@@ -90,4 +92,8 @@ private:
 
     std::mutex m_progressMutex;
     RestoreProgress m_progress; ///< written by the restore's threads, read by the window's timer
+    /// A day's archives are being fetched from the store: the progress is theirs (files: archives), and "Zaustavi"
+    /// stops the fetching through m_fetchStop.
+    bool m_fetching = false;
+    std::atomic<bool> m_fetchStop{false};
 };

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -148,8 +149,14 @@ public:
     virtual StoreAnswer deleteObjectVersion(const ObjectStoreAccount& account, const std::string& key,
                                             const std::string& versionId) = 0;
 
+    /// Told, as an object's body arrives, the bytes of it written so far and the size the store announced (0 while
+    /// none is known); answers whether to go on. Called on the fetching thread after each piece and about once a
+    /// second while nothing comes; on false the fetch is broken off within that time and fails with status 0.
+    using FetchCheck = std::function<bool(std::uint64_t received, std::uint64_t announced)>;
+
     /// Fetches `key` into `destination` (UTF-8 path), replacing it only when the whole body arrived: the body
-    /// goes to a temporary file beside it first. Nothing is left at `destination` after a failure.
+    /// goes to a temporary file beside it first. Nothing is left at `destination`, nor beside it, after a failure or
+    /// a stop by `check` (may be empty).
     virtual StoreAnswer getObject(const ObjectStoreAccount& account, const std::string& key,
-                                  const std::string& destination) = 0;
+                                  const std::string& destination, const FetchCheck& check = {}) = 0;
 };

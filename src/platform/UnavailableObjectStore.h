@@ -51,7 +51,11 @@ public:
     {
         return none();
     }
-    StoreAnswer getObject(const ObjectStoreAccount&, const std::string&, const std::string&) override { return none(); }
+    StoreAnswer getObject(const ObjectStoreAccount&, const std::string&, const std::string&,
+                          const FetchCheck& = {}) override
+    {
+        return none();
+    }
 
 private:
     static StoreAnswer none() { return {Result::failure("this build of the program has no S3 client"), 0, {}}; }

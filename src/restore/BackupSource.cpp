@@ -18,24 +18,47 @@ void addArchiveBackups(DayBackups& found, const std::string& name, const std::st
         found.sources.push_back({entry->path, place, entry->path, index, date});
 }
 
-DayBackups backupsOfDay(const FileSystem& fileSystem, const BackupDay& day)
+DayBackups backupsOfPlaces(
+    const FileSystem& fileSystem, const BackupDay& day,
+    const std::function<void(DayBackups& found, const std::string& place, const std::string& name)>& addFolder,
+    const std::function<std::optional<ArchiveAtHand>(DayBackups& found, const std::string& place)>& archiveAtHand)
 {
     DayBackups found;
     for (const std::string& place : day.places) {
+        if (found.stopped)
+            break;
         const std::optional<DatedBackupName> parsed = parseDatedBackupName(Paths::lastComponent(place));
         if (!parsed)
             continue;
         if (!parsed->archive) {
-            found.sources.push_back({parsed->name, place, {}, nullptr, day.date});
+            addFolder(found, place, parsed->name);
             continue;
         }
+        const std::optional<ArchiveAtHand> archive = archiveAtHand(found, place);
+        if (!archive)
+            continue;
         std::string error;
-        std::shared_ptr<const ArchiveIndex> index = ArchiveIndex::read(fileSystem, place, error);
+        std::shared_ptr<const ArchiveIndex> index = ArchiveIndex::read(fileSystem, archive->path, error);
         if (!index) {
-            found.unreadable.push_back({place, error});
+            found.unreadable.push_back({archive->name, error});
             continue;
         }
-        addArchiveBackups(found, parsed->name, place, index, day.date);
+        const std::size_t first = found.sources.size();
+        addArchiveBackups(found, parsed->name, archive->path, index, day.date);
+        for (std::size_t k = first; k < found.sources.size(); ++k)
+            found.sources[k].fetched = archive->fetched;
     }
     return found;
+}
+
+DayBackups backupsOfDay(const FileSystem& fileSystem, const BackupDay& day)
+{
+    return backupsOfPlaces(
+        fileSystem, day,
+        [&](DayBackups& found, const std::string& place, const std::string& name) {
+            found.sources.push_back({name, place, {}, nullptr, day.date});
+        },
+        [](DayBackups&, const std::string& place) {
+            return ArchiveAtHand{place, place};
+        });
 }

@@ -4,7 +4,9 @@
 #include "BackupDays.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,7 +37,24 @@ struct DayBackups
 {
     std::vector<BackupSource> sources; ///< in the order of the day's places, an archive's in its own order
     std::vector<FileFailure> unreadable;
+    bool stopped = false; ///< the reading was stopped: the places after the last one named are not read
 };
+
+/// The file a day's archive is read from: the archive itself, or a copy of it fetched from the store.
+struct ArchiveAtHand
+{
+    std::string path;
+    std::string name; ///< the archive as the user knows it, for the reason of a failure
+    std::shared_ptr<const FetchedArchive> fetched = nullptr; ///< the fetched copy, removed with its last holder
+};
+
+/// The backups of `day`, place by place until `found.stopped`: a dated folder is handed to `addFolder` (with the
+/// name it carries), which adds its backup to `found` or names why not; a dated archive is read from the file
+/// `archiveAtHand` gives (nothing: it named why not) and gives one backup per top folder.
+DayBackups backupsOfPlaces(
+    const FileSystem& fileSystem, const BackupDay& day,
+    const std::function<void(DayBackups& found, const std::string& place, const std::string& name)>& addFolder,
+    const std::function<std::optional<ArchiveAtHand>(DayBackups& found, const std::string& place)>& archiveAtHand);
 
 /// Adds the backups of the archive `place` (read into `index`) to `found`: one per top folder, or one named `name`
 /// when files lie at the top of the archive.

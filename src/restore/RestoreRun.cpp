@@ -20,8 +20,26 @@ namespace {
 
 /// Files of a backup folder copied as one batch, written through to the disk together before they are renamed.
 constexpr std::size_t waitingAtMost = 256;
-/// Copies in flight at once: with many small files the time goes into waiting for the disk.
+/// Copies (or fetches from the store) in flight at once: with many small files the time goes into waiting for the
+/// disk, or for the store's answers.
 constexpr unsigned copyingThreads = 4;
+
+/// Calls `work` for each of 0 .. count-1, on up to copyingThreads threads (this one among them), and returns when
+/// every call has.
+void inParallel(std::size_t count, const std::function<void(std::size_t)>& work)
+{
+    std::atomic<std::size_t> next{0};
+    const auto take = [&] {
+        for (std::size_t k; (k = next++) < count;)
+            work(k);
+    };
+    std::vector<std::thread> workers;
+    for (unsigned k = 1; k < copyingThreads && k < count; ++k)
+        workers.emplace_back(take);
+    take();
+    for (std::thread& worker : workers)
+        worker.join();
+}
 
 /// Reads the data of archive entries for the restore, one after another through one open archive.
 class EntryReader
@@ -100,7 +118,11 @@ public:
         m_progress.bytesTotal = plan.bytes;
     }
 
-    ~Restorer() { finishWaiting(); }
+    ~Restorer()
+    {
+        finishWaiting();
+        finishFetching();
+    }
 
     void makeFolder(const std::string& folder)
     {
@@ -186,31 +208,16 @@ public:
             return;
         if (!m_batch)
             m_batch = m_fileSystem.startCopyBatch(Paths::parent(m_jobs.front().target));
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t k; (k = next++) < m_jobs.size();) {
-                Job& job = m_jobs[k];
-                if (stopped())
-                    continue;
-                std::uint64_t told = 0;
-                job.result = m_batch->copy(
-                    job.source, job.target,
-                    [&](std::uint64_t bytes) {
-                        moved(bytes - std::min(bytes, told), false);
-                        told = std::max(told, bytes);
-                        return !stopped();
-                    },
-                    job.waiting);
-                job.tried = true;
-                moved(job.size - std::min(job.size, told), true);
-            }
-        };
-        std::vector<std::thread> workers;
-        for (unsigned k = 1; k < copyingThreads && k < m_jobs.size(); ++k)
-            workers.emplace_back(work);
-        work();
-        for (std::thread& worker : workers)
-            worker.join();
+        inParallel(m_jobs.size(), [&](std::size_t k) {
+            Job& job = m_jobs[k];
+            if (stopped())
+                return;
+            std::uint64_t told = 0;
+            job.result = m_batch->copy(
+                job.source, job.target, [&](std::uint64_t bytes) { return movedSoFar(bytes, told); }, job.waiting);
+            job.tried = true;
+            moved(job.size - std::min(job.size, told), true);
+        });
         retryWhatDidNotFit();
         const bool anyWaiting = std::any_of(m_jobs.begin(), m_jobs.end(),
                                             [](const Job& job) { return job.result.ok() && !job.waiting.empty(); });
@@ -257,6 +264,34 @@ public:
         }
     }
 
+    /// Fetches the files gathered from a copy in the store, several at a time; each arrives whole under a temporary
+    /// name beside its target, written through, gets its time and is renamed into place on its own. They are counted
+    /// and named in the plan's order.
+    void finishFetching()
+    {
+        if (m_fetches.empty())
+            return;
+        inParallel(m_fetches.size(), [&](std::size_t k) {
+            Job& job = m_fetches[k];
+            if (stopped())
+                return;
+            job.result = fetchOne(job);
+            job.tried = true;
+        });
+        for (const Job& job : m_fetches) {
+            if (!job.tried)
+                continue;
+            if (job.result) {
+                ++*job.count;
+                m_outcome.bytes += job.size;
+                m_folders.insert(Paths::parent(job.target));
+            } else if (!stopped()) {
+                fail(job.target, job.result.error());
+            }
+        }
+        m_fetches.clear();
+    }
+
     void syncFolders()
     {
         for (const std::string& folder : m_folders)
@@ -273,7 +308,8 @@ private:
         std::uint64_t* count = nullptr;
         bool tried = false;
         Result result = Result::success();
-        std::string waiting; ///< its copy, whole, waiting for the batch's writing through
+        std::string waiting;         ///< its copy, whole, waiting for the batch's writing through
+        std::int64_t modifiedNs = 0; ///< fetches: the time the file gets; 0 when the plan did not know it
     };
 
     void copy(const PlannedFile& file, const std::string& target, std::uint64_t& count)
@@ -282,6 +318,15 @@ private:
             {m_tree.locate(file.item.relative), target, file.item.size, &count, false, Result::success(), {}});
         if (m_jobs.size() >= waitingAtMost)
             finishWaiting();
+    }
+
+    /// A copy or fetch has `bytes` of its file so far (`told`: what was counted of it before; a fetch asked again
+    /// starts from 0): counts what is new, once; answers whether to go on.
+    bool movedSoFar(std::uint64_t bytes, std::uint64_t& told)
+    {
+        moved(bytes - std::min(bytes, told), false);
+        told = std::max(told, bytes);
+        return !stopped();
     }
 
     /// `bytes` more were copied, and with `fileDone` a file is finished. From any copying thread.
@@ -329,28 +374,57 @@ private:
         settled(file, target, count, result);
     }
 
-    /// Fetches a file of a copy in the store under a temporary name beside its target; the object arrives whole and
-    /// written through, or not at all.
+    /// Gathers a file of a copy in the store to be fetched with others (finishFetching()).
     void fetch(const PlannedFile& file, const std::string& target, std::uint64_t& count)
     {
+        m_fetches.push_back(
+            {file.item.relative, target, file.item.size, &count, false, Result::success(), {}, file.item.modifiedNs});
+        if (m_fetches.size() >= waitingAtMost)
+            finishFetching();
+    }
+
+    /// Fetches `job` under a temporary name beside its target, sets its time and renames it into place; nothing is
+    /// left beside the target when it fails. Once the store failed as a whole it is not asked again. From any
+    /// fetching thread.
+    Result fetchOne(const Job& job)
+    {
         const StoredFolderBackup& stored = *m_tree.source().stored;
-        Result result = m_storeFailure.empty() ? Result::success() : Result::failure(m_storeFailure);
-        std::vector<std::int64_t> times{file.item.modifiedNs};
-        if (result && file.item.modifiedNs == 0) // not known at planning: the store did not answer then
-            result = stored.modificationTimes({file.item.relative}, times);
-        const std::string temporary = TemporaryNames::beside(target);
+        {
+            const std::lock_guard lock(m_progressMutex);
+            m_progress.currentFile = job.target;
+            if (!m_storeFailure.empty()) {
+                ++m_progress.filesDone;
+                m_progress.bytesDone += job.size;
+                report();
+                return Result::failure(m_storeFailure);
+            }
+        }
+        std::vector<std::int64_t> times{job.modifiedNs};
+        Result result = Result::success();
+        if (job.modifiedNs == 0) // not known at planning: the store did not answer then
+            result = stored.modificationTimes({job.source}, times);
+        const std::string temporary = TemporaryNames::beside(job.target);
         bool wholeStore = false;
+        std::uint64_t told = 0;
         if (result)
-            result = fetchStoredObject(stored.access(), stored.key(file.item.relative), temporary, wholeStore);
-        if (wholeStore)
-            m_storeFailure = result.error();
+            result =
+                fetchStoredObject(stored.access(), stored.key(job.source), temporary, wholeStore,
+                                  [&](std::uint64_t received, std::uint64_t) {
+                                      return movedSoFar(std::min(received, job.size), told); // no more than planned
+                                  });
+        if (wholeStore) {
+            const std::lock_guard lock(m_progressMutex);
+            if (m_storeFailure.empty())
+                m_storeFailure = result.error();
+        }
         if (result && times.front() != 0)
             result = m_fileSystem.setModifiedTime(temporary, times.front());
         if (result)
-            result = m_fileSystem.rename(temporary, target);
+            result = m_fileSystem.rename(temporary, job.target);
         if (!result)
             m_fileSystem.removeFile(temporary, RemoveMode::Forced);
-        settled(file, target, count, result);
+        moved(job.size - std::min(job.size, told), true);
+        return result;
     }
 
     /// Counts a file written one at a time (`result`: whether it was put in place), or names it.
@@ -395,9 +469,11 @@ private:
     std::mutex m_progressMutex;
     std::unique_ptr<CopyBatch> m_batch;
     std::vector<Job> m_jobs;
+    std::vector<Job> m_fetches; ///< files of a copy in the store, `source` their relative path
     std::unique_ptr<EntryReader> m_reader;
     std::set<std::string> m_folders;
-    /// The store is down or refuses the key: the files after are not asked for, and fail with this.
+    /// The store is down or refuses the key: the files after are not asked for, and fail with this. Guarded by
+    /// m_progressMutex.
     std::string m_storeFailure;
 };
 
@@ -427,6 +503,7 @@ RestoreOutcome carryOutRestore(FileSystem& fileSystem, const BackupTree& tree, c
             restorer.restore(file, different);
         }
         restorer.finishWaiting();
+        restorer.finishFetching();
         restorer.syncFolders();
     }
     outcome.stopped = RunCancellation::requested();

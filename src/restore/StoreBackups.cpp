@@ -33,9 +33,11 @@ std::int64_t parseTime(const std::string& text)
     return negative ? -value : value;
 }
 
-StoreAnswer retried(const StoreAccess& access, const std::function<StoreAnswer()>& request)
+StoreAnswer retried(
+    const StoreAccess& access, const std::function<StoreAnswer()>& request,
+    const std::function<bool()>& stop = [] { return RunCancellation::requested(); })
 {
-    return StoreProblem::withRetries(access.retry, request, [] { return RunCancellation::requested(); });
+    return StoreProblem::withRetries(access.retry, request, stop);
 }
 
 std::string inStore(const StoreAccess& access, const std::string& key)
@@ -156,73 +158,90 @@ BackupDayList listStoreDays(const StoreAccess& access)
 }
 
 Result fetchStoredObject(const StoreAccess& access, const std::string& key, const std::string& destination,
-                         bool& wholeStore)
+                         bool& wholeStore, const ObjectStore::FetchCheck& check)
 {
-    const StoreAnswer answer =
-        retried(access, [&] { return access.store->getObject(access.account, key, destination); });
-    wholeStore = !answer.result && StoreProblem::stopsTheSending(answer);
+    bool refused = false; // by `check`: asked on this thread only
+    const ObjectStore::FetchCheck watched = [&](std::uint64_t received, std::uint64_t announced) {
+        refused = refused || !check(received, announced);
+        return !refused;
+    };
+    const StoreAnswer answer = retried(
+        access, [&] { return access.store->getObject(access.account, key, destination, check ? watched : check); },
+        [&] { return refused || RunCancellation::requested(); });
+    wholeStore = !answer.result && !refused && StoreProblem::stopsTheSending(answer);
     if (answer.result)
         return Result::success();
     return Result::failure("\"" + inStore(access, key) + "\": " + StoreProblem::describe(answer));
 }
 
 DayBackups backupsOfStoreDay(const StoreAccess& access, FileSystem& fileSystem, const BackupDay& day,
-                             const std::string& fetchFolder)
+                             const std::string& fetchFolder, const ArchiveFetchCheck& check)
 {
-    DayBackups found;
-    for (const std::string& place : day.places) {
-        const std::optional<DatedBackupName> parsed = parseDatedBackupName(Paths::lastComponent(place));
-        if (!parsed)
-            continue;
-        if (!parsed->archive) {
-            std::vector<StoredObject> objects;
-            const std::string under = place + "/";
-            const StoreAnswer answer = retried(access, [&] {
-                objects.clear();
-                return access.store->listObjects(access.account, under, objects);
-            });
-            if (!answer.result) {
-                found.unreadable.push_back({inStore(access, place), StoreProblem::describe(answer)});
-                continue;
-            }
-            std::map<std::string, std::uint64_t> files;
-            for (const StoredObject& object : objects) {
-                const std::string relative = object.key.substr(under.size());
-                // Only keys a folder could have given, each part a name this platform can have: what is made of
-                // them lands inside the folder restored into.
-                std::optional<std::string> problem = relative.empty() ? std::optional<std::string>("") : std::nullopt;
-                for (std::size_t start = 0; !problem && start <= relative.size();) {
-                    const std::size_t end = std::min(relative.find('/', start), relative.size());
-                    problem = FileNames::problem(relative.substr(start, end - start));
-                    start = end + 1;
-                }
-                if (!problem)
-                    files[relative] = object.size;
-                else
-                    found.unreadable.push_back({inStore(access, object.key),
-                                                std::string(RestoreTexts::unsafeEntryName) + " (" + *problem + ")"});
-            }
-            auto stored = std::make_shared<const StoredFolderBackup>(access, under, std::move(files));
-            found.sources.push_back({parsed->name, place, {}, nullptr, day.date, stored, nullptr});
-            continue;
+    const auto addCopy = [&](DayBackups& found, const std::string& place, const std::string& name) {
+        std::vector<StoredObject> objects;
+        const std::string under = place + "/";
+        const StoreAnswer answer = retried(access, [&] {
+            objects.clear();
+            return access.store->listObjects(access.account, under, objects);
+        });
+        if (!answer.result) {
+            found.unreadable.push_back({inStore(access, place), StoreProblem::describe(answer)});
+            return;
         }
+        std::map<std::string, std::uint64_t> files;
+        for (const StoredObject& object : objects) {
+            const std::string relative = object.key.substr(under.size());
+            // Only keys a folder could have given, each part a name this platform can have: what is made of
+            // them lands inside the folder restored into.
+            std::optional<std::string> problem = relative.empty() ? std::optional<std::string>("") : std::nullopt;
+            for (std::size_t start = 0; !problem && start <= relative.size();) {
+                const std::size_t end = std::min(relative.find('/', start), relative.size());
+                problem = FileNames::problem(relative.substr(start, end - start));
+                start = end + 1;
+            }
+            if (!problem)
+                files[relative] = object.size;
+            else
+                found.unreadable.push_back(
+                    {inStore(access, object.key), std::string(RestoreTexts::unsafeEntryName) + " (" + *problem + ")"});
+        }
+        auto stored = std::make_shared<const StoredFolderBackup>(access, under, std::move(files));
+        found.sources.push_back({name, place, {}, nullptr, day.date, stored, nullptr});
+    };
+
+    ArchiveFetchProgress progress;
+    progress.count =
+        static_cast<std::size_t>(std::count_if(day.places.begin(), day.places.end(), [](const auto& place) {
+            const std::optional<DatedBackupName> parsed = parseDatedBackupName(Paths::lastComponent(place));
+            return parsed && parsed->archive;
+        }));
+    const auto fetchArchive = [&](DayBackups& found, const std::string& place) -> std::optional<ArchiveAtHand> {
+        progress.archive = place;
+        ++progress.number;
+        progress.bytesDone = progress.bytesTotal = 0;
+        bool stopped = check && !check(progress);
         const std::string temporary = TemporaryNames::beside(Paths::join(fetchFolder, Paths::lastComponent(place)));
         bool wholeStore = false;
-        if (const Result fetched = fetchStoredObject(access, place, temporary, wholeStore); !fetched) {
+        const Result fetched = stopped ? Result::failure(RestoreTexts::stopped)
+                                       : fetchStoredObject(access, place, temporary, wholeStore,
+                                                           [&](std::uint64_t received, std::uint64_t announced) {
+                                                               progress.bytesDone = received;
+                                                               progress.bytesTotal = announced;
+                                                               stopped = check && !check(progress);
+                                                               return !stopped;
+                                                           });
+        // Made whole before a late stop, it still goes: nothing of an archive not shown stays in `fetchFolder`.
+        auto holder = fetched ? std::make_shared<const FetchedArchive>(fileSystem, temporary) : nullptr;
+        if (stopped) {
+            found.unreadable.push_back({inStore(access, place), RestoreTexts::stopped});
+            found.stopped = true;
+            return std::nullopt;
+        }
+        if (!fetched) {
             found.unreadable.push_back({inStore(access, place), fetched.error()});
-            continue;
+            return std::nullopt;
         }
-        auto holder = std::make_shared<const FetchedArchive>(fileSystem, temporary);
-        std::string error;
-        std::shared_ptr<const ArchiveIndex> index = ArchiveIndex::read(fileSystem, temporary, error);
-        if (!index) {
-            found.unreadable.push_back({inStore(access, place), error});
-            continue;
-        }
-        const std::size_t first = found.sources.size();
-        addArchiveBackups(found, parsed->name, temporary, index, day.date);
-        for (std::size_t k = first; k < found.sources.size(); ++k)
-            found.sources[k].fetched = holder;
-    }
-    return found;
+        return ArchiveAtHand{temporary, inStore(access, place), holder};
+    };
+    return backupsOfPlaces(fileSystem, day, addCopy, fetchArchive);
 }

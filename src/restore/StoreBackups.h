@@ -5,6 +5,7 @@
 #include "StoreProblem.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -70,13 +71,30 @@ private:
 /// prefix; a store that cannot be listed gives no days and the reason, named as the sending names it.
 BackupDayList listStoreDays(const StoreAccess& access);
 
-/// The backups of a day in the store: each copy from its listing, each archive fetched whole into a temporary file in
-/// `fetchFolder` and read from there (removed again with the last BackupSource that holds it).
-DayBackups backupsOfStoreDay(const StoreAccess& access, FileSystem& fileSystem, const BackupDay& day,
-                             const std::string& fetchFolder);
+/// How far the fetching of a day's archives is.
+struct ArchiveFetchProgress
+{
+    std::string archive;          ///< the key of the archive being fetched
+    std::size_t number = 0;       ///< of the day's archives, from 1
+    std::size_t count = 0;        ///< the day's archives
+    std::uint64_t bytesDone = 0;  ///< of this archive
+    std::uint64_t bytesTotal = 0; ///< of this archive, as the store announced it; 0 until known
+};
+/// Told how far the fetching of archives is, on the fetching thread, after each piece and about once a second while
+/// nothing comes; answers whether to go on.
+using ArchiveFetchCheck = std::function<bool(const ArchiveFetchProgress&)>;
 
-/// Fetches `key` into `destination` (nothing is left there after a failure), asked again while the store fails only
-/// for a moment; the failure by name. `wholeStore` is set when the failure concerns every request (the store is down
-/// or refuses the key), so that the files after it need not be asked for.
+/// The backups of a day in the store: each copy from its listing, each archive fetched whole into a temporary file in
+/// `fetchFolder` and read from there (removed again with the last BackupSource that holds it). When `check` (may be
+/// empty) says not to go on, the archive being fetched is named with RestoreTexts::stopped, nothing of it is left in
+/// `fetchFolder`, the places after it are not read and the result is `stopped`.
+DayBackups backupsOfStoreDay(const StoreAccess& access, FileSystem& fileSystem, const BackupDay& day,
+                             const std::string& fetchFolder, const ArchiveFetchCheck& check = {});
+
+/// Fetches `key` into `destination` (nothing is left there, nor beside it, after a failure), asked again while the
+/// store fails only for a moment; the failure by name. `wholeStore` is set when the failure concerns every request
+/// (the store is down or refuses the key), so that the files after it need not be asked for. `check` (may be empty)
+/// is told the bytes as they come and may stop the fetch (then no more tries; a failure, not `wholeStore`); a stop of
+/// the restore (RunCancellation) ends the tries too.
 Result fetchStoredObject(const StoreAccess& access, const std::string& key, const std::string& destination,
-                         bool& wholeStore);
+                         bool& wholeStore, const ObjectStore::FetchCheck& check = {});

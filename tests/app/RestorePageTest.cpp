@@ -4,6 +4,7 @@
 #include "AppContext.h"
 #include "FakeWindowParts.h"
 #include "OffsiteSettings.h"
+#include "RunCancellation.h"
 #include "TestFiles.h"
 #include "TestPlatform.h"
 #include "ZipFolder.h"
@@ -127,6 +128,35 @@ TEST_F(RestorePageTest, TheStoresDaysAreListedMarkedAndRestoredFromAndAStoreThat
     EXPECT_EQ(days->count(), 2);
     EXPECT_NE(child<QPlainTextEdit>("resultText")->toPlainText().indexOf("Dani van lokala se ne mogu procitati"), -1)
         << child<QPlainTextEdit>("resultText")->toPlainText().toStdString();
+}
+
+TEST_F(RestorePageTest, ZaustaviWhileAStoresArchiveIsFetchedStopsTheFetchingAndNoBackupRun)
+{
+    context.settingsStore.setIniFilePath(temp / "KOPIRKO.ini");
+    OffsiteSettings store{"http://192.168.1.5:7480", "", "kopije", "kljuc", "tajna", "PRODAJA-1", 0, 1};
+    ASSERT_TRUE(OffsiteSettingsStore::save(context.settingsStore, platform.secrets, store));
+    platform.objectStore.place("PRODAJA-1/04_12_2026_Kasa_backup.zip", {std::string(4096, 'z'), {}, {}, 0});
+    auto* stop = child<QAbstractButton>("stopButton");
+    bool offered = false;
+    platform.objectStore.failWhen = [&](const std::string& request, const std::string&) {
+        if (request == "get") // the user presses "Zaustavi" while the archive comes
+            QMetaObject::invokeMethod(
+                stop,
+                [&] {
+                    offered = stop->isVisibleTo(&page) && stop->isEnabled();
+                    stop->click();
+                },
+                Qt::BlockingQueuedConnection);
+        return std::optional<StoreAnswer>();
+    };
+    page.refreshDays();
+    child<QListWidget>("daysList")->setCurrentRow(2);
+    EXPECT_TRUE(offered);
+    EXPECT_FALSE(RunCancellation::requested()); // a backup working meanwhile is not stopped by it
+    EXPECT_EQ(child<QListWidget>("backupsList")->count(), 0);
+    EXPECT_NE(child<QPlainTextEdit>("resultText")->toPlainText().indexOf("Vracanje je prekinuto."), -1)
+        << child<QPlainTextEdit>("resultText")->toPlainText().toStdString();
+    EXPECT_FALSE(child<QFrame>("progressFrame")->isVisibleTo(&page));
 }
 
 } // namespace

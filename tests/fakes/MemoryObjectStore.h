@@ -210,12 +210,16 @@ public:
             return ok();
         });
     }
-    StoreAnswer getObject(const ObjectStoreAccount&, const std::string& key, const std::string& destination) override
+    StoreAnswer getObject(const ObjectStoreAccount&, const std::string& key, const std::string& destination,
+                          const FetchCheck& check = {}) override
     {
         return answer("get", key, [&] {
             const auto found = m_objects.find(key);
             if (found == m_objects.end())
                 return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
+            const std::uint64_t size = found->second.bytes.size();
+            if (check && !check(size / 2, size)) // half of it came
+                return StoreAnswer{Result::failure("stopped before the whole object came"), 0, {}};
             std::ofstream(pathOf(destination), std::ios::binary) << found->second.bytes;
             return ok();
         });

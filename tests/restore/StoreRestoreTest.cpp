@@ -2,6 +2,7 @@
 // both modes, the local destination emptied, and the day's files come back from the store alone.
 #include "OffsiteSender.h"
 #include "RestoreRun.h"
+#include "RestoreTexts.h"
 #include "StoreBackups.h"
 #include "ZipFolder.h"
 
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 namespace {
@@ -70,6 +72,21 @@ protected:
         }
     }
 
+    /// `count` files of some KiB, each of its own size and time, in "mnogo" of the live folder and of its backup
+    /// (sent by sendAndLoseTheDisk()); their names, sorted.
+    std::vector<std::string> addManyFiles(int count)
+    {
+        std::vector<std::string> names;
+        for (int k = 0; k < count; ++k) {
+            names.push_back("f" + std::to_string(10 + k) + ".txt");
+            for (const char* folder : {"live/Docs/mnogo/", "backups/05_12_2026_Docs_backup/mnogo/"}) {
+                TestFiles::write(dir / (folder + names.back()), std::string(1000 * k + 7, static_cast<char>('a' + k)));
+                TestFiles::setModified(dir / (folder + names.back()), backupTime + 60 * k);
+            }
+        }
+        return names;
+    }
+
     const std::map<std::string, std::string> live = {{"racun.txt", "racun 1"},
                                                      {"Ђурђевак/kasa.mdb", std::string(70000, 'k')},
                                                      {"Ђурђевак/2026/dnevnik.txt", "dnevnik"}};
@@ -108,14 +125,78 @@ TEST_F(StoreRestoreTest, AfterTheDiskIsGoneTheStoresDayIsListedAndAFileAndAFolde
     EXPECT_TRUE(TestFiles::files(dir / "fetch").empty());
 }
 
-TEST_F(StoreRestoreTest, AStoreThatDoesNotAnswerIsNamedAndARestoreFromItNamesEachFile)
+TEST_F(StoreRestoreTest, ACopysFilesComeSeveralAtOnceAndObjectsGoneFromTheStoreAreNamedInThePlansOrder)
 {
+    const std::vector<std::string> many = addManyFiles(40);
+    sendAndLoseTheDisk();
+    const BackupDayList days = listStoreDays(access);
+    ASSERT_EQ(days.days.size(), 1u);
+    const DayBackups backups = backupsOfStoreDay(access, files, days.days[0], dir.path());
+    ASSERT_FALSE(backups.sources.empty());
+    const BackupTree tree(files, backups.sources[0]);
+    TestFiles::makeFolder(dir / "restored");
+    const RestorePlan plan = planRestore(files, tree, {"mnogo"}, dir / "restored", RestorePlacement::IntoFolder);
+    for (const char* gone : {"f31.txt", "f17.txt"}) // after planning: the fetch itself finds nothing
+        ASSERT_TRUE(store.deleteObject(access.account, access.prefix + "/05_12_2026_Docs_backup/mnogo/" + gone).result);
+    RestoreProgress last;
+    const RestoreOutcome outcome =
+        carryOutRestore(files, tree, plan, DifferentFiles::KeepBoth, [&](const RestoreProgress& progress) {
+            EXPECT_LE(progress.bytesDone, progress.bytesTotal); // each byte counted once
+            last = progress;
+        });
+    EXPECT_EQ(outcome.written, many.size() - 2);
+    EXPECT_EQ(last.bytesDone, last.bytesTotal);
+    EXPECT_EQ(last.filesDone, many.size());
+    ASSERT_EQ(outcome.failures.size(), 2u);
+    EXPECT_EQ(outcome.failures[0].path, dir / "restored/mnogo/f17.txt");
+    EXPECT_EQ(outcome.failures[1].path, dir / "restored/mnogo/f31.txt");
+    EXPECT_NE(outcome.failures[0].reason.find("mnogo/f17.txt"), std::string::npos) << outcome.failures[0].reason;
+    std::vector<std::string> arrived = many; // whole, with their times, and nothing else beside them
+    std::erase_if(arrived, [](const std::string& name) { return name == "f17.txt" || name == "f31.txt"; });
+    ASSERT_EQ(TestFiles::files(dir / "restored/mnogo"), arrived);
+    for (const std::string& name : arrived) {
+        EXPECT_TRUE(TestFiles::read(dir / ("restored/mnogo/" + name)) ==
+                    TestFiles::read(dir / ("live/Docs/mnogo/" + name)));
+        EXPECT_EQ(files.examine(dir / ("restored/mnogo/" + name), false)->modifiedNs / 1000000000,
+                  files.examine(dir / ("live/Docs/mnogo/" + name), false)->modifiedNs / 1000000000);
+    }
+}
+
+TEST_F(StoreRestoreTest, AStopWhileAnArchiveIsFetchedLeavesNothingOfItAndSaysTheRestoreWasStopped)
+{
+    std::string noise(8 << 20, '\0');
+    std::mt19937 random(3);
+    for (char& byte : noise)
+        byte = static_cast<char>(random());
+    TestFiles::write(dir / "backups/05_12_2026_Arhiva_backup.zip", noise); // the day's first place
+    sendAndLoseTheDisk();
+    const BackupDayList days = listStoreDays(access);
+    ASSERT_EQ(days.days.size(), 1u);
+    TestFiles::makeFolder(dir / "fetch");
+    ArchiveFetchProgress atStop;
+    const DayBackups backups =
+        backupsOfStoreDay(access, files, days.days[0], dir / "fetch", [&](const ArchiveFetchProgress& progress) {
+            atStop = progress;
+            return progress.bytesDone < (1u << 20); // "Zaustavi" once a MiB is in
+        });
+    EXPECT_EQ(atStop.archive, access.prefix + "/05_12_2026_Arhiva_backup.zip");
+    EXPECT_EQ(atStop.bytesTotal, noise.size());
+    EXPECT_LT(atStop.bytesDone, noise.size()); // stopped on its way
+    EXPECT_TRUE(backups.stopped);
+    EXPECT_TRUE(backups.sources.empty()); // the places after it are not read
+    ASSERT_EQ(backups.unreadable.size(), 1u);
+    EXPECT_EQ(backups.unreadable[0].reason, RestoreTexts::stopped);
+    EXPECT_TRUE(TestFiles::files(dir / "fetch").empty());
+}
+
+TEST_F(StoreRestoreTest, AStoreThatDoesNotAnswerOrGoesAwayMidRestoreIsNamedForEachFileNotRestored)
+{
+    const std::vector<std::string> many = addManyFiles(60);
     sendAndLoseTheDisk();
     const BackupDayList days = listStoreDays(access);
     ASSERT_EQ(days.days.size(), 1u);
     DayBackups backups = backupsOfStoreDay(access, files, days.days[0], dir.path());
     ASSERT_EQ(backups.sources.size(), 2u);
-    const BackupTree tree(files, backups.sources[0]); // the copy: its files are fetched one by one
 
     StoreAccess gone = access;
     gone.account.endpoint = "http://127.0.0.1:9"; // nothing listens there
@@ -124,20 +205,38 @@ TEST_F(StoreRestoreTest, AStoreThatDoesNotAnswerIsNamedAndARestoreFromItNamesEac
     EXPECT_TRUE(none.days.empty());
     EXPECT_NE(none.error.find("skladiste ne odgovara"), std::string::npos) << none.error;
 
-    BackupSource cut = backups.sources[0];
-    cut.stored = std::make_shared<const StoredFolderBackup>(gone, cut.stored->key("") + "/", cut.stored->files());
-    const BackupTree unreachable(files, cut);
-    TestFiles::makeFolder(dir / "restored");
-    const RestoreOutcome outcome = restore(unreachable, {""}, dir / "restored");
-    EXPECT_FALSE(outcome.complete());
-    EXPECT_EQ(outcome.written, 0u);
-    std::set<std::string> named; // each file not restored, at its target, with the store's failure
-    for (const FileFailure& failure : outcome.failures)
-        if (failure.path.rfind(dir / "restored", 0) == 0 &&
-            failure.reason.find("skladiste ne odgovara") != std::string::npos)
-            named.insert(failure.path);
-    EXPECT_EQ(named.size(), 3u) << restoreFailureLines(outcome).front();
-    EXPECT_TRUE(TestFiles::files(dir / "restored").empty()); // nothing half-written left
+    // A gateway of its own, ended after some files: the one the other cases share stays up.
+    const std::optional<S3TestStore::Gateway> gateway = found->startGateway("vracanje");
+    ASSERT_TRUE(gateway) << "scripts/s3-test-server gateway did not start one";
+    StoreAccess dying = gone;
+    dying.account.endpoint = "http://127.0.0.1:" + std::to_string(gateway->port);
+    const std::uint64_t total = many.size() + live.size();
+    for (const StoreAccess* way : {&gone, &dying}) {
+        SCOPED_TRACE(way->account.endpoint);
+        BackupSource cut = backups.sources[0]; // the copy
+        cut.stored = std::make_shared<const StoredFolderBackup>(*way, cut.stored->key("") + "/", cut.stored->files());
+        const BackupTree tree(files, cut);
+        const std::string target = dir / ("restored-" + std::to_string(way == &gone));
+        TestFiles::makeFolder(target);
+        const RestorePlan plan = planRestore(files, tree, {""}, target, RestorePlacement::IntoFolder);
+        bool killed = false;
+        const RestoreOutcome outcome =
+            carryOutRestore(files, tree, plan, DifferentFiles::KeepBoth, [&](const RestoreProgress& progress) {
+                if (way == &dying && progress.filesDone >= 4 && !killed) {
+                    killed = true;
+                    found->killGateway(*gateway);
+                }
+            });
+        EXPECT_FALSE(outcome.complete());
+        EXPECT_EQ(killed, way == &dying);
+        std::set<std::string> named; // each file not restored, at its target, with the store's failure
+        for (const FileFailure& failure : outcome.failures)
+            if (failure.path.rfind(target, 0) == 0 && failure.reason.find("skladiste ne odgovara") != std::string::npos)
+                named.insert(failure.path);
+        EXPECT_EQ(named.size(), total - outcome.written) << testing::PrintToString(restoreFailureLines(outcome));
+        EXPECT_LT(outcome.written, total - 20);                      // the ones after the failure were not asked for
+        EXPECT_EQ(TestFiles::files(target).size(), outcome.written); // nothing half-written left
+    }
 }
 
 } // namespace

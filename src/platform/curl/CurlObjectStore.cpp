@@ -302,8 +302,9 @@ struct CurlObjectStore::Request
     std::vector<std::string> headers;
     const FileSlice* file = nullptr;
     const std::string* memory = nullptr;
-    const PutOptions* taken = nullptr; ///< the file body's hashes, when the caller took them
-    OutputFile* download = nullptr;    ///< a 2xx answer's body goes here instead of Response::body
+    const PutOptions* taken = nullptr;              ///< the file body's hashes, when the caller took them
+    OutputFile* download = nullptr;                 ///< a 2xx answer's body goes here instead of Response::body
+    const ObjectStore::FetchCheck* check = nullptr; ///< asked as the download goes whether to go on
 };
 
 struct CurlObjectStore::Response
@@ -313,6 +314,7 @@ struct CurlObjectStore::Response
     std::map<std::string, std::string> headers; ///< names in lower case, of the final answer
     std::string failure;                        ///< why the answer was not taken whole, from our side
     std::size_t downloaded = 0;
+    bool stopped = false; ///< the request's check said not to go on
 
     static size_t header(char* data, size_t size, size_t count, void* self)
     {
@@ -496,6 +498,20 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
         CURL* curl;
         Response& response;
         OutputFile* download;
+        const FetchCheck* check;
+
+        /// libcurl's progress: after each piece, and about once a second while nothing comes.
+        static int progress(void* self, curl_off_t total, curl_off_t, curl_off_t, curl_off_t)
+        {
+            auto& sink = *static_cast<Sink*>(self);
+            long status = 0;
+            curl_easy_getinfo(sink.curl, CURLINFO_RESPONSE_CODE, &status);
+            const bool body = status >= 200 && status < 300 && total > 0; // not an error answer's length
+            if ((*sink.check)(sink.response.downloaded, body ? static_cast<std::uint64_t>(total) : 0))
+                return 0;
+            sink.response.stopped = true;
+            return 1;
+        }
 
         static size_t write(char* data, size_t size, size_t count, void* self)
         {
@@ -520,13 +536,22 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
             sink.response.body.append(data, bytes);
             return bytes;
         }
-    } sink{handle, response, request.download};
+    } sink{handle, response, request.download, request.check};
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Sink::write);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
+    if (request.check && *request.check) {
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &Sink::progress);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &sink);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    }
 
     const CURLcode code = curl_easy_perform(handle);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
     answer.status = response.status;
+    if (response.stopped) {
+        answer.status = 0; // no whole answer, and not the store's doing
+        return fail("stopped before the whole object came");
+    }
 
     // An error answer tells why in its body (HEAD answers have none).
     std::string storeMessage;
@@ -970,11 +995,12 @@ StoreAnswer CurlObjectStore::deleteObjectVersion(const ObjectStoreAccount& accou
 }
 
 StoreAnswer CurlObjectStore::getObject(const ObjectStoreAccount& account, const std::string& key,
-                                       const std::string& destination)
+                                       const std::string& destination, const FetchCheck& check)
 {
     Request request;
     request.what = "fetching \"" + account.bucket + "/" + key + "\"";
     request.key = key;
+    request.check = &check;
     const std::string temporary = TemporaryNames::beside(destination);
     std::string error;
     std::unique_ptr<OutputFile> output = m_files.createFile(temporary, error);

@@ -62,8 +62,8 @@ public:
     StoreAnswer deleteObject(const ObjectStoreAccount& account, const std::string& key) override;
     StoreAnswer deleteObjectVersion(const ObjectStoreAccount& account, const std::string& key,
                                     const std::string& versionId) override;
-    StoreAnswer getObject(const ObjectStoreAccount& account, const std::string& key,
-                          const std::string& destination) override;
+    StoreAnswer getObject(const ObjectStoreAccount& account, const std::string& key, const std::string& destination,
+                          const FetchCheck& check = {}) override;
 
     /// `text` percent-encoded as the signature wants it: every byte but A-Z a-z 0-9 - _ . ~ as %XX in capitals, and
     /// "/" kept when `keepSlash` (a path) or encoded (a query value).
