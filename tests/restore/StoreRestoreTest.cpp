@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <set>
 
 namespace {
@@ -164,10 +163,7 @@ TEST_F(StoreRestoreTest, ACopysFilesComeSeveralAtOnceAndObjectsGoneFromTheStoreA
 
 TEST_F(StoreRestoreTest, AStopWhileAnArchiveIsFetchedLeavesNothingOfItAndSaysTheRestoreWasStopped)
 {
-    std::string noise(8 << 20, '\0');
-    std::mt19937 random(3);
-    for (char& byte : noise)
-        byte = static_cast<char>(random());
+    const std::string noise = TestFiles::noise(8 << 20);
     TestFiles::write(dir / "backups/05_12_2026_Arhiva_backup.zip", noise); // the day's first place
     sendAndLoseTheDisk();
     const BackupDayList days = listStoreDays(access);
