@@ -26,3 +26,11 @@ small_tree() {
     fi
     echo "$small"
 }
+
+# Starts the tests' S3 store (scripts/s3-test-server) in "$out/server", sets `server` to that folder and stops the
+# store when the bench ends.
+start_test_store() {
+    server=$out/server
+    scripts/s3-test-server start "$server" >&2
+    trap 'scripts/s3-test-server stop "$server" >&2' EXIT
+}

@@ -13,9 +13,7 @@ out=${KOPIRKO_BENCH_OUT:-/tmp/kopirko-bench-offsite}
 rounds=${KOPIRKO_BENCH_ROUNDS:-3}
 source bench/common.sh
 mkdir -p "$out"
-server=$out/server
-scripts/s3-test-server start "$server" >&2
-trap 'scripts/s3-test-server stop "$server" >&2' EXIT
+start_test_store
 setting() { sed -n "s/^$1=//p" "$server/server.ini"; }
 bucket=$(setting plainBucket)
 

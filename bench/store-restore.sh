@@ -14,9 +14,7 @@ rounds=${KOPIRKO_BENCH_ROUNDS:-3}
 count=${KOPIRKO_BENCH_FILES:-2000}
 source bench/common.sh
 mkdir -p "$out"
-server=$out/server
-scripts/s3-test-server start "$server" >&2
-trap 'scripts/s3-test-server stop "$server" >&2' EXIT
+start_test_store
 
 day=$out/day-$count
 if [ ! -f "$day.complete" ]; then
