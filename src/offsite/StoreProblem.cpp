@@ -31,7 +31,7 @@ bool isGarbage(const StoreAnswer& answer)
 
 bool StoreProblem::isPassing(const StoreAnswer& answer)
 {
-    if (answer.result)
+    if (answer.result || answer.local)
         return false;
     if (codeIs(answer, {"SlowDown", "RequestTimeout", "InternalError", "ServiceUnavailable"}))
         return true;
@@ -51,7 +51,7 @@ bool StoreProblem::isPassing(const StoreAnswer& answer)
 
 bool StoreProblem::stopsTheSending(const StoreAnswer& answer)
 {
-    if (answer.result)
+    if (answer.result || answer.local)
         return false;
     return answer.status == 0 || refusesKey(answer) || answer.code == "NoSuchBucket" || isFull(answer) ||
            isGarbage(answer) || isPassing(answer);
@@ -59,6 +59,8 @@ bool StoreProblem::stopsTheSending(const StoreAnswer& answer)
 
 std::string StoreProblem::describe(const StoreAnswer& answer)
 {
+    if (answer.local)
+        return answer.result.error(); // the disk's own reason, in the window's words where it has them
     std::string name;
     if (answer.status == 0)
         name = "skladiste ne odgovara";

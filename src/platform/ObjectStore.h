@@ -33,6 +33,9 @@ struct StoreAnswer
     Result result = Result::failure("no request made"); ///< success for a 2xx answer; otherwise why, readable
     long status = 0;  ///< the HTTP status; 0 when no answer came (not reachable, refused, timed out, cancelled)
     std::string code; ///< the store's error code from an error body ("SignatureDoesNotMatch", "NoSuchBucket")
+    /// The failure was this computer's, not the store's: a fetched object could not be written here (a full disk,
+    /// no permission); `result` says why. Asking the store again, or counting it down, would not help.
+    bool local = false;
 };
 
 /// An object as the store lists or describes it.

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -218,7 +219,10 @@ public:
             job.tried = true;
             moved(job.size - std::min(job.size, told), true);
         });
-        retryWhatDidNotFit();
+        retryWhatDidNotFit(m_jobs, [&](Job& job) {
+            job.result = m_batch->copy(
+                job.source, job.target, [&](std::uint64_t) { return !stopped(); }, job.waiting);
+        });
         const bool anyWaiting = std::any_of(m_jobs.begin(), m_jobs.end(),
                                             [](const Job& job) { return job.result.ok() && !job.waiting.empty(); });
         const Result through = anyWaiting ? m_batch->writeThrough() : Result::success();
@@ -242,28 +246,6 @@ public:
         m_jobs.clear();
     }
 
-    /// A file that found the disk full while others were copied beside it may have met their temporary copies, or
-    /// the one of a file that could never fit: now that those failed copies are gone, each is tried once more, alone
-    /// and smallest first, so that what fits is restored whatever order the threads took.
-    void retryWhatDidNotFit()
-    {
-        std::vector<Job*> full;
-        for (Job& job : m_jobs)
-            if (job.tried && !job.result &&
-                job.result.error().find(FailureReason::words(FailureKind::DiskFull)) != std::string::npos)
-                full.push_back(&job);
-        if (full.size() < 2)
-            return; // alone it met the same disk: another try would fail the same way
-        std::stable_sort(full.begin(), full.end(), [](const Job* a, const Job* b) { return a->size < b->size; });
-        for (Job* job : full) {
-            if (stopped())
-                return;
-            // Its bytes were counted as done after the first try.
-            job->result = m_batch->copy(
-                job->source, job->target, [&](std::uint64_t) { return !stopped(); }, job->waiting);
-        }
-    }
-
     /// Fetches the files gathered from a copy in the store, several at a time; each arrives whole under a temporary
     /// name beside its target, written through, gets its time and is renamed into place on its own. They are counted
     /// and named in the plan's order.
@@ -275,9 +257,10 @@ public:
             Job& job = m_fetches[k];
             if (stopped())
                 return;
-            job.result = fetchOne(job);
+            job.result = fetchOne(job, true);
             job.tried = true;
         });
+        retryWhatDidNotFit(m_fetches, [&](Job& job) { job.result = fetchOne(job, false); });
         for (const Job& job : m_fetches) {
             if (!job.tried)
                 continue;
@@ -311,6 +294,26 @@ private:
         std::string waiting;         ///< its copy, whole, waiting for the batch's writing through
         std::int64_t modifiedNs = 0; ///< fetches: the time the file gets; 0 when the plan did not know it
     };
+
+    /// A file that found the disk full while others were written beside it may have met their temporary copies, or
+    /// the one of a file that could never fit: now that those failed copies are gone, each is tried once more by
+    /// `again`, alone and smallest first, so that what fits is restored whatever order the threads took.
+    void retryWhatDidNotFit(std::vector<Job>& jobs, const std::function<void(Job&)>& again)
+    {
+        std::vector<Job*> full;
+        for (Job& job : jobs)
+            if (job.tried && !job.result &&
+                job.result.error().find(FailureReason::words(FailureKind::DiskFull)) != std::string::npos)
+                full.push_back(&job);
+        if (full.size() < 2)
+            return; // alone it met the same disk: another try would fail the same way
+        std::stable_sort(full.begin(), full.end(), [](const Job* a, const Job* b) { return a->size < b->size; });
+        for (Job* job : full) {
+            if (stopped())
+                return;
+            again(*job); // its bytes were counted as done after the first try
+        }
+    }
 
     void copy(const PlannedFile& file, const std::string& target, std::uint64_t& count)
     {
@@ -384,18 +387,20 @@ private:
     }
 
     /// Fetches `job` under a temporary name beside its target, sets its time and renames it into place; nothing is
-    /// left beside the target when it fails. Once the store failed as a whole it is not asked again. From any
-    /// fetching thread.
-    Result fetchOne(const Job& job)
+    /// left beside the target when it fails. Once the store failed as a whole it is not asked again. `counted`: the
+    /// progress is told of it (false for a second try). From any fetching thread.
+    Result fetchOne(const Job& job, bool counted)
     {
         const StoredFolderBackup& stored = *m_tree.source().stored;
         {
             const std::lock_guard lock(m_progressMutex);
             m_progress.currentFile = job.target;
             if (!m_storeFailure.empty()) {
-                ++m_progress.filesDone;
-                m_progress.bytesDone += job.size;
-                report();
+                if (counted) {
+                    ++m_progress.filesDone;
+                    m_progress.bytesDone += job.size;
+                    report();
+                }
                 return Result::failure(m_storeFailure);
             }
         }
@@ -405,7 +410,7 @@ private:
             result = stored.modificationTimes({job.source}, times);
         const std::string temporary = TemporaryNames::beside(job.target);
         bool wholeStore = false;
-        std::uint64_t told = 0;
+        std::uint64_t told = counted ? 0 : job.size; // a second try counts nothing again
         if (result)
             result =
                 fetchStoredObject(stored.access(), stored.key(job.source), temporary, wholeStore,
@@ -423,7 +428,8 @@ private:
             result = m_fileSystem.rename(temporary, job.target);
         if (!result)
             m_fileSystem.removeFile(temporary, RemoveMode::Forced);
-        moved(job.size - std::min(job.size, told), true);
+        if (counted)
+            moved(job.size - std::min(job.size, told), true);
         return result;
     }
 

@@ -13,6 +13,12 @@
 
 #include <set>
 
+#ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#endif
+
 namespace {
 
 using namespace std::chrono;
@@ -234,5 +240,32 @@ TEST_F(StoreRestoreTest, AStoreThatDoesNotAnswerOrGoesAwayMidRestoreIsNamedForEa
         EXPECT_EQ(TestFiles::files(target).size(), outcome.written); // nothing half-written left
     }
 }
+
+#ifndef _WIN32
+TEST_F(StoreRestoreTest, OnAFullDiskOnlyWhatDoesNotFitIsNamedAndTheStoreIsNotBlamed)
+{
+    const std::vector<std::string> many = addManyFiles(8);
+    TestFiles::write(dir / "backups/05_12_2026_Docs_backup/mnogo/veliki.bin", TestFiles::noise(3 << 20));
+    sendAndLoseTheDisk();
+    const BackupDayList days = listStoreDays(access);
+    ASSERT_EQ(days.days.size(), 1u);
+    const DayBackups backups = backupsOfStoreDay(access, files, days.days[0], dir.path());
+    ASSERT_FALSE(backups.sources.empty());
+    const BackupTree tree(files, backups.sources[0]); // the copy
+    const std::string target = dir / "small";
+    TestFiles::makeFolder(target);
+    if (::mount("tmpfs", target.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here: " << std::strerror(errno);
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(target.c_str(), MNT_DETACH); });
+    // The large file is fetched beside the small ones and fills the disk while they come: a small one that met the
+    // full disk is the disk's failure, not the store's, and is fetched again once the large one's copy is gone.
+    const RestoreOutcome outcome = restore(tree, {""}, target);
+    ASSERT_EQ(outcome.failures.size(), 1u) << testing::PrintToString(restoreFailureLines(outcome));
+    EXPECT_EQ(outcome.failures[0].path, target + "/Docs/mnogo/veliki.bin");
+    EXPECT_NE(outcome.failures[0].reason.find("nema dovoljno mjesta"), std::string::npos) << outcome.failures[0].reason;
+    EXPECT_EQ(outcome.failures[0].reason.find("skladiste"), std::string::npos) << outcome.failures[0].reason;
+    EXPECT_EQ(outcome.written, many.size() + live.size());
+}
+#endif
 
 } // namespace

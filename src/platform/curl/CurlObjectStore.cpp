@@ -314,7 +314,8 @@ struct CurlObjectStore::Response
     std::map<std::string, std::string> headers; ///< names in lower case, of the final answer
     std::string failure;                        ///< why the answer was not taken whole, from our side
     std::size_t downloaded = 0;
-    bool stopped = false; ///< the request's check said not to go on
+    bool stopped = false;    ///< the request's check said not to go on
+    bool notWritten = false; ///< a download's bytes could not be written here (`failure` says why)
 
     static size_t header(char* data, size_t size, size_t count, void* self)
     {
@@ -523,6 +524,7 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
                 const Result written = sink.download->write(data, bytes);
                 if (!written) {
                     sink.response.failure = written.error();
+                    sink.response.notWritten = true;
                     return 0;
                 }
                 sink.response.downloaded += bytes;
@@ -1007,11 +1009,13 @@ StoreAnswer CurlObjectStore::getObject(const ObjectStoreAccount& account, const 
     if (!output) {
         StoreAnswer answer;
         answer.result = Result::failure(request.what + ": cannot create " + temporary + ": " + error);
+        answer.local = true;
         return answer;
     }
     request.download = output.get();
     Response response;
     StoreAnswer answer = perform(account, request, response);
+    answer.local = response.notWritten;
     Result placed = answer.result;
     if (placed) {
         const auto announced = parseSize(response.headers["content-length"]);
@@ -1024,8 +1028,10 @@ StoreAnswer CurlObjectStore::getObject(const ObjectStoreAccount& account, const 
         output.reset();
         if (placed)
             placed = m_files.rename(temporary, destination);
-        if (!placed)
+        if (!placed) {
             placed = Result::failure(request.what + ": " + placed.error());
+            answer.local = true;
+        }
     }
     if (!placed) {
         output.reset();
