@@ -91,13 +91,9 @@ public:
         return answer("head", key, [&] {
             const auto found = m_objects.find(key);
             if (found == m_objects.end())
-                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
-            object = {key,
-                      found->second.bytes.size(),
-                      found->second.metadata,
-                      found->second.retention ? found->second.retention->retainUntil : "",
-                      "v-" + key,
-                      {}};
+                return refused(404, "NoSuchKey");
+            const Object& o = found->second;
+            object = {key, o.bytes.size(), o.metadata, o.retention ? o.retention->retainUntil : "", "v-" + key, {}};
             return ok();
         });
     }
@@ -109,9 +105,9 @@ public:
             if (!read(body, bytes))
                 return StoreAnswer{Result::failure("the file did not hold the body"), 0, {}};
             if (options.retention && !objectLock)
-                return StoreAnswer{Result::failure("400 Bad Request"), 400, "InvalidRequest"};
+                return refused(400, "InvalidRequest");
             if (options.md5 && *options.md5 != md5Of(bytes))
-                return StoreAnswer{Result::failure("400 Bad Request"), 400, "BadDigest"};
+                return refused(400, "BadDigest");
             m_objects[key] = {bytes, options.metadata, options.retention, 0};
             return ok();
         });
@@ -133,11 +129,11 @@ public:
         return answer("part", key, [&] {
             const auto upload = m_uploads.find(uploadId);
             if (upload == m_uploads.end() || upload->second.key != key)
-                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchUpload"};
+                return refused(404, "NoSuchUpload");
             if (!whole)
                 return StoreAnswer{Result::failure("the file did not hold the body"), 0, {}};
             upload->second.parts[partNumber] = bytes;
-            etag = "\"etag-" + std::to_string(partNumber) + "-" + std::to_string(bytes.size()) + "\"";
+            etag = partEtag(partNumber, bytes);
             return ok();
         });
     }
@@ -147,14 +143,13 @@ public:
         return answer("complete", key, [&] {
             const auto upload = m_uploads.find(uploadId);
             if (upload == m_uploads.end())
-                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchUpload"};
+                return refused(404, "NoSuchUpload");
             Object object{
                 {}, upload->second.options.metadata, upload->second.options.retention, static_cast<int>(etags.size())};
             for (std::size_t i = 0; i < etags.size(); ++i) {
                 const auto part = upload->second.parts.find(static_cast<int>(i + 1));
-                if (part == upload->second.parts.end() ||
-                    etags[i] != "\"etag-" + std::to_string(i + 1) + "-" + std::to_string(part->second.size()) + "\"")
-                    return StoreAnswer{Result::failure("400 Bad Request"), 400, "InvalidPart"};
+                if (part == upload->second.parts.end() || etags[i] != partEtag(part->first, part->second))
+                    return refused(400, "InvalidPart");
                 object.bytes += part->second;
             }
             m_objects[key] = object;
@@ -165,10 +160,7 @@ public:
     StoreAnswer abortMultipartUpload(const ObjectStoreAccount&, const std::string& key,
                                      const std::string& uploadId) override
     {
-        return answer("abort", key, [&] {
-            return m_uploads.erase(uploadId) ? ok()
-                                             : StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchUpload"};
-        });
+        return answer("abort", key, [&] { return m_uploads.erase(uploadId) ? ok() : refused(404, "NoSuchUpload"); });
     }
     StoreAnswer listMultipartUploads(const ObjectStoreAccount&, const std::string& prefix,
                                      std::vector<std::pair<std::string, std::string>>& uploads) override
@@ -201,12 +193,11 @@ public:
     {
         return answer("delete", key, [&] {
             if (versionId != "v-" + key)
-                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchVersion"};
+                return refused(404, "NoSuchVersion");
             const auto found = m_objects.find(key);
             if (found != m_objects.end() && found->second.retention && found->second.retention->retainUntil > now)
-                return StoreAnswer{Result::failure("403 Forbidden"), 403, "AccessDenied"};
-            if (found != m_objects.end())
-                m_objects.erase(found);
+                return refused(403, "AccessDenied");
+            m_objects.erase(key);
             return ok();
         });
     }
@@ -216,7 +207,7 @@ public:
         return answer("get", key, [&] {
             const auto found = m_objects.find(key);
             if (found == m_objects.end())
-                return StoreAnswer{Result::failure("404 Not Found"), 404, "NoSuchKey"};
+                return refused(404, "NoSuchKey");
             const std::uint64_t size = found->second.bytes.size();
             if (check && !check(size / 2, size)) // half of it came
                 return StoreAnswer{Result::failure("stopped before the whole object came"), 0, {}};
@@ -234,6 +225,15 @@ private:
     };
 
     static StoreAnswer ok() { return {Result::success(), 200, {}}; }
+    /// A refusal with the store's `status` and error `code`, both also in the failure's text.
+    static StoreAnswer refused(long status, const char* code)
+    {
+        return {Result::failure(std::to_string(status) + " " + code), status, code};
+    }
+    static std::string partEtag(int number, const std::string& bytes)
+    {
+        return "\"etag-" + std::to_string(number) + "-" + std::to_string(bytes.size()) + "\"";
+    }
     /// A UTF-8 path as the streams take it on every platform (on Windows not through the ANSI code page).
     static std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
