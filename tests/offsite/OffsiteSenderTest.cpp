@@ -211,12 +211,8 @@ struct StoreFailure
 {
     StoreAnswer answer;
     const char* named;
+    friend void PrintTo(const StoreFailure& f, std::ostream* out) { *out << f.answer.status << " " << f.answer.code; }
 };
-
-void PrintTo(const StoreFailure& failure, std::ostream* out)
-{
-    *out << failure.answer.status << " " << failure.answer.code;
-}
 
 class OffsiteStoreFailureTest : public OffsiteSenderTest, public ::testing::WithParamInterface<StoreFailure>
 {};

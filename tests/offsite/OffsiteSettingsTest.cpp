@@ -55,12 +55,8 @@ struct BadSetting
 {
     const char* key;
     const char* value;
+    friend void PrintTo(const BadSetting& s, std::ostream* out) { *out << s.key << "=" << s.value; }
 };
-
-void PrintTo(const BadSetting& setting, std::ostream* out)
-{
-    *out << setting.key << "=" << setting.value;
-}
 
 class OffsiteBadSettingTest : public OffsiteSettingsTest, public ::testing::WithParamInterface<BadSetting>
 {};

@@ -2,6 +2,7 @@
 // an independent client (s3cmd), and what the store refuses comes back as a failure that says why.
 
 #include "CurlObjectStore.h"
+#include "OffsiteSender.h"
 #include "S3TestStoreCase.h"
 #include "TestFiles.h"
 
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -27,16 +27,8 @@ using TestFiles::noise;
 /// A date `days` from now, as Object Lock takes it.
 std::string daysAhead(int days)
 {
-    const std::time_t when = std::time(nullptr) + days * 86400;
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &when);
-#else
-    gmtime_r(&when, &utc);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    using namespace std::chrono;
+    return OffsiteSender::isoMoment(floor<seconds>(system_clock::now()) + std::chrono::days(days));
 }
 
 class ObjectStoreTest : public S3TestStoreCase
@@ -63,12 +55,8 @@ struct RoundTripCase
     const char* name;
     const char* key;
     bool locked;
+    friend void PrintTo(const RoundTripCase& row, std::ostream* out) { *out << row.name; }
 };
-
-void PrintTo(const RoundTripCase& row, std::ostream* out)
-{
-    *out << row.name;
-}
 
 class ObjectStoreRoundTrip : public ObjectStoreTest, public testing::WithParamInterface<RoundTripCase>
 {};
@@ -120,12 +108,8 @@ struct RefusalCase
     void (*spoil)(ObjectStoreAccount&);
     long status;
     const char* code;
+    friend void PrintTo(const RefusalCase& row, std::ostream* out) { *out << row.name; }
 };
-
-void PrintTo(const RefusalCase& row, std::ostream* out)
-{
-    *out << row.name;
-}
 
 class ObjectStoreRefusal : public ObjectStoreTest, public testing::WithParamInterface<RefusalCase>
 {};
