@@ -44,13 +44,17 @@ protected:
         access = {&store, found->account(false), prefix, {}};
     }
 
-    /// Sends the day as a backup run does, then empties the destination: the disk is gone.
-    void sendAndLoseTheDisk()
+    /// Sends the day as a backup run does, then empties the destination (the disk is gone); the one day the store
+    /// lists then.
+    BackupDay sendAndLoseTheDisk()
     {
-        const OffsiteDayRequest day = sendingOf(dir / "backups", false);
-        const OffsiteOutcome sent = OffsiteSender(store, files, {}).sendDay(day);
-        ASSERT_TRUE(sent.whole()) << sent.summary();
-        ASSERT_TRUE(files.removeTree(dir / "backups", RemoveMode::Forced));
+        const OffsiteOutcome sent = OffsiteSender(store, files, {}).sendDay(sendingOf(dir / "backups", false));
+        EXPECT_TRUE(sent.whole()) << sent.summary();
+        EXPECT_TRUE(files.removeTree(dir / "backups", RemoveMode::Forced));
+        const BackupDayList days = listStoreDays(access);
+        EXPECT_TRUE(days.error.empty()) << days.error;
+        EXPECT_EQ(days.days.size(), 1u);
+        return days.days.at(0);
     }
 
     /// Restores `selected` of `tree` into `target`, as the page does when the user keeps both.
@@ -101,16 +105,13 @@ protected:
 
 TEST_F(StoreRestoreTest, AfterTheDiskIsGoneTheStoresDayIsListedAndAFileAndAFolderComeBackInBothModes)
 {
-    sendAndLoseTheDisk();
-    const BackupDayList days = listStoreDays(access);
-    ASSERT_TRUE(days.error.empty()) << days.error;
-    ASSERT_EQ(days.days.size(), 1u);
-    EXPECT_TRUE(days.days[0].inStore);
-    EXPECT_EQ(days.days[0].places, (std::vector<std::string>{access.prefix + "/05_12_2026_Docs_backup",
-                                                             access.prefix + "/05_12_2026_Kasa_backup.zip"}));
+    const BackupDay day = sendAndLoseTheDisk();
+    EXPECT_TRUE(day.inStore);
+    EXPECT_EQ(day.places, (std::vector<std::string>{access.prefix + "/05_12_2026_Docs_backup",
+                                                    access.prefix + "/05_12_2026_Kasa_backup.zip"}));
 
     TestFiles::makeFolder(dir / "fetch");
-    DayBackups backups = backupsOfStoreDay(access, files, days.days[0], dir / "fetch");
+    DayBackups backups = backupsOfStoreDay(access, files, day, dir / "fetch");
     ASSERT_TRUE(backups.unreadable.empty()) << backups.unreadable.front().reason;
     ASSERT_EQ(backups.sources.size(), 2u);
     for (const BackupSource& source : backups.sources) {
@@ -133,10 +134,8 @@ TEST_F(StoreRestoreTest, AfterTheDiskIsGoneTheStoresDayIsListedAndAFileAndAFolde
 TEST_F(StoreRestoreTest, ACopysFilesComeSeveralAtOnceAndObjectsGoneFromTheStoreAreNamedInThePlansOrder)
 {
     const std::vector<std::string> many = addManyFiles(40);
-    sendAndLoseTheDisk();
-    const BackupDayList days = listStoreDays(access);
-    ASSERT_EQ(days.days.size(), 1u);
-    const DayBackups backups = backupsOfStoreDay(access, files, days.days[0], dir.path());
+    const BackupDay day = sendAndLoseTheDisk();
+    const DayBackups backups = backupsOfStoreDay(access, files, day, dir.path());
     ASSERT_FALSE(backups.sources.empty());
     const BackupTree tree(files, backups.sources[0]);
     TestFiles::makeFolder(dir / "restored");
@@ -171,13 +170,11 @@ TEST_F(StoreRestoreTest, AStopWhileAnArchiveIsFetchedLeavesNothingOfItAndSaysThe
 {
     const std::string noise = TestFiles::noise(8 << 20);
     TestFiles::write(dir / "backups/05_12_2026_Arhiva_backup.zip", noise); // the day's first place
-    sendAndLoseTheDisk();
-    const BackupDayList days = listStoreDays(access);
-    ASSERT_EQ(days.days.size(), 1u);
+    const BackupDay day = sendAndLoseTheDisk();
     TestFiles::makeFolder(dir / "fetch");
     ArchiveFetchProgress atStop;
     const DayBackups backups =
-        backupsOfStoreDay(access, files, days.days[0], dir / "fetch", [&](const ArchiveFetchProgress& progress) {
+        backupsOfStoreDay(access, files, day, dir / "fetch", [&](const ArchiveFetchProgress& progress) {
             atStop = progress;
             return progress.bytesDone < (1u << 20); // "Zaustavi" once a MiB is in
         });
@@ -194,10 +191,8 @@ TEST_F(StoreRestoreTest, AStopWhileAnArchiveIsFetchedLeavesNothingOfItAndSaysThe
 TEST_F(StoreRestoreTest, AStoreThatDoesNotAnswerOrGoesAwayMidRestoreIsNamedForEachFileNotRestored)
 {
     const std::vector<std::string> many = addManyFiles(60);
-    sendAndLoseTheDisk();
-    const BackupDayList days = listStoreDays(access);
-    ASSERT_EQ(days.days.size(), 1u);
-    DayBackups backups = backupsOfStoreDay(access, files, days.days[0], dir.path());
+    const BackupDay day = sendAndLoseTheDisk();
+    DayBackups backups = backupsOfStoreDay(access, files, day, dir.path());
     ASSERT_EQ(backups.sources.size(), 2u);
 
     StoreAccess gone = access;
@@ -246,10 +241,8 @@ TEST_F(StoreRestoreTest, OnAFullDiskOnlyWhatDoesNotFitIsNamedAndTheStoreIsNotBla
 {
     const std::vector<std::string> many = addManyFiles(8);
     TestFiles::write(dir / "backups/05_12_2026_Docs_backup/mnogo/veliki.bin", TestFiles::noise(3 << 20));
-    sendAndLoseTheDisk();
-    const BackupDayList days = listStoreDays(access);
-    ASSERT_EQ(days.days.size(), 1u);
-    const DayBackups backups = backupsOfStoreDay(access, files, days.days[0], dir.path());
+    const BackupDay day = sendAndLoseTheDisk();
+    const DayBackups backups = backupsOfStoreDay(access, files, day, dir.path());
     ASSERT_FALSE(backups.sources.empty());
     const BackupTree tree(files, backups.sources[0]); // the copy
     const std::string target = dir / "small";
