@@ -4,6 +4,7 @@
 #include "WineSide.h"
 
 #include <chrono>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -34,24 +35,16 @@ std::optional<S3TestStore> S3TestStore::find()
     const std::string settings = store.m_folder + "/server.ini";
     if (!TestFiles::exists(settings))
         return std::nullopt;
+    const std::map<std::string, std::string*> fields = {
+        {"endpoint", &store.m_endpoint},         {"region", &store.m_region},
+        {"accessKey", &store.m_accessKey},       {"secretKey", &store.m_secretKey},
+        {"lockedBucket", &store.m_lockedBucket}, {"plainBucket", &store.m_plainBucket}};
     std::istringstream lines(TestFiles::read(settings));
     for (std::string line; std::getline(lines, line);) {
         const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string name = line.substr(0, equals), value = line.substr(equals + 1);
-        if (name == "endpoint")
-            store.m_endpoint = value;
-        else if (name == "region")
-            store.m_region = value;
-        else if (name == "accessKey")
-            store.m_accessKey = value;
-        else if (name == "secretKey")
-            store.m_secretKey = value;
-        else if (name == "lockedBucket")
-            store.m_lockedBucket = value;
-        else if (name == "plainBucket")
-            store.m_plainBucket = value;
+        const auto field = equals == std::string::npos ? fields.end() : fields.find(line.substr(0, equals));
+        if (field != fields.end())
+            *field->second = line.substr(equals + 1);
     }
     return store;
 }
@@ -123,13 +116,10 @@ int S3TestStore::runLinuxShell(const std::string& command, std::string* output)
     if (!WineSide::startLinuxProgram("/bin/sh", "/bin/sh \"" + script + "\""))
         return -1;
 #else
-    std::vector<std::string> all{"/bin/sh", script};
-    std::vector<char*> argv;
-    for (std::string& argument : all)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    std::string shell = "/bin/sh", file = script;
+    char* argv[] = {shell.data(), file.data(), nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0)
         return -1;
     int waited = 0;
     while (::waitpid(pid, &waited, 0) < 0 && errno == EINTR) {

@@ -139,10 +139,7 @@ struct FakePause : Pause
     std::vector<std::string> calls;
 
     void processEventsOnce() override { calls.push_back("events"); }
-    void sleepFor(std::chrono::milliseconds duration) override
-    {
-        calls.push_back("sleep " + std::to_string(duration.count()));
-    }
+    void sleepFor(std::chrono::milliseconds wait) override { calls.push_back("sleep " + std::to_string(wait.count())); }
 };
 
 /// Counts the shutdowns of this computer instead of shutting it down.

@@ -3,6 +3,7 @@
 // (see runTestChild).
 #include "TestChild.h"
 
+#include "ProcessIds.h"
 #include "Utf8Path.h"
 
 #include <chrono>
@@ -28,15 +29,6 @@ extern char** environ;
 namespace {
 
 using namespace std::chrono_literals;
-
-long currentProcessId()
-{
-#ifdef _WIN32
-    return static_cast<long>(::GetCurrentProcessId());
-#else
-    return static_cast<long>(::getpid());
-#endif
-}
 
 /// Starts this program again with `arguments`, with this process's output as its output, without waiting.
 bool startCopyOfSelf(const std::vector<std::string>& arguments)
@@ -90,7 +82,7 @@ bool writeOut(const std::string& text)
 /// may take): a runner that waits for the end of the output waits for good.
 int hold(const std::string& pidFile)
 {
-    writeFileWhole(pidFile, std::to_string(currentProcessId()));
+    writeFileWhole(pidFile, std::to_string(ProcessIds::current()));
     for (int i = 0; i < 6000; ++i) {
         if (!writeOut("."))
             return 0;
@@ -102,7 +94,7 @@ int hold(const std::string& pidFile)
 /// Starts "hold", waits until it runs, says so, then ends or stays for a minute.
 int starter(const std::string& pidFile, bool stay)
 {
-    writeFileWhole(pidFile + ".starter", std::to_string(currentProcessId()));
+    writeFileWhole(pidFile + ".starter", std::to_string(ProcessIds::current()));
     if (!startCopyOfSelf({"hold", pidFile}))
         return 3;
     for (int i = 0; i < 2000 && !std::filesystem::exists(Utf8Path::toPath(pidFile)); ++i)
