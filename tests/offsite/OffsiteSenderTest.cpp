@@ -205,6 +205,14 @@ TEST_F(OffsiteSenderTest, OnlyOldDaysWhoseLockRanOutAreRemoved)
     store.place("PRODAJA-1/20_11_2026_Docs_backup/a.txt", object(""));
     send(day);
     EXPECT_TRUE(store.objects().count("PRODAJA-1/20_11_2026_Docs_backup/a.txt"));
+
+    // A lock the store keeps beyond the date it gave (its clock behind ours) keeps the day, and is no failure.
+    store.place("PRODAJA-1/28_11_2026_Docs_backup/a.txt", object("2026-12-05T07:00:00Z"));
+    store.now = "2026-12-05T06:00:00Z";
+    day.Brisati = 1;
+    const OffsiteOutcome kept = send(day);
+    EXPECT_TRUE(kept.whole()) << kept.summary();
+    EXPECT_TRUE(store.objects().count("PRODAJA-1/28_11_2026_Docs_backup/a.txt"));
 }
 
 struct StoreFailure
