@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -277,11 +279,12 @@ TEST_F(ObjectStoreTest, aFileThatChangesAfterHashingIsNeverStored)
     }
 }
 
-/// A TCP port of 127.0.0.1 that takes connections (the system completes them) and never answers.
-class SilentListener
+/// A TCP port of 127.0.0.1 that takes connections (the system completes them) and never answers; or, given an
+/// `answer`, reads each request's head, writes `answer` and hangs up.
+class LocalListener
 {
 public:
-    SilentListener()
+    explicit LocalListener(std::string answer = {}) : m_answer(std::move(answer))
     {
 #ifdef _WIN32
         WSADATA data;
@@ -295,9 +298,14 @@ public:
         if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
             ::listen(m_socket, 8) == 0 && ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) == 0)
             port = ntohs(address.sin_port);
+        if (port != 0 && !m_answer.empty())
+            m_answering = std::thread([this] { answerUntilStopped(); });
     }
-    ~SilentListener()
+    ~LocalListener()
     {
+        m_stop = true;
+        if (m_answering.joinable())
+            m_answering.join();
 #ifdef _WIN32
         closesocket(m_socket);
         WSACleanup();
@@ -309,15 +317,51 @@ public:
 
 private:
 #ifdef _WIN32
-    SOCKET m_socket;
+    using Socket = SOCKET;
+    static void hangUp(Socket socket)
+    {
+        closesocket(socket);
+    }
 #else
-    int m_socket;
+    using Socket = int;
+    static void hangUp(Socket socket)
+    {
+        ::close(socket);
+    }
 #endif
+
+    void answerUntilStopped()
+    {
+        while (!m_stop) {
+            fd_set ready;
+            FD_ZERO(&ready);
+            FD_SET(m_socket, &ready);
+            timeval wait{0, 50'000};
+            if (::select(static_cast<int>(m_socket) + 1, &ready, nullptr, nullptr, &wait) <= 0)
+                continue;
+            const Socket client = ::accept(m_socket, nullptr, nullptr);
+            std::string head;
+            char buffer[4096];
+            while (head.find("\r\n\r\n") == std::string::npos) {
+                const auto got = ::recv(client, buffer, sizeof buffer, 0);
+                if (got <= 0)
+                    break;
+                head.append(buffer, static_cast<std::size_t>(got));
+            }
+            ::send(client, m_answer.data(), static_cast<int>(m_answer.size()), 0);
+            hangUp(client);
+        }
+    }
+
+    Socket m_socket;
+    std::string m_answer;
+    std::atomic<bool> m_stop{false};
+    std::thread m_answering;
 };
 
 TEST_F(ObjectStoreTest, aStoreThatNeverAnswersFailsAfterTheStallLimit)
 {
-    SilentListener silent;
+    LocalListener silent;
     ASSERT_NE(silent.port, 0);
     ObjectStoreAccount account = found->account(false);
     account.endpoint = "http://127.0.0.1:" + std::to_string(silent.port);
@@ -330,6 +374,21 @@ TEST_F(ObjectStoreTest, aStoreThatNeverAnswersFailsAfterTheStallLimit)
         EXPECT_NE(answer.result.error().find("stood still for 2 s"), std::string::npos) << answer.result.error();
     }
     EXPECT_EQ(TestFiles::names(dir.path()), std::vector<std::string>{"body"});
+}
+
+// A store that answers 200 and then goes away in the middle of the body has not answered: the fetch is asked again
+// and named as a store that does not answer, not as one that gave garbage, and no part of the object is left here.
+TEST_F(ObjectStoreTest, aBodyThatBreaksOffIsNoAnswerAndLeavesNothing)
+{
+    LocalListener breaking("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nETag: \"x\"\r\n\r\n" + std::string(1000, 'k'));
+    ASSERT_NE(breaking.port, 0);
+    ObjectStoreAccount account = found->account(false);
+    account.endpoint = "http://127.0.0.1:" + std::to_string(breaking.port);
+    const StoreAnswer answer = store.getObject(account, prefix + "x", dir / "fetched");
+    EXPECT_FALSE(answer.result);
+    EXPECT_EQ(answer.status, 0) << answer.result.error();
+    EXPECT_FALSE(answer.local);
+    EXPECT_TRUE(TestFiles::names(dir.path()).empty());
 }
 
 } // namespace

@@ -571,6 +571,10 @@ StoreAnswer CurlObjectStore::perform(const ObjectStoreAccount& account, Request&
             return fail(body.file->failure + "; nothing was stored");
         if (!response.failure.empty())
             return fail(response.failure);
+        // A success status whose body then broke off (the store went away, the line dropped, it stood still) is
+        // no answer either: asked again, and named as a store that does not answer, not as one that answered
+        // garbage.
+        answer.status = 0;
         if (code == CURLE_OPERATION_TIMEDOUT) {
             curl_off_t connected = 0;
             curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connected);
@@ -863,13 +867,8 @@ StoreAnswer CurlObjectStore::putRetention(const ObjectStoreAccount& account, con
 StoreAnswer CurlObjectStore::abortMultipartUpload(const ObjectStoreAccount& account, const std::string& key,
                                                   const std::string& uploadId)
 {
-    Request request;
-    request.method = "DELETE";
-    request.what = "throwing away the unfinished \"" + account.bucket + "/" + key + "\"";
-    request.key = key;
-    request.query = "uploadId=" + encode(uploadId, false);
-    Response response;
-    StoreAnswer answer = perform(account, request, response);
+    StoreAnswer answer = sendDelete(account, key, "uploadId=" + encode(uploadId, false),
+                                    "throwing away the unfinished \"" + account.bucket + "/" + key + "\"");
     if (answer.result) {
         std::lock_guard lock(m_mutex);
         m_uploadRetention.erase(uploadId);
@@ -969,31 +968,33 @@ StoreAnswer CurlObjectStore::listObjectVersions(const ObjectStoreAccount& accoun
     });
 }
 
-StoreAnswer CurlObjectStore::deleteObject(const ObjectStoreAccount& account, const std::string& key)
+StoreAnswer CurlObjectStore::sendDelete(const ObjectStoreAccount& account, const std::string& key, std::string query,
+                                        std::string what)
 {
     Request request;
     request.method = "DELETE";
-    request.what = "deleting \"" + account.bucket + "/" + key + "\"";
+    request.what = std::move(what);
     request.key = key;
+    request.query = std::move(query);
     Response response;
     return perform(account, request, response);
+}
+
+StoreAnswer CurlObjectStore::deleteObject(const ObjectStoreAccount& account, const std::string& key)
+{
+    return sendDelete(account, key, {}, "deleting \"" + account.bucket + "/" + key + "\"");
 }
 
 StoreAnswer CurlObjectStore::deleteObjectVersion(const ObjectStoreAccount& account, const std::string& key,
                                                  const std::string& versionId)
 {
-    Request request;
-    request.method = "DELETE";
-    request.what = "deleting version " + versionId + " of \"" + account.bucket + "/" + key + "\"";
+    std::string what = "deleting version " + versionId + " of \"" + account.bucket + "/" + key + "\"";
     if (versionId.empty()) {
         StoreAnswer answer;
-        answer.result = Result::failure(request.what + ": no version is named");
+        answer.result = Result::failure(what + ": no version is named");
         return answer;
     }
-    request.key = key;
-    request.query = "versionId=" + encode(versionId, false);
-    Response response;
-    return perform(account, request, response);
+    return sendDelete(account, key, "versionId=" + encode(versionId, false), std::move(what));
 }
 
 StoreAnswer CurlObjectStore::getObject(const ObjectStoreAccount& account, const std::string& key,

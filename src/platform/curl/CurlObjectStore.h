@@ -73,6 +73,9 @@ private:
     struct Request;
     struct Response;
     StoreAnswer perform(const ObjectStoreAccount& account, Request& request, Response& response);
+    /// One DELETE of `key` with `query` (empty for none); `what` names it in the answer's error.
+    StoreAnswer sendDelete(const ObjectStoreAccount& account, const std::string& key, std::string query,
+                           std::string what);
     /// A listing whose pages go on from a key marker and a second one (unfinished uploads, versions).
     struct MarkerListing
     {
