@@ -406,10 +406,10 @@ private:
         }
         std::vector<std::int64_t> times{job.modifiedNs};
         Result result = Result::success();
-        if (job.modifiedNs == 0) // not known at planning: the store did not answer then
-            result = stored.modificationTimes({job.source}, times);
-        const std::string temporary = TemporaryNames::beside(job.target);
         bool wholeStore = false;
+        if (job.modifiedNs == 0) // not known at planning: the store did not answer then
+            result = stored.modificationTimes({job.source}, times, &wholeStore);
+        const std::string temporary = TemporaryNames::beside(job.target);
         std::uint64_t told = counted ? 0 : job.size; // a second try counts nothing again
         if (result)
             result =

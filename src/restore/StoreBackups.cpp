@@ -67,7 +67,7 @@ bool StoredFolderBackup::isFolder(const std::string& relative) const
 }
 
 Result StoredFolderBackup::modificationTimes(const std::vector<std::string>& relatives,
-                                             std::vector<std::int64_t>& times) const
+                                             std::vector<std::int64_t>& times, bool* wholeStore) const
 {
     times.assign(relatives.size(), 0);
     std::vector<std::size_t> unknown;
@@ -84,6 +84,7 @@ Result StoredFolderBackup::modificationTimes(const std::vector<std::string>& rel
     std::atomic<std::size_t> next{0};
     std::mutex failureMutex;
     std::string failure;
+    bool storeFailed = false;
     const auto ask = [&] {
         for (std::size_t n; (n = next++) < unknown.size();) {
             {
@@ -97,8 +98,10 @@ Result StoredFolderBackup::modificationTimes(const std::vector<std::string>& rel
                 m_access, [&] { return m_access.store->headObject(m_access.account, key(relative), described); });
             if (!answer.result) {
                 const std::lock_guard lock(failureMutex);
-                if (failure.empty())
+                if (failure.empty()) {
                     failure = "\"" + inStore(m_access, key(relative)) + "\": " + StoreProblem::describe(answer);
+                    storeFailed = StoreProblem::stopsTheSending(answer);
+                }
                 return;
             }
             const auto mtime = described.metadata.find(mtimeKey);
@@ -113,6 +116,8 @@ Result StoredFolderBackup::modificationTimes(const std::vector<std::string>& rel
     ask();
     for (std::thread& asker : askers)
         asker.join();
+    if (wholeStore)
+        *wholeStore = storeFailed;
     return failure.empty() ? Result::success() : Result::failure(failure);
 }
 

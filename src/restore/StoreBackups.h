@@ -40,8 +40,10 @@ public:
     /// Whether `relative` is a folder of the backup ("" is its top).
     bool isFolder(const std::string& relative) const;
     /// The modification time of each of `relatives` (nanoseconds since 1970 UTC; 0 when the object carries none),
-    /// asked of the store 16 at once where not known yet. The reason when the store could not be asked.
-    Result modificationTimes(const std::vector<std::string>& relatives, std::vector<std::int64_t>& times) const;
+    /// asked of the store 16 at once where not known yet. The reason when the store could not be asked;
+    /// `wholeStore`, where given, is set when that failure was the whole store's (down, refusing the key).
+    Result modificationTimes(const std::vector<std::string>& relatives, std::vector<std::int64_t>& times,
+                             bool* wholeStore = nullptr) const;
 
 private:
     StoreAccess m_access;

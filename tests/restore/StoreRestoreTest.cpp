@@ -6,6 +6,7 @@
 #include "StoreBackups.h"
 #include "ZipFolder.h"
 
+#include "MemoryObjectStore.h"
 #include "S3TestStoreCase.h"
 #include "TestFiles.h"
 
@@ -234,6 +235,44 @@ TEST_F(StoreRestoreTest, AStoreThatDoesNotAnswerOrGoesAwayMidRestoreIsNamedForEa
         EXPECT_LT(outcome.written, total - 20);                      // the ones after the failure were not asked for
         EXPECT_EQ(TestFiles::files(target).size(), outcome.written); // nothing half-written left
     }
+}
+
+// A store that goes away after its days were listed: the files' times could not be asked at planning, and once a
+// fetch finds the whole store down, the files after it are named without asking it again. Before, each file asked
+// for its time on its own, retries and their waits included (about 15 s a file with the standard retries).
+TEST_F(StoreRestoreTest, AStoreGoneAfterListingIsNotAskedAgainForEachFileWhoseTimeIsUnknown)
+{
+    MemoryObjectStore memory;
+    addManyFiles(30);
+    const OffsiteOutcome sent = OffsiteSender(memory, files, {}).sendDay(sendingOf(dir / "backups", false));
+    ASSERT_TRUE(sent.whole()) << sent.summary();
+    StoreAccess inMemory = {&memory, access.account, prefix, {}};
+    inMemory.retry.wait = [](milliseconds) {}; // the retries are made, their waits not slept
+    const BackupDayList days = listStoreDays(inMemory);
+    ASSERT_EQ(days.days.size(), 1u) << days.error;
+    const DayBackups backups = backupsOfStoreDay(inMemory, files, days.days[0], dir.path());
+    ASSERT_EQ(backups.sources.size(), 2u);
+
+    memory.failWhen = [](const std::string&, const std::string&) {
+        return std::optional<StoreAnswer>({Result::failure("Connection refused"), 0, {}});
+    };
+    const BackupTree tree(files, backups.sources[0]); // the copy
+    const std::string target = dir / "restored";
+    TestFiles::makeFolder(target);
+    const RestorePlan plan = planRestore(files, tree, {""}, target, RestorePlacement::IntoFolder);
+    const std::size_t askedBefore = memory.requests().size();
+    const RestoreOutcome outcome = carryOutRestore(files, tree, plan, DifferentFiles::KeepBoth);
+
+    EXPECT_EQ(outcome.written, 0u);
+    std::size_t named = 0; // each file at its target (the folders whose times could not be read come first)
+    for (const FileFailure& failure : outcome.failures) {
+        EXPECT_NE(failure.reason.find("skladiste ne odgovara"), std::string::npos) << failure.reason;
+        named += failure.path.rfind(target, 0) == 0;
+    }
+    EXPECT_EQ(named, 30 + live.size());
+    // Only the fetches already under way when the first found the store down (four at once) asked it.
+    EXPECT_LE(memory.requests().size() - askedBefore, 4u * static_cast<std::size_t>(inMemory.retry.attempts));
+    EXPECT_TRUE(TestFiles::files(target).empty());
 }
 
 #ifndef _WIN32
